@@ -1,0 +1,117 @@
+#include "app/command_line.h"
+
+#include <windows.h>
+
+#include "app/shared/format.h"
+#include "app/shared/message_box.h"
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "fs/path_names.h"
+#include "localization/language_module.h"
+#include "resources/resource_ids.h"
+#include "text/conversion.h"
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+enum class Switch { Setup, Msi, Init, Wait, NoExplorer, Warning };
+
+struct Keyword {
+  const wchar_t* text;
+  size_t compared;
+  Switch action;
+};
+
+// Compared in this order over the given number of characters; the first
+// match acts.
+constexpr Keyword Keywords[] = {
+    {L"setup", 5, Switch::Setup},     {L"msi", 3, Switch::Msi},
+    {L"init", 4, Switch::Init},       {L"wait", 4, Switch::Wait},
+    {L"noexplorer", 4, Switch::NoExplorer}, {L"warning", 7, Switch::Warning},
+};
+
+constexpr DWORD WaitSwitchMs = 2000;
+constexpr size_t InitTextOffset = 5;  // behind the switch character and "init"
+constexpr unsigned WarningChars = 512;
+
+void ActOnSwitch(Switch action, const wchar_t* token, bool& setupRequested) {
+  switch (action) {
+    case Switch::Setup:
+      setupRequested = true;
+      break;
+    case Switch::Msi:
+      MsiMode = true;
+      break;
+    case Switch::Init:
+      BoundedCopy(InitOptionsText, token + InitTextOffset, InitOptionsChars);
+      break;
+    case Switch::Wait:
+      Sleep(WaitSwitchMs);
+      break;
+    case Switch::NoExplorer:
+      NoExplorer = true;
+      break;
+    case Switch::Warning:
+      ShowLeftoverWarning();
+      break;
+  }
+}
+
+}  // namespace
+
+const wchar_t* NextToken(const wchar_t* text, wchar_t* token, size_t size) {
+  while (IsBlank(*text)) ++text;
+  if (*text == 0) return nullptr;
+  bool quoted = false;
+  size_t stored = 0;
+  auto store = [&](wchar_t c) {
+    if (token && stored + 1 < size) token[stored++] = c;
+  };
+  for (; *text && (quoted || !IsBlank(*text)); ++text) {
+    if (text[0] == L'"' && text[1] == L'"') {
+      store(L'"');
+      ++text;
+    } else if (*text == L'"') {
+      quoted = !quoted;
+    } else {
+      store(*text);
+    }
+  }
+  if (token && size > 0) token[stored] = 0;
+  return text;
+}
+
+void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequested,
+                      bool& uninstallRequested) {
+  wchar_t token[TokenChars];
+  unsigned switches = 0;
+  while ((text = NextToken(text, token, TokenChars)) != nullptr) {
+    if (token[0] != L'/' && token[0] != L'-') continue;
+    if (ToUpperChar(token[1]) == L'S' && !IsAsciiLetter(token[2])) {
+      SilentMode = true;
+      continue;
+    }
+    ++switches;
+    if (source != CommandSource::RealCommandLine) continue;
+    for (const Keyword& keyword : Keywords) {
+      if (CompareNoCaseN(token + 1, keyword.text, keyword.compared) == 0) {
+        ActOnSwitch(keyword.action, token, setupRequested);
+        break;
+      }
+    }
+  }
+  uninstallRequested = source == CommandSource::RealCommandLine && switches == 0;
+}
+
+void ShowLeftoverWarning() {
+  wchar_t program[MaxPathChars];
+  GetProgramPath(program, MaxPathChars);
+  wchar_t text[WarningChars];
+  FormatText(text, WarningChars, L"%s\n", LoadMessage(IDS_LEFTOVER_FIRST_LINE));
+  size_t used = wcslen(text);
+  FormatMessageText(text + used, WarningChars - used, LoadMessage(IDS_LEFTOVER_FILE_FORMAT), program);
+  ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONINFORMATION | MB_SETFOREGROUND);
+}

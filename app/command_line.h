@@ -1,0 +1,23 @@
+// The two command texts: the installer's "sfxcmd" and the real command line.
+#pragma once
+
+#include <cstddef>
+
+constexpr unsigned TokenChars = 1024;
+
+enum class CommandSource { InstallerText, RealCommandLine };
+
+// Reads the next blank-separated token, with double quotes grouping and a
+// doubled quote standing for one. `token` may be null (the token is then
+// skipped); it receives at most size - 1 characters and is terminated.
+// Returns the position behind the token, or null when only blanks remain.
+const wchar_t* NextToken(const wchar_t* text, wchar_t* token, size_t size);
+
+// Acts on the switches of one command text. From the installer text only
+// the silent switch counts. `uninstallRequested` is set exactly when the
+// real command line held no switch but the silent one.
+void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequested,
+                      bool& uninstallRequested);
+
+// Shows the leftover-files warning with the program's own path.
+void ShowLeftoverWarning();

@@ -1,0 +1,123 @@
+#include "app/run_flow.h"
+
+#include <ole2.h>
+#include <shellapi.h>
+
+#include "app/command_line.h"
+#include "app/shared/message_box.h"
+#include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
+#include "dialogs/done_dialog.h"
+#include "dialogs/help.h"
+#include "dialogs/setup_dialog.h"
+#include "fs/file_ops.h"
+#include "fs/path_names.h"
+#include "localization/language_file.h"
+#include "localization/language_module.h"
+#include "removal/uninstall_run.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+constexpr unsigned InstallerTextChars = 1024;
+
+// Static teardown at process end, in reverse order of start-up.
+struct ProcessTeardown {
+  ~ProcessTeardown() {
+    CloseHelp();
+    SaveIniFile();
+    ReleaseIni();
+    ReleaseLanguageFile();
+    ReleaseLanguageModule();
+  }
+} teardown;
+
+LoadedModule LoadSystemLibrary(const wchar_t* name) {
+  wchar_t path[MaxPathChars];
+  UINT n = GetSystemDirectoryW(path, MaxPathChars);
+  if (n == 0 || n >= MaxPathChars) return LoadedModule();
+  JoinPath(path, name, path, MaxPathChars);
+  return LoadedModule(LoadLibraryW(path));
+}
+
+HICON LoadApplicationIcon() {
+  HICON icon = LoadIconW(ResourceModule(), L"KELICON");
+  if (!icon && ResourceModule() != ProgramModule()) icon = LoadIconW(ProgramModule(), L"KELICON");
+  return icon;
+}
+
+HFONT CreateBoldFont() {
+  return CreateFontW(ScaleForDpi(-12), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+}
+
+void ShowWow64Note() {
+  const wchar_t* text = LoadMessage(IDS_WOW64_NOTE);
+  ShowMessageBox(nullptr, text, LoadMessage(IDS_WOW64_NOTE_CAPTION), MB_ICONINFORMATION);
+}
+
+void OpenProgramGroup() {
+  if (!ProgramGroupPath[0] || SilentMode || MsiMode || NoExplorer) return;
+  if (!PathExists(ProgramGroupPath)) return;
+  ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL);
+}
+
+void FinishSetup() {
+  CopySettingsFromInstaller();
+  if (!MsiMode) {
+    ShowDoneDialog();
+    if (IsWow64() && !SilentMode && !IsNativeItanium()) ShowWow64Note();
+  }
+  OpenProgramGroup();
+}
+
+}  // namespace
+
+void RestrictDllSearch() {
+  using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
+  if (auto set = Kernel32Function<SetDirectory>("SetDllDirectoryW")) set(L"");
+  using SetDefaults = BOOL(WINAPI*)(DWORD);
+  if (auto set = Kernel32Function<SetDefaults>("SetDefaultDllDirectories"))
+    set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+void CopySettingsFromInstaller() {
+  wchar_t source[MaxPathChars] = {};
+  DWORD n = GetEnvironmentVariableW(L"sfxname", source, MaxPathChars);
+  if (n == 0 || n >= MaxPathChars) return;
+  ReplaceNamePart(source, L"pelodra.ini", MaxPathChars);
+  if (PathExists(source)) CopyFileW(source, L"pelodra.ini", TRUE);
+}
+
+int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
+  RestrictDllSearch();
+  LoadLanguageModule(instance);
+  LoadLanguageFile(L"uninstall.lng");
+  HRESULT ole = OleInitialize(nullptr);
+  LoadedModule richEdit = LoadSystemLibrary(L"riched20.dll");
+  IconHandle icon(LoadApplicationIcon());
+  GdiObject font(CreateBoldFont());
+  ApplicationIcon = icon.Get();
+  BoldFont = static_cast<HFONT>(font.Get());
+
+  wchar_t installerText[InstallerTextChars] = {};
+  DWORD n = GetEnvironmentVariableW(L"sfxcmd", installerText, InstallerTextChars);
+  if (n >= InstallerTextChars) installerText[0] = 0;
+  bool setupRequested = false;
+  bool uninstallRequested = false;
+  ParseCommandLine(CommandSource::InstallerText, installerText, setupRequested,
+                   uninstallRequested);
+  ParseCommandLine(CommandSource::RealCommandLine, commandLine, setupRequested,
+                   uninstallRequested);
+
+  if (setupRequested && ShowSetupDialog() != 0) FinishSetup();
+  if (uninstallRequested) RunUninstall();
+
+  richEdit.Reset();
+  if (SUCCEEDED(ole)) OleUninitialize();
+  ApplicationIcon = nullptr;
+  BoldFont = nullptr;
+  return ExitCode;
+}

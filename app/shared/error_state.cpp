@@ -1,0 +1,38 @@
+#include "app/shared/error_state.h"
+
+ErrorRecord ErrorState;
+
+void ErrorRecord::Record(KEL_EXIT code) {
+  bool take;
+  switch (code) {
+    case KEL_WARNING:
+    case KEL_USER_BREAK:
+      take = code_ == KEL_SUCCESS;
+      break;
+    case KEL_FATAL_ERROR:
+      take = code_ == KEL_SUCCESS || code_ == KEL_WARNING;
+      break;
+    case KEL_CRC_ERROR:
+      take = code_ != KEL_CREATE_ERROR;
+      break;
+    default:
+      take = true;
+      break;
+  }
+  if (take) code_ = code;
+  ++count_;
+}
+
+void ErrorRecord::Raise(KEL_EXIT code) {
+  Record(code);
+  throw code;
+}
+
+void ErrorRecord::OutOfMemory() { Raise(KEL_MEMORY_ERROR); }
+
+void ErrorRecord::Reset() {
+  code_ = KEL_SUCCESS;
+  count_ = 0;
+  quietErrors = false;
+  quietMessages = false;
+}

@@ -1,0 +1,46 @@
+// Process-wide run state: the switches of the command line, the exit code,
+// the program group made by setup, the registry view, and the 64-bit probes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr unsigned MaxPathChars = 2048;
+constexpr unsigned InitOptionsChars = 40;
+
+extern bool SilentMode;
+extern bool MsiMode;
+extern bool NoExplorer;
+extern wchar_t InitOptionsText[InitOptionsChars];
+extern int32_t ExitCode;
+extern wchar_t ProgramGroupPath[MaxPathChars];
+// 0, or KEY_WOW64_64KEY while the 64-bit view is selected.
+extern uint32_t RegistryViewFlags;
+
+// The icon "KELICON" and the bold dialog font, while the run holds them.
+extern HICON ApplicationIcon;
+extern HFONT BoldFont;
+
+// True for a 32-bit process on 64-bit Windows. A failed probe is not cached.
+bool IsWow64();
+bool IsNativeItanium();
+// Raises the 64-bit view only where one exists (under WOW64).
+void SelectRegistryView(bool want64);
+// n * LOGPIXELSY / 96, truncating toward zero; 0 without a screen.
+int ScaleForDpi(int n);
+
+// The current language is written right to left; the language file decides
+// it once at start.
+bool IsRightToLeft();
+void SetRightToLeft(bool rightToLeft);
+
+// Looks up an optional export of kernel32 by name; null when it is missing.
+FARPROC Kernel32Export(const char* name);
+template <typename Function>
+Function Kernel32Function(const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(Kernel32Export(name)));
+}
+
+// Puts every item above back to its start value; for tests.
+void ResetRunState();

@@ -1,0 +1,4 @@
+function(project_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wformat=2
+                         -Werror=return-type -Werror=format-security)
+endfunction()

@@ -1,0 +1,4 @@
+// The done dialog DONEDLG that closes a confirmed setup.
+#pragma once
+
+void ShowDoneDialog();

@@ -1,0 +1,3 @@
+#include "dialogs/help.h"
+
+void CloseHelp() {}

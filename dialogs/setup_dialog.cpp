@@ -1,0 +1,3 @@
+#include "dialogs/setup_dialog.h"
+
+INT_PTR ShowSetupDialog() { return 0; }

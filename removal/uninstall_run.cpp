@@ -1,0 +1,3 @@
+#include "removal/uninstall_run.h"
+
+void RunUninstall() {}

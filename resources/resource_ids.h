@@ -1,0 +1,35 @@
+// Identifiers of the program's resources, shared by the code and the
+// resource scripts (plain defines, so that windres reads them too).
+#pragma once
+
+// Messages 5088-5151.
+#define IDS_WOW64_NOTE_CAPTION 5101
+#define IDS_GROUP_HELP_NAME 5102
+#define IDS_GROUP_README_NAME 5103
+#define IDS_GROUP_DOCUMENT_NAME 5104
+#define IDS_GROUP_DOCUMENT_FILE 5105
+#define IDS_CAPTION 5106
+#define IDS_LEFTOVER_FIRST_LINE 5107
+#define IDS_LEFTOVER_FILE_FORMAT 5108
+#define IDS_CONFIRM_UNINSTALL 5109
+#define IDS_LIST_MISSING_FORMAT 5110
+#define IDS_TYPE_ARCHIVE 5111
+#define IDS_TYPE_ZIP_ARCHIVE 5112
+#define IDS_TYPE_RECOVERY_VOLUME 5113
+#define IDS_DONE_DOCUMENT 5114
+#define IDS_SHORTCUT_DESCRIPTION 5115
+#define IDS_RESTART_NEEDED 5116
+#define IDS_SETUP_EXPLAIN_1 5120
+#define IDS_SETUP_EXPLAIN_2 5121
+#define IDS_SETUP_EXPLAIN_3 5122
+#define IDS_SETUP_EXPLAIN_4 5123
+#define IDS_SETUP_EXPLAIN_5 5124
+#define IDS_SETUP_EXPLAIN_LINE2 5125
+#define IDS_WOW64_NOTE 5130
+#define IDS_DISPLAY_VERSION_WORD 5140
+#define IDS_DISPLAY_NAME_NOTE 5141
+
+// Version of the product, the only source of its version values.
+#define PRODUCT_VERSION_MAJOR 5
+#define PRODUCT_VERSION_MINOR 61
+#define PRODUCT_VERSION_BUILD 1

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The Wine side of the tests: private prefixes under the build folder, a
+# persistent wineserver, an Xvfb display, and the runner that ctest uses as
+# its cross-compiling emulator.
+#
+#   wine-harness.sh start BUILD          boot the template prefix once, clone the
+#                                        test prefix, start its server and Xvfb
+#   wine-harness.sh stop BUILD           stop what start started
+#   wine-harness.sh run BUILD EXE ARGS   run EXE in the test prefix
+#   wine-harness.sh fresh BUILD EXE ARGS run EXE in a new clone of the template,
+#                                        removed afterwards
+#   wine-harness.sh env BUILD            print the variables for running wine by hand
+#
+# Everything that Windows programs write to the standard streams goes to a
+# log that is printed afterwards: a process they leave behind (the command
+# interpreter of a batch file, wine's services) would otherwise hold the
+# test runner's pipes open.
+set -uo pipefail
+
+cmd=${1:?command}
+build=$(cd "${2:?build folder}" && pwd)
+shift 2
+
+state=$build/wine
+template=$state/template
+prefix=$state/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+export WINEARCH=win64
+
+# wine-notes: a new prefix links the user's folders to the host's home.
+unlink_home_folders() {
+  local p=$1 link
+  for link in "$p"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
+}
+
+boot_template() {
+  [ -f "$template/.booted" ] && return 0
+  rm -rf "$template"
+  mkdir -p "$state"
+  WINEPREFIX=$template wineboot -i </dev/null >"$state/boot.log" 2>&1
+  WINEPREFIX=$template wineserver -w
+  unlink_home_folders "$template"
+  touch "$template/.booted"
+}
+
+# Copies the template (hard links for the big system files, real copies of
+# the registry files, which wine rewrites).
+clone_template() {
+  local to=$1
+  rm -rf "$to"
+  cp -al "$template" "$to"
+  rm -f "$to"/*.reg
+  cp "$template"/*.reg "$to"/
+  rm -rf "$to/drive_c/users"
+  cp -a "$template/drive_c/users" "$to/drive_c/users"
+}
+
+start_server() {
+  WINEPREFIX=$1 wineserver -p </dev/null >/dev/null 2>&1
+  WINEPREFIX=$1 DISPLAY=$(display) wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+display() {
+  cat "$state/display" 2>/dev/null || echo "${DISPLAY:-}"
+}
+
+start_xvfb() {
+  if [ -f "$state/xvfb.pid" ] && kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then return 0; fi
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    sleep 0.5
+    if kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
+      echo ":$n" >"$state/display"
+      return 0
+    fi
+  done
+  echo "wine-harness: no free X display" >&2
+  return 1
+}
+
+run_in() {
+  local p=$1 exe=$2
+  shift 2
+  local log
+  log=$(mktemp "$state/run.XXXXXX")
+  WINEPREFIX=$p DISPLAY=$(display) wine "$exe" "$@" </dev/null >"$log" 2>&1
+  local rc=$?
+  cat "$log"
+  rm -f "$log"
+  return $rc
+}
+
+case $cmd in
+  start)
+    mkdir -p "$state"
+    exec 9>"$state/lock"
+    flock 9
+    boot_template || { cat "$state/boot.log"; exit 1; }
+    if [ -z "${DISPLAY:-}" ] || [ -f "$state/xvfb.pid" ]; then start_xvfb || exit 1; fi
+    [ -f "$state/display" ] || echo "${DISPLAY:-}" >"$state/display"
+    [ -d "$prefix" ] || clone_template "$prefix"
+    start_server "$prefix"
+    ;;
+  stop)
+    [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+    if [ -f "$state/xvfb.pid" ]; then
+      kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+      rm -f "$state/xvfb.pid" "$state/display"
+    fi
+    true
+    ;;
+  run)
+    run_in "$prefix" "$@"
+    ;;
+  fresh)
+    fresh=$(mktemp -d "$state/fresh.XXXXXX")
+    clone_template "$fresh"
+    start_server "$fresh"
+    run_in "$fresh" "$@"
+    rc=$?
+    WINEPREFIX=$fresh wineserver -k 2>/dev/null
+    rm -rf "$fresh"
+    exit $rc
+    ;;
+  env)
+    echo "export WINEPREFIX=$prefix WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES=\"$WINEDLLOVERRIDES\" DISPLAY=$(display)"
+    ;;
+  *)
+    echo "wine-harness: unknown command $cmd" >&2
+    exit 2
+    ;;
+esac

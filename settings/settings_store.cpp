@@ -1,0 +1,5 @@
+#include "settings/settings_store.h"
+
+bool SaveIniFile() { return false; }
+
+void ReleaseIni() {}

@@ -1,0 +1,122 @@
+#include "support/e2e.h"
+
+#include "support/test_files.h"
+
+Installation MakeInstallation(const std::wstring& name) {
+  Installation installation;
+  installation.folder = L"C:\\Program Files\\" + name;
+  RemoveTree(installation.folder);
+  CreateDirectoryW(installation.folder.c_str(), nullptr);
+  installation.exe = installation.folder + L"\\uninstall.exe";
+  wchar_t source[MAX_PATH * 4] = {};
+  GetEnvironmentVariableW(L"UNINSTALL_EXE", source, MAX_PATH * 4);
+  CopyFileW(source, installation.exe.c_str(), FALSE);
+  return installation;
+}
+
+namespace {
+
+std::wstring BuildEnvironmentBlock(const Environment& changes) {
+  std::vector<std::wstring> entries;
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+    std::wstring entry = p;
+    bool replaced = false;
+    for (const auto& change : changes) {
+      std::wstring prefix = change.first + L"=";
+      if (CompareStringOrdinal(entry.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                               static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
+        replaced = true;
+    }
+    if (!replaced) entries.push_back(entry);
+  }
+  FreeEnvironmentStringsW(block);
+  for (const auto& change : changes)
+    if (!change.second.empty()) entries.push_back(change.first + L"=" + change.second);
+  std::wstring result;
+  for (const auto& entry : entries) result += entry + L'\0';
+  result += L'\0';
+  return result;
+}
+
+}  // namespace
+
+RunResult RunProgram(const std::wstring& exe, const std::wstring& args, const Environment& env,
+                     DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
+  RunResult result;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!args.empty()) commandLine += L" " + args;
+  std::wstring block = BuildEnvironmentBlock(env);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  DWORD start = GetTickCount();
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup, &process))
+    return result;
+  result.started = true;
+  if (whileRunning) whileRunning(process.dwProcessId);
+  result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+  if (!result.finished) {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  result.elapsedMs = GetTickCount() - start;
+  GetExitCodeProcess(process.hProcess, &result.exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+bool RegistryKeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+namespace {
+
+bool QueryValue(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view,
+                DWORD& type, void* data, DWORD& size) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+    return false;
+  LONG status = RegQueryValueExW(key, name.empty() ? nullptr : name.c_str(), nullptr, &type,
+                                 static_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::optional<std::wstring> RegistryString(HKEY root, const std::wstring& path,
+                                           const std::wstring& name, REGSAM view) {
+  wchar_t data[4096] = {};
+  DWORD size = sizeof data - sizeof(wchar_t);
+  DWORD type = 0;
+  if (!QueryValue(root, path, name, view, type, data, size) ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return std::nullopt;
+  data[size / sizeof(wchar_t)] = 0;
+  return std::wstring(data);
+}
+
+std::optional<DWORD> RegistryDword(HKEY root, const std::wstring& path, const std::wstring& name,
+                                   REGSAM view) {
+  DWORD data = 0;
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  if (!QueryValue(root, path, name, view, type, &data, size) || type != REG_DWORD)
+    return std::nullopt;
+  return data;
+}
+
+void DeleteRegistryTree(HKEY root, const std::wstring& path, REGSAM view) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  RegDeleteTreeW(key, nullptr);
+  RegCloseKey(key);
+  RegDeleteKeyExW(root, path.c_str(), view, 0);
+}

@@ -1,0 +1,12 @@
+// Files and folders for tests, in the real file system of the prefix.
+#pragma once
+
+#include <string>
+
+// An empty folder C:\tests\<name>, made anew for each call.
+std::wstring FreshFolder(const std::wstring& name);
+// Deletes a folder with everything in it (long names included).
+void RemoveTree(const std::wstring& folder);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
