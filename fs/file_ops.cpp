@@ -39,20 +39,21 @@ bool EraseFile(const wchar_t* name) {
 }
 
 int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
+  bool trailing = EndsInDotOrBlank(name);
   const wchar_t* madeAs = name;
-  bool created = !EndsInDotOrBlank(name) && CreateDirectoryW(name, nullptr);
+  bool created = !trailing && CreateDirectoryW(name, nullptr);
   wchar_t longName[MaxPathChars];
   if (!created) {
-    // Decided here: the last error of the attribute query would otherwise
-    // count an existing name ending in a dot as a missing parent.
-    if (PathExists(name)) return FolderNotCreated;
+    // Answered here, as the last error of the query would not tell it. A
+    // name ending in a dot or a blank is not asked in its plain form, which
+    // names another folder; the long form's own failure answers for it.
+    if (!trailing && PathExists(name)) return FolderNotCreated;
     if (MakeLongPath(name, longName, MaxPathChars)) {
       created = CreateDirectoryW(longName, nullptr);
       madeAs = longName;
     }
   }
   if (created) {
-    // The plain form of a name ending in a dot may be another folder.
     if (setAttributes) SetAttributes(madeAs, attributes);
     return FolderCreated;
   }
