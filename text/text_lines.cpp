@@ -33,6 +33,11 @@ bool LineList::NextString(const wchar_t** out) {
   return true;
 }
 
+void LineList::ReserveMore(uint32_t characters) {
+  if (characters > UINT32_MAX - storage_.Count()) ErrorState.OutOfMemory();
+  storage_.Reserve(storage_.Count() + characters);
+}
+
 void LineList::Reset() {
   storage_.Reset();
   position_ = 0;
@@ -59,9 +64,14 @@ bool HasUtf8Structure(const uint8_t* bytes, uint32_t n) {
 }
 
 // The whole file in 4096-byte steps. The array is kept one step longer than
-// what was read, so each step lands in allocated room. A read error ends the
-// reading like the end of the file; what was read is kept.
+// what was read, so each step lands in allocated room; a block of the file's
+// size is taken at once, as growing a large block step by step copies it
+// many times. A read error ends the reading like the end of the file; what
+// was read is kept.
 void ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
+  int64_t length = file.FileLength();
+  if (length > 0 && length < int64_t{UINT32_MAX} - ReadStep)
+    bytes.Reserve(static_cast<uint32_t>(length) + ReadStep);
   bytes.SetSize(ReadStep);
   uint32_t total = 0;
   for (;;) {
@@ -147,6 +157,8 @@ bool LoadTextLines(const wchar_t* name, LineList& list) {
   GrowableArray<wchar_t> text;
   Decode(bytes, text);
   bytes.Reset();
+  // The lines with their terminators never take more than the text.
+  list.ReserveMore(text.Count());
   if (text.Count()) SplitLines(text.Data(), list);
   return true;
 }

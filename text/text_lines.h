@@ -21,12 +21,17 @@ class GrowableArray {
   // n more elements at the end, uninitialised.
   void Add(uint32_t n) {
     if (n > UINT32_MAX - count_) ErrorState.OutOfMemory();
-    Reserve(count_ + n);
+    Grow(count_ + n);
     count_ += n;
   }
   void SetSize(uint32_t n) {
-    Reserve(n);
+    Grow(n);
     count_ = n;
+  }
+  // Room for n elements in all, when the caller knows how many will come;
+  // the count stays.
+  void Reserve(uint32_t n) {
+    if (n > capacity_) Reallocate(n);
   }
   void Reset() {
     std::free(data_);
@@ -43,17 +48,18 @@ class GrowableArray {
   const T& operator[](uint32_t i) const { return data_[i]; }
 
  private:
-  void Reserve(uint32_t needed) {
+  void Grow(uint32_t needed) {
     if (needed <= capacity_) return;
     uint64_t grown = uint64_t{capacity_} + capacity_ / 4 + 32;
-    uint64_t capacity = grown > needed ? grown : needed;
-    if (capacity > UINT32_MAX) capacity = needed;
-    uint64_t bytes = capacity * sizeof(T);
+    Reallocate(grown > needed && grown <= UINT32_MAX ? static_cast<uint32_t>(grown) : needed);
+  }
+  void Reallocate(uint32_t capacity) {
+    uint64_t bytes = uint64_t{capacity} * sizeof(T);
     if (bytes > SIZE_MAX) ErrorState.OutOfMemory();
     void* block = std::realloc(data_, static_cast<size_t>(bytes));
     if (!block) ErrorState.OutOfMemory();
     data_ = static_cast<T*>(block);
-    capacity_ = static_cast<uint32_t>(capacity);
+    capacity_ = capacity;
   }
 
   T* data_ = nullptr;
@@ -72,6 +78,9 @@ class LineList {
   bool NextString(const wchar_t** out);
   void Reset();
   uint32_t StringCount() const { return stringCount_; }
+  // Room for `characters` more characters (terminators included), so that
+  // a known amount of text is added without moving the block.
+  void ReserveMore(uint32_t characters);
 
  private:
   GrowableArray<wchar_t> storage_;
