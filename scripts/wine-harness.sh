@@ -9,6 +9,8 @@
 #   wine-harness.sh run BUILD EXE ARGS   run EXE in the test prefix
 #   wine-harness.sh fresh BUILD EXE ARGS run EXE in a new clone of the template,
 #                                        removed afterwards
+#   wine-harness.sh fresh32 BUILD EXE ARGS  the same in a 32-bit prefix (32-bit
+#                                        Windows: no WOW64, one registry view)
 #   wine-harness.sh env BUILD            print the variables for running wine by hand
 #
 # Everything that Windows programs write to the standard streams goes to a
@@ -23,10 +25,10 @@ shift 2
 
 state=$build/wine
 template=$state/template
+template32=$state/template32
 prefix=$state/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-export WINEARCH=win64
 
 # wine-notes: a new prefix links the user's folders to the host's home.
 unlink_home_folders() {
@@ -36,26 +38,28 @@ unlink_home_folders() {
   done
 }
 
+# boot_template DIR ARCH
 boot_template() {
-  [ -f "$template/.booted" ] && return 0
-  rm -rf "$template"
+  local dir=$1 arch=$2
+  [ -f "$dir/.booted" ] && return 0
+  rm -rf "$dir"
   mkdir -p "$state"
-  WINEPREFIX=$template wineboot -i </dev/null >"$state/boot.log" 2>&1 9>&-
-  WINEPREFIX=$template wineserver -w 9>&-
-  unlink_home_folders "$template"
-  touch "$template/.booted"
+  WINEARCH=$arch WINEPREFIX=$dir wineboot -i </dev/null >"$state/boot-$arch.log" 2>&1 9>&-
+  WINEPREFIX=$dir wineserver -w 9>&-
+  unlink_home_folders "$dir"
+  touch "$dir/.booted"
 }
 
-# Copies the template (hard links for the big system files, real copies of
-# the registry files, which wine rewrites).
+# clone_template FROM TO: hard links for the big system files, real copies
+# of the registry files, which wine rewrites, and of the user folders.
 clone_template() {
-  local to=$1
+  local from=$1 to=$2
   rm -rf "$to"
-  cp -al "$template" "$to"
+  cp -al "$from" "$to"
   rm -f "$to"/*.reg
-  cp "$template"/*.reg "$to"/
+  cp "$from"/*.reg "$to"/
   rm -rf "$to/drive_c/users"
-  cp -a "$template/drive_c/users" "$to/drive_c/users"
+  cp -a "$from/drive_c/users" "$to/drive_c/users"
 }
 
 # The server and wine's services outlive this script: they must not inherit
@@ -103,10 +107,10 @@ case $cmd in
     mkdir -p "$state"
     exec 9>"$state/lock"
     flock 9
-    boot_template || { cat "$state/boot.log"; exit 1; }
+    boot_template "$template" win64 || { cat "$state/boot-win64.log"; exit 1; }
     if [ -z "${DISPLAY:-}" ] || [ -f "$state/xvfb.pid" ]; then start_xvfb || exit 1; fi
     [ -f "$state/display" ] || echo "${DISPLAY:-}" >"$state/display"
-    [ -d "$prefix" ] || clone_template "$prefix"
+    [ -d "$prefix" ] || clone_template "$template" "$prefix"
     start_server "$prefix"
     ;;
   stop)
@@ -120,9 +124,17 @@ case $cmd in
   run)
     run_in "$prefix" "$@"
     ;;
-  fresh)
+  fresh|fresh32)
+    from=$template
+    if [ "$cmd" = fresh32 ]; then
+      exec 9>"$state/lock32"
+      flock 9
+      boot_template "$template32" win32 || { cat "$state/boot-win32.log"; exit 1; }
+      exec 9>&-
+      from=$template32
+    fi
     fresh=$(mktemp -d "$state/fresh.XXXXXX")
-    clone_template "$fresh"
+    clone_template "$from" "$fresh"
     start_server "$fresh"
     run_in "$fresh" "$@"
     rc=$?
