@@ -5,16 +5,10 @@
 #include "app/shared/win_handles.h"
 #include "fs/path_names.h"
 
-namespace {
-
-// Windows cuts a trailing dot or blank from a plain name, so such a name
-// reaches its own file only in the long form.
 bool EndsInDotOrBlank(const wchar_t* name) {
   wchar_t last = *LastCharOf(name);
   return last == L'.' || last == L' ';
 }
-
-}  // namespace
 
 DWORD GetAttributes(const wchar_t* name) {
   DWORD attributes = GetFileAttributesW(name);

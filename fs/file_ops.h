@@ -10,6 +10,10 @@
 
 constexpr DWORD InvalidAttributes = 0xFFFFFFFF;
 
+// Windows cuts a trailing dot or blank from a plain name, so such a name
+// reaches its own file only in the long form.
+bool EndsInDotOrBlank(const wchar_t* name);
+
 // GetFileAttributesW, with the long form when the plain name fails.
 DWORD GetAttributes(const wchar_t* name);
 bool PathExists(const wchar_t* name);

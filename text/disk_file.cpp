@@ -11,11 +11,6 @@ constexpr uint32_t DeviceReadLimit = 20000;
 // A large read that runs into a locked range fails as a whole.
 constexpr uint32_t LockedReadLimit = 32768;
 
-bool EndsInDotOrBlank(const wchar_t* name) {
-  wchar_t last = *LastCharOf(name);
-  return last == L'.' || last == L' ';
-}
-
 }  // namespace
 
 DiskFile::~DiskFile() {
@@ -60,7 +55,7 @@ bool DiskFile::Open(const wchar_t* name, uint32_t mode) {
 bool DiskFile::Create(const wchar_t* name, uint32_t mode) {
   DWORD access = mode & CreateWriteOnly ? GENERIC_WRITE : GENERIC_READ | GENERIC_WRITE;
   DWORD sharing = mode & CreateShareRead ? FILE_SHARE_READ : 0;
-  // The system would cut a trailing dot or blank and create another file.
+  // The plain form of a name ending in a dot or blank names another file.
   bool tryPlain = !EndsInDotOrBlank(name) || (mode & CreateTryPlainName);
   bool created = OpenHandle(name, access, sharing, CREATE_ALWAYS, 0, tryPlain);
   createdHere_ = true;
