@@ -58,6 +58,7 @@ foreach(target test_localization test_dialogs)
   endif()
 endforeach()
 if(TARGET test_dialogs)
-  target_sources(test_dialogs PRIVATE ${PROJECT_SOURCE_DIR}/tests/localization/dialog_template.cpp)
+  target_sources(test_dialogs PRIVATE ${PROJECT_SOURCE_DIR}/tests/localization/dialog_template.cpp
+                 ${PROJECT_SOURCE_DIR}/tests/localization/language_test_support.cpp)
   target_include_directories(test_dialogs PRIVATE ${PROJECT_SOURCE_DIR}/tests/localization)
 endif()
