@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/shared/format.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "language_samples.h"
@@ -144,4 +145,15 @@ TEST_F(LanguageModuleTest, WithAFileMessagesAreTheProgramsTextsTranslatedAndDial
                             reinterpret_cast<LPARAM>(caption)),
             1);
   EXPECT_STREQ(caption, L"Pelodra-Installation");
+}
+
+TEST_F(LanguageModuleTest, TranslatedFormatsReadNoArgumentsThatWereNotPassed) {
+  std::wstring english = OwnText(IDS_LIST_MISSING_FORMAT);
+  LoadSection(std::wstring(Marker) + L"\r\n" + KeyOf(english.c_str()) +
+              L"=\"%n%x %s and %s, %d%%\"\r\n");
+  wchar_t text[MessageChars];
+  int length = FormatMessageText(text, MessageChars, LoadMessage(IDS_LIST_MISSING_FORMAT),
+                                 L"Uninstall.lst");
+  EXPECT_EQ(length, static_cast<int>(wcslen(text)));
+  EXPECT_STREQ(text, L"%n%x Uninstall.lst and %s, %d%");
 }
