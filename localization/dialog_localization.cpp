@@ -1,5 +1,7 @@
 #include "localization/dialog_localization.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cwchar>
 
 #include "app/shared/run_state.h"
@@ -14,6 +16,14 @@ constexpr unsigned MaxChildren = 512;
 constexpr UINT PlacementFlags = SWP_NOZORDER | SWP_NOOWNERZORDER;
 
 int WindowStyle(HWND window) { return GetWindowLongW(window, GWL_STYLE); }
+
+// value * percent / 100. The percentages come from a file anyone can edit:
+// the product is taken in 64 bits and kept within the coordinates a window
+// can have.
+int Scale(int value, int percent) {
+  int64_t scaled = int64_t{value} * percent / 100;
+  return static_cast<int>(std::min<int64_t>(std::max<int64_t>(scaled, -32768), 32767));
+}
 
 // A combo box with a list that drops down takes the list's height too, or
 // the list would open no taller than the closed box.
@@ -45,14 +55,14 @@ void ScaleChild(HWND child, const DialogFrame& frame, int sx, int sy) {
   GetWindowRect(child, &r);
   // In a mirrored dialog client positions count from the right edge.
   int fromEdge = frame.mirrored ? frame.window.right - r.right : r.left - frame.window.left;
-  int cx = (fromEdge - frame.frameWidth / 2) * sx / 100;
-  int cy = (r.top - frame.frameHeightTop - frame.window.top) * sy / 100;
-  int cw = (r.right - r.left + 1) * sx / 100;
-  int ch = (r.bottom - r.top + 1) * sy / 100;
+  int cx = Scale(fromEdge - frame.frameWidth / 2, sx);
+  int cy = Scale(r.top - frame.frameHeightTop - frame.window.top, sy);
+  int cw = Scale(r.right - r.left + 1, sx);
+  int ch = Scale(r.bottom - r.top + 1, sy);
   if (HasDropDownList(child)) {
     RECT list = {};
     SendMessageW(child, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&list));
-    ch += (list.bottom - list.top + 1) * sy / 100;
+    ch += Scale(list.bottom - list.top + 1, sy);
   }
   SetWindowPos(child, nullptr, cx, cy, cw, ch, PlacementFlags);
 }
@@ -79,7 +89,7 @@ void LocalizeDialog(HWND dialog, const wchar_t* dialogName) {
   int width1 = w.right - w.left + 1, height1 = w.bottom - w.top + 1;
   int fx = width1 - k.right, fy = height1 - k.bottom;
   if (scaled) {
-    int nw = k.right * sx / 100 + fx, nh = k.bottom * sy / 100 + fy;
+    int nw = Scale(k.right, sx) + fx, nh = Scale(k.bottom, sy) + fy;
     int x = w.left + (width1 - nw) / 2, y = w.top + (height1 - nh) / 2;
     if (x < 0) x = 0;
     if (y < 0) y = 0;

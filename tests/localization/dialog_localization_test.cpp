@@ -188,3 +188,15 @@ TEST_F(DialogLocalizationTest, RightToLeftMirrorsAndScalingKeepsTheMirroredPlace
   EXPECT_LT(gapBefore, before.client.right / 4);
   EXPECT_NEAR(gapAfter, gapBefore * 120 / 100, 2);
 }
+
+TEST_F(DialogLocalizationTest, AbsurdPercentagesLeaveAUsableDialog) {
+  for (const wchar_t* entry : {L"999999999*999999999", L"-400*0", L"0*-2147483648"}) {
+    LoadSection(std::wstring(Marker) + L"\r\n" + SizeEntry(entry));
+    HWND dialog = CreateTestDialog(Sample(DS_CENTER), Localized, Name);
+    ASSERT_NE(dialog, nullptr) << entry;
+    RECT client;
+    EXPECT_TRUE(GetClientRect(dialog, &client));
+    EXPECT_LE(client.right, 32767 + 100);
+    DestroyWindow(dialog);
+  }
+}
