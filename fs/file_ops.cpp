@@ -1,6 +1,20 @@
 #include "fs/file_ops.h"
 
+#include <shlobj.h>
+
+#include "app/shared/win_handles.h"
 #include "fs/path_names.h"
+
+namespace {
+
+// Windows cuts a trailing dot or blank from a plain name, so such a name
+// reaches its own file only in the long form.
+bool EndsInDotOrBlank(const wchar_t* name) {
+  wchar_t last = *LastCharOf(name);
+  return last == L'.' || last == L' ';
+}
+
+}  // namespace
 
 DWORD GetAttributes(const wchar_t* name) {
   DWORD attributes = GetFileAttributesW(name);
@@ -11,3 +25,104 @@ DWORD GetAttributes(const wchar_t* name) {
 }
 
 bool PathExists(const wchar_t* name) { return GetAttributes(name) != InvalidAttributes; }
+
+bool SetAttributes(const wchar_t* name, DWORD attributes) {
+  if (SetFileAttributesW(name, attributes)) return true;
+  wchar_t longName[MaxPathChars];
+  return MakeLongPath(name, longName, MaxPathChars) && SetFileAttributesW(longName, attributes);
+}
+
+bool EraseFile(const wchar_t* name) {
+  if (DeleteFileW(name)) return true;
+  wchar_t longName[MaxPathChars];
+  return MakeLongPath(name, longName, MaxPathChars) && DeleteFileW(longName);
+}
+
+int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
+  bool trailing = EndsInDotOrBlank(name);
+  const wchar_t* madeAs = name;
+  bool created = !trailing && CreateDirectoryW(name, nullptr);
+  wchar_t longName[MaxPathChars];
+  if (!created) {
+    // Answered here, as the last error of the query would not tell it. A
+    // name ending in a dot or a blank is not asked in its plain form, which
+    // names another folder; the long form's own failure answers for it.
+    if (!trailing && PathExists(name)) return FolderNotCreated;
+    if (MakeLongPath(name, longName, MaxPathChars)) {
+      created = CreateDirectoryW(longName, nullptr);
+      madeAs = longName;
+    }
+  }
+  if (created) {
+    if (setAttributes) SetAttributes(madeAs, attributes);
+    return FolderCreated;
+  }
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderParentMissing
+                                                                        : FolderNotCreated;
+}
+
+bool IsDirectory(DWORD attributes) {
+  return attributes != InvalidAttributes && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsReparsePoint(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+uint64_t GetFreeDiskSpace(const wchar_t* path) {
+  wchar_t folder[MaxPathChars];
+  CopyFolderPart(path, folder, MaxPathChars);
+  const wchar_t* root = folder[0] ? folder : nullptr;
+  ULARGE_INTEGER callerFree{}, total{}, totalFree{};
+  BOOL ok = GetDiskFreeSpaceExW(root, &callerFree, &total, &totalFree);
+  wchar_t longFolder[MaxPathChars];
+  if (!ok && root && MakeLongPath(root, longFolder, MaxPathChars))
+    ok = GetDiskFreeSpaceExW(longFolder, &callerFree, &total, &totalFree);
+  // A caller's share above the volume's free space is a bogus answer.
+  if (!ok || callerFree.HighPart > totalFree.HighPart) return 0;
+  return callerFree.QuadPart;
+}
+
+unsigned GetWindowsVersion() {
+  static struct {
+    DWORD platform = static_cast<DWORD>(-1);
+    DWORD major = 0;
+    DWORD minor = 0;
+  } cache;
+  if (cache.platform == static_cast<DWORD>(-1)) {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (GetVersionExW(&info)) {
+      cache.platform = info.dwPlatformId;
+      cache.major = info.dwMajorVersion;
+      cache.minor = info.dwMinorVersion;
+    }
+  }
+  if (cache.platform != VER_PLATFORM_WIN32_NT) return 0x0501;
+  return static_cast<unsigned>(cache.major * 256 + cache.minor);
+}
+
+bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create) {
+  if (size == 0) return false;
+  buffer[0] = 0;
+  ComPtr<IMalloc> allocator;
+  if (FAILED(SHGetMalloc(allocator.Put()))) return false;
+  LPITEMIDLIST list = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &list))) return false;
+  // The shell writes up to MAX_PATH characters whatever the caller's size.
+  wchar_t path[MAX_PATH] = {};
+  bool found = SHGetPathFromIDListW(list, path) && path[0];
+  allocator->Free(list);
+  if (!found) return false;
+  BoundedCopy(buffer, path, size);
+  AddTrailingSeparator(buffer, size);
+  BoundedAppend(buffer, L"Pelodra", size);
+  if (PathExists(buffer)) return true;
+  return create && CreateFolder(buffer, false, 0) == FolderCreated;
+}
+
+FILE* OpenStream(const wchar_t* name, const wchar_t* mode) {
+  FILE* stream = _wfopen(name, mode);
+  wchar_t longName[MaxPathChars];
+  if (!stream && MakeLongPath(name, longName, MaxPathChars)) stream = _wfopen(longName, mode);
+  return stream;
+}

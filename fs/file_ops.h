@@ -4,8 +4,45 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
 constexpr DWORD InvalidAttributes = 0xFFFFFFFF;
 
 // GetFileAttributesW, with the long form when the plain name fails.
 DWORD GetAttributes(const wchar_t* name);
 bool PathExists(const wchar_t* name);
+bool SetAttributes(const wchar_t* name, DWORD attributes);
+bool EraseFile(const wchar_t* name);
+
+// Results of CreateFolder.
+enum : int {
+  FolderCreated = 0,
+  FolderNotCreated = 1,  // it exists already, or the system refused
+  FolderParentMissing = 2,
+};
+// Creates one folder, not its parents, and gives it `attributes` when
+// `setAttributes` is true. A name ending in a dot or a blank is created only
+// through its long form, which keeps that character.
+int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes);
+
+bool IsDirectory(DWORD attributes);
+bool IsReparsePoint(DWORD attributes);
+
+// Bytes free for the caller on the volume of the path's folder (the current
+// disk for a bare name); 0 when unknown.
+uint64_t GetFreeDiskSpace(const wchar_t* path);
+
+// major * 256 + minor on NT (0x0601 for Windows 7), 0x0501 elsewhere; read
+// from the system once per process.
+unsigned GetWindowsVersion();
+
+// The product's folder under the user's Application Data folder into
+// `buffer` (kept even when the result is false). True when the folder exists
+// or, with `create`, was created.
+bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create);
+
+// _wfopen with a standard mode such as L"rb" or L"wb"; null on failure. The
+// caller closes the stream.
+FILE* OpenStream(const wchar_t* name, const wchar_t* mode);

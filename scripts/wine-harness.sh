@@ -40,8 +40,8 @@ boot_template() {
   [ -f "$template/.booted" ] && return 0
   rm -rf "$template"
   mkdir -p "$state"
-  WINEPREFIX=$template wineboot -i </dev/null >"$state/boot.log" 2>&1
-  WINEPREFIX=$template wineserver -w
+  WINEPREFIX=$template wineboot -i </dev/null >"$state/boot.log" 2>&1 9>&-
+  WINEPREFIX=$template wineserver -w 9>&-
   unlink_home_folders "$template"
   touch "$template/.booted"
 }
@@ -58,9 +58,11 @@ clone_template() {
   cp -a "$template/drive_c/users" "$to/drive_c/users"
 }
 
+# The server and wine's services outlive this script: they must not inherit
+# the lock (descriptor 9), or the next start waits for them forever.
 start_server() {
-  WINEPREFIX=$1 wineserver -p </dev/null >/dev/null 2>&1
-  WINEPREFIX=$1 DISPLAY=$(display) wine cmd /c exit </dev/null >/dev/null 2>&1
+  WINEPREFIX=$1 wineserver -p </dev/null >/dev/null 2>&1 9>&-
+  WINEPREFIX=$1 DISPLAY=$(display) wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
 }
 
 display() {
@@ -72,7 +74,7 @@ start_xvfb() {
   local n
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 9>&- &
     echo $! >"$state/xvfb.pid"
     sleep 0.5
     if kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The main job: builds the tool, lays out a sample installation in a private
+# Wine prefix and runs the tool there as the product's installer does.
+#   ./run.sh             setup integration (silent unless a display is set)
+#   ./run.sh uninstall   the uninstall run in the same prefix
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build "$build" -j "$(nproc)" --target uninstall >/dev/null
+build=$(cd "$build" && pwd)
+harness=./scripts/wine-harness.sh
+"$harness" start "$build"
+trap '"$harness" stop "$build"' EXIT
+eval "$("$harness" env "$build")"
+
+case ${1:-setup} in
+  setup)
+    folder=$(./scripts/sample-installation.sh "$WINEPREFIX" "$build/uninstall.exe")
+    echo "Sample installation: $folder"
+    switches="/setup"
+    [ -n "${USER_DISPLAY:-}" ] || switches="/setup /S"
+    set +e
+    (cd "$folder" && wine ./uninstall.exe $switches </dev/null >/dev/null 2>&1)
+    rc=$?
+    set -e
+    echo "uninstall.exe $switches ended with exit code $rc"
+    ./scripts/summary.sh "$build"
+    echo "To take it back: ./run.sh uninstall"
+    ;;
+  uninstall)
+    folder="$WINEPREFIX/drive_c/Program Files (x86)/Pelodra"
+    [ -d "$folder" ] || { echo "No sample installation yet: run ./run.sh first"; exit 1; }
+    set +e
+    (cd "$folder" && wine ./uninstall.exe /S </dev/null >/dev/null 2>&1)
+    rc=$?
+    set -e
+    echo "uninstall.exe /S ended with exit code $rc"
+    sleep 4
+    ./scripts/summary.sh "$build"
+    [ -d "$folder" ] && echo "Installation folder still present: $folder" || echo "Installation folder removed."
+    ;;
+  *)
+    echo "usage: ./run.sh [uninstall]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,157 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "app/shared/run_state.h"
+
+namespace {
+
+struct Parsed {
+  bool setup = false;
+  bool uninstall = false;
+};
+
+Parsed Parse(const wchar_t* installerText, const wchar_t* commandLine) {
+  ResetRunState();
+  Parsed p;
+  ParseCommandLine(CommandSource::InstallerText, installerText, p.setup, p.uninstall);
+  ParseCommandLine(CommandSource::RealCommandLine, commandLine, p.setup, p.uninstall);
+  return p;
+}
+
+std::vector<std::wstring> Tokens(const wchar_t* text, size_t size = TokenChars) {
+  std::vector<std::wstring> tokens;
+  std::wstring token(size, L'#');
+  while ((text = NextToken(text, &token[0], size)) != nullptr) tokens.push_back(token.c_str());
+  return tokens;
+}
+
+}  // namespace
+
+TEST(NextToken, SplitsAtBlanksOutsideQuotesAndUnquotes) {
+  auto tokens = Tokens(L"  \"C:\\Program Files\\Pelodra\\uninstall.exe\"\t/setup  ");
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_EQ(tokens[0], L"C:\\Program Files\\Pelodra\\uninstall.exe");
+  EXPECT_EQ(tokens[1], L"/setup");
+
+  tokens = Tokens(L"a\"\"b \"x \"\" y\" c\"d e\"f");
+  ASSERT_EQ(tokens.size(), 3u);
+  EXPECT_EQ(tokens[0], L"a\"b");
+  EXPECT_EQ(tokens[1], L"x \" y");
+  EXPECT_EQ(tokens[2], L"cd ef");
+
+  EXPECT_EQ(NextToken(L" \t ", nullptr, 0), nullptr);
+  EXPECT_EQ(NextToken(L"", nullptr, 0), nullptr);
+}
+
+TEST(NextToken, CutsLongTokensAndSkipsTheirRest) {
+  std::wstring text = L"/" + std::wstring(3000, L'x') + L" /next";
+  auto tokens = Tokens(text.c_str());
+  ASSERT_EQ(tokens.size(), 2u);
+  EXPECT_EQ(tokens[0].size(), TokenChars - 1);
+  EXPECT_EQ(tokens[1], L"/next");
+
+  // Without a buffer the token is only skipped.
+  const wchar_t* rest = NextToken(L"skip me", nullptr, 0);
+  ASSERT_NE(rest, nullptr);
+  EXPECT_STREQ(rest, L" me");
+}
+
+TEST(ParseCommandLine, DecidesBetweenTheJobs) {
+  struct Case {
+    const wchar_t* installer;
+    const wchar_t* line;
+    bool setup, uninstall, silent;
+  };
+  const Case cases[] = {
+      {L"", L"uninstall.exe", false, true, false},
+      {L"", L"", false, true, false},
+      {L"", L"uninstall.exe /S", false, true, true},
+      {L"", L"uninstall.exe -s1", false, true, true},
+      {L"", L"uninstall.exe /setup", true, false, false},
+      {L"", L"uninstall.exe -SETUP", true, false, false},
+      {L"", L"uninstall.exe /setupnow /S", true, false, true},
+      {L"/S", L"uninstall.exe /setup", true, false, true},
+      {L"/setup", L"uninstall.exe", false, true, false},
+      {L"/setup", L"uninstall.exe /x", false, false, false},
+      {L"", L"uninstall.exe -", false, false, false},
+      {L"", L"uninstall.exe /sx", false, false, false},
+      {L"", L"uninstall.exe /x", false, false, false},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.installer, c.line);
+    EXPECT_EQ(p.setup, c.setup) << c.installer << " | " << c.line;
+    EXPECT_EQ(p.uninstall, c.uninstall) << c.installer << " | " << c.line;
+    EXPECT_EQ(SilentMode, c.silent) << c.installer << " | " << c.line;
+  }
+
+  bool setup = false, uninstall = true;
+  ParseCommandLine(CommandSource::InstallerText, L"", setup, uninstall);
+  EXPECT_FALSE(uninstall);
+}
+
+TEST(ParseCommandLine, SetsTheRunFlags) {
+  Parse(L"", L"x /msixyz /noexp /initA1D0");
+  EXPECT_TRUE(MsiMode);
+  EXPECT_TRUE(NoExplorer);
+  EXPECT_STREQ(InitOptionsText, L"A1D0");
+
+  Parse(L"/msi /noexplorer /initA1", L"x");
+  EXPECT_FALSE(MsiMode);
+  EXPECT_FALSE(NoExplorer);
+  EXPECT_STREQ(InitOptionsText, L"");
+
+  Parse(L"", L"x \"/init A1\"");
+  EXPECT_STREQ(InitOptionsText, L" A1");
+
+  std::wstring longInit = L"x /init" + std::wstring(100, L'1');
+  Parse(L"", longInit.c_str());
+  EXPECT_EQ(std::wstring(InitOptionsText), std::wstring(InitOptionsChars - 1, L'1'));
+
+  Parse(L"", L"x /init");
+  EXPECT_STREQ(InitOptionsText, L"");
+}
+
+TEST(ParseCommandLine, WaitPausesTwoSeconds) {
+  DWORD start = GetTickCount();
+  Parsed p = Parse(L"", L"x /WAIT");
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_GE(elapsed, 1900u);
+  EXPECT_LT(elapsed, 10000u);
+  EXPECT_FALSE(p.uninstall);
+}
+
+// Generated command lines of every shape: nothing is written outside the
+// token buffer, and no run flag is set by a line without its switch.
+TEST(ParseCommandLine, SurvivesGeneratedInput) {
+  std::mt19937 random(20261208);
+  // No "w": "/wait" and "/warning" would pause or open a window.
+  const wchar_t alphabet[] = L"abcdefghijklmnopqrstuvxyzABC /-\"\t\u00e9\u4e2d\u0416\U0001F600";
+  const size_t letters = wcslen(alphabet);
+  constexpr size_t Guard = 64;
+  for (int round = 0; round < 300; ++round) {
+    std::wstring line;
+    size_t length = random() % (round % 10 == 0 ? 20000 : 400);
+    for (size_t i = 0; i < length; ++i) line += alphabet[random() % letters];
+    if (round % 7 == 0) line += std::wstring(5000, L'/');
+
+    wchar_t buffer[Guard + TokenChars + Guard];
+    wmemset(buffer, L'\xABCD', sizeof buffer / sizeof buffer[0]);
+    size_t size = 1 + random() % TokenChars;
+    const wchar_t* p = line.c_str();
+    int tokens = 0;
+    while ((p = NextToken(p, buffer + Guard, size)) != nullptr) {
+      ++tokens;
+      ASSERT_LE(wcslen(buffer + Guard), size - 1);
+    }
+    for (size_t i = 0; i < Guard; ++i) ASSERT_EQ(buffer[i], L'\xABCD');
+    for (size_t i = Guard + size; i < Guard + TokenChars + Guard; ++i)
+      ASSERT_EQ(buffer[i], L'\xABCD') << "round " << round << " index " << i;
+
+    Parse(line.c_str(), line.c_str());
+    ASSERT_LT(wcslen(InitOptionsText), InitOptionsChars);
+  }
+}

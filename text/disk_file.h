@@ -1,0 +1,60 @@
+// The program's handle on one disk file. Failures are results; only a
+// handle that cannot be closed reaches ErrorState.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
+
+// Open mode bits.
+constexpr uint32_t OpenReadWrite = 0x01;
+constexpr uint32_t OpenWriteOnly = 0x02;  // wins over OpenReadWrite
+constexpr uint32_t OpenShareWrite = 0x04;
+constexpr uint32_t OpenDenyRead = 0x08;
+
+// Create mode bits.
+constexpr uint32_t CreateWriteOnly = 0x02;
+constexpr uint32_t CreateShareRead = 0x10;
+// Also try a name ending in a dot or a blank in its plain form, which the
+// system would cut.
+constexpr uint32_t CreateTryPlainName = 0x20;
+
+class DiskFile {
+ public:
+  DiskFile() = default;
+  // A file made by Create and never closed is deleted: half-written output
+  // does not survive.
+  virtual ~DiskFile();
+  DiskFile(const DiskFile&) = delete;
+  DiskFile& operator=(const DiskFile&) = delete;
+
+  // Opens an existing file for sequential access.
+  virtual bool Open(const wchar_t* name, uint32_t mode);
+  // True when nothing was open or the handle closed cleanly.
+  virtual bool Close();
+  // Bytes read, 0 at the end of the file, -1 on a read error.
+  virtual int32_t Read(void* buffer, uint32_t size);
+  // method: FILE_BEGIN, FILE_CURRENT or FILE_END.
+  virtual void Seek(int64_t offset, uint32_t method);
+  // The position, -1 when no file is open or the system fails.
+  virtual int64_t Tell();
+  virtual bool IsOpened() const;
+
+  // Creates a file, replacing an existing one.
+  bool Create(const wchar_t* name, uint32_t mode);
+  bool Write(const void* data, uint32_t size);
+  int64_t FileLength();
+
+ private:
+  bool OpenHandle(const wchar_t* name, DWORD access, DWORD sharing, DWORD disposition,
+                  DWORD flags, bool tryPlain);
+
+  FileHandle handle_;
+  // The name that the handle was obtained with (its long form when the plain
+  // one was refused), so that the destructor deletes exactly that file.
+  wchar_t name_[MaxPathChars] = {};
+  bool createdHere_ = false;
+};

@@ -1,0 +1,107 @@
+// Text files of the encodings the program meets, read into a list of wide
+// lines, and the containers the file and text layer shares.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/shared/error_state.h"
+
+// A contiguous heap block of T that grows by at least a quarter plus 32
+// elements at a time. Exhausted memory raises KEL_EXIT 8 through ErrorState;
+// the array is then unchanged.
+template <typename T>
+class GrowableArray {
+ public:
+  GrowableArray() = default;
+  ~GrowableArray() { Reset(); }
+  GrowableArray(const GrowableArray&) = delete;
+  GrowableArray& operator=(const GrowableArray&) = delete;
+
+  // n more elements at the end, uninitialised.
+  void Add(uint32_t n) {
+    if (n > UINT32_MAX - count_) ErrorState.OutOfMemory();
+    Grow(count_ + n);
+    count_ += n;
+  }
+  void SetSize(uint32_t n) {
+    Grow(n);
+    count_ = n;
+  }
+  // Room for n elements in all, when the caller knows how many will come;
+  // the count stays.
+  void Reserve(uint32_t n) {
+    if (n > capacity_) Reallocate(n);
+  }
+  void Reset() {
+    std::free(data_);
+    data_ = nullptr;
+    count_ = 0;
+    capacity_ = 0;
+  }
+
+  T* Data() { return data_; }
+  const T* Data() const { return data_; }
+  uint32_t Count() const { return count_; }
+  uint32_t Capacity() const { return capacity_; }
+  T& operator[](uint32_t i) { return data_[i]; }
+  const T& operator[](uint32_t i) const { return data_[i]; }
+
+ private:
+  void Grow(uint32_t needed) {
+    if (needed <= capacity_) return;
+    uint64_t grown = uint64_t{capacity_} + capacity_ / 4 + 32;
+    Reallocate(grown > needed && grown <= UINT32_MAX ? static_cast<uint32_t>(grown) : needed);
+  }
+  void Reallocate(uint32_t capacity) {
+    uint64_t bytes = uint64_t{capacity} * sizeof(T);
+    if (bytes > SIZE_MAX) ErrorState.OutOfMemory();
+    void* block = std::realloc(data_, static_cast<size_t>(bytes));
+    if (!block) ErrorState.OutOfMemory();
+    data_ = static_cast<T*>(block);
+    capacity_ = capacity;
+  }
+
+  T* data_ = nullptr;
+  uint32_t count_ = 0;
+  uint32_t capacity_ = 0;
+};
+
+// Strings one after another in one block, each with its terminator, read
+// back in order.
+class LineList {
+ public:
+  // A null text is taken as empty.
+  void AppendLine(const wchar_t* text);
+  // The next string, valid until the next AppendLine or Reset; false (and
+  // null in *out) at the end. `out` may be null.
+  bool NextString(const wchar_t** out);
+  void Reset();
+  uint32_t StringCount() const { return stringCount_; }
+  // Room for `characters` more characters (terminators included), so that
+  // a known amount of text is added without moving the block.
+  void ReserveMore(uint32_t characters);
+
+ private:
+  GrowableArray<wchar_t> storage_;
+  uint32_t position_ = 0;
+  uint32_t stringCount_ = 0;
+};
+
+enum TextEncoding : int {
+  EncodingAnsi = 0,
+  EncodingUtf16 = 3,
+  EncodingUtf8 = 4,
+};
+
+// UTF-8 needs its mark and a sound byte structure; UTF-16 needs its mark
+// (either byte order) and a high byte that plain text would not have.
+TextEncoding DetectEncoding(const uint8_t* bytes, uint32_t size);
+
+// Adds the non-empty lines of the file, trailing blanks and tabs cut, in
+// file order. False (and nothing added) when the file cannot be opened.
+bool LoadTextLines(const wchar_t* name, LineList& list);
+
+// In-place, not stable; compare(a, b) > 0 means a belongs after b.
+void HeapSort(void* base, uint32_t count, uint32_t size,
+              int (*compare)(const void* a, const void* b));
