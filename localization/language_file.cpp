@@ -7,13 +7,16 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
-#include <vector>
 
 #include "app/shared/format.h"
+#include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "fs/path_names.h"
 #include "localization/crc32.h"
 #include "localization/language_module.h"
 #include "text/conversion.h"
+#include "text/disk_file.h"
+#include "text/text_lines.h"
 
 namespace {
 
@@ -26,6 +29,14 @@ constexpr unsigned KeyChars = 8;
 constexpr size_t LastLineChars = 255;
 constexpr size_t AnsiTextBytes = 4096;
 constexpr unsigned DirectionChars = 1024;
+// The marker is looked for in the first MarkerBlocks blocks of the file.
+constexpr uint32_t MarkerBlockBytes = 8192;
+constexpr unsigned MarkerBlocks = 256;
+constexpr char SectionMarker[] = "***messages**";
+constexpr uint32_t MarkerChars = sizeof SectionMarker - 1;
+// Each block is read with the bytes a UTF-16 marker starting at its last
+// byte would need, so that a marker across a block boundary is found.
+constexpr uint32_t MarkerLookahead = MarkerChars * 2 - 1;
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -58,8 +69,7 @@ class LanguageFile {
   void Reset() {
     text_.reset();
     length_ = 0;
-    index_.clear();
-    index_.shrink_to_fit();
+    index_.Reset();
   }
 
   // `text` holds `length` characters and room for a terminator at
@@ -76,11 +86,12 @@ class LanguageFile {
   // The line whose first eight characters are `key`, or null.
   const wchar_t* FindEntry(const wchar_t* key) const {
     const wchar_t* text = text_.get();
-    auto line = std::lower_bound(index_.begin(), index_.end(), key,
-                                 [text](uint32_t offset, const wchar_t* k) {
-                                   return std::wcsncmp(text + offset, k, KeyChars) < 0;
-                                 });
-    if (line != index_.end() && std::wcsncmp(text + *line, key, KeyChars) == 0) return text + *line;
+    const uint32_t* begin = index_.Data();
+    const uint32_t* end = begin + index_.Count();
+    const uint32_t* line = std::lower_bound(begin, end, key, [text](uint32_t offset, const wchar_t* k) {
+      return std::wcsncmp(text + offset, k, KeyChars) < 0;
+    });
+    if (line != end && std::wcsncmp(text + *line, key, KeyChars) == 0) return text + *line;
     return ScanForEntry(key);
   }
 
@@ -112,8 +123,11 @@ class LanguageFile {
   void BuildIndex() {
     const wchar_t* text = text_.get();
     for (uint32_t j = 1; j + KeyChars < length_; ++j)
-      if (text[j - 1] == LineBreak && text[j] != LineBreak) index_.push_back(j);
-    std::sort(index_.begin(), index_.end(), [text](uint32_t a, uint32_t b) {
+      if (text[j - 1] == LineBreak && text[j] != LineBreak) {
+        index_.Add(1);
+        index_[index_.Count() - 1] = j;
+      }
+    std::sort(index_.Data(), index_.Data() + index_.Count(), [text](uint32_t a, uint32_t b) {
       return std::wcsncmp(text + a, text + b, KeyChars) < 0;
     });
   }
@@ -132,7 +146,7 @@ class LanguageFile {
 
   HeapBlock<wchar_t> text_;
   uint32_t length_ = 0;
-  std::vector<uint32_t> index_;
+  GrowableArray<uint32_t> index_;
 };
 
 LanguageFile languageFile;
@@ -175,6 +189,71 @@ void CopyText(const wchar_t* source, wchar_t* destination, size_t capacity) {
   size_t n = 0;
   for (; n + 1 < capacity && source[n]; ++n) destination[n] = source[n];
   destination[n] = 0;
+}
+
+bool IsMarkerAt(const uint8_t* p, uint32_t available, bool& utf16) {
+  if (available >= MarkerChars && std::memcmp(p, SectionMarker, MarkerChars) == 0) {
+    utf16 = false;
+    return true;
+  }
+  if (available < MarkerChars * 2) return false;
+  for (uint32_t i = 0; i < MarkerChars; ++i)
+    if (p[2 * i] != static_cast<uint8_t>(SectionMarker[i]) || p[2 * i + 1] != 0) return false;
+  utf16 = true;
+  return true;
+}
+
+// The byte offset of the section marker, tested at every byte position of
+// the first blocks of the file, 8-bit form before UTF-16; -1 when none is
+// there.
+int64_t FindSectionMarker(DiskFile& file, bool& utf16) {
+  uint8_t window[MarkerBlockBytes + MarkerLookahead];
+  int32_t filled = file.Read(window, sizeof window);
+  int64_t base = 0;
+  for (unsigned block = 0; block < MarkerBlocks && filled > 0; ++block) {
+    auto available = static_cast<uint32_t>(filled);
+    uint32_t starts = std::min(available, MarkerBlockBytes);
+    for (uint32_t p = 0; p < starts; ++p)
+      if (IsMarkerAt(window + p, available - p, utf16)) return base + p;
+    if (available < sizeof window) break;
+    std::memmove(window, window + MarkerBlockBytes, MarkerLookahead);
+    base += MarkerBlockBytes;
+    int32_t n = file.Read(window + MarkerLookahead, MarkerBlockBytes);
+    if (n < 0) break;
+    filled = static_cast<int32_t>(MarkerLookahead) + n;
+  }
+  return -1;
+}
+
+// A bare name is looked for in the program's folder.
+bool PlaceBesideProgram(wchar_t* path) {
+  if (std::wcschr(path, L'\\')) return true;
+  wchar_t program[MaxPathChars];
+  GetProgramPath(program, MaxPathChars);
+  wchar_t* slash = std::wcsrchr(program, L'\\');
+  if (!slash) return false;
+  slash[1] = 0;
+  BoundedAppend(program, path, MaxPathChars);
+  BoundedCopy(path, program, MaxPathChars);
+  return true;
+}
+
+void ReadLanguageFile(const wchar_t* name) {
+  wchar_t path[MaxPathChars];
+  FindInLanguageFolder(name, path, MaxPathChars);
+  if (!PlaceBesideProgram(path)) return;
+  DiskFile file;
+  if (!file.Open(path, OpenShareWrite)) return;
+  bool utf16 = false;
+  int64_t marker = FindSectionMarker(file, utf16);
+  if (marker < 0) return;
+  file.Seek(marker, FILE_BEGIN);
+  auto bytes = Allocate<uint8_t>(MaxSectionBytes + 2);
+  if (!bytes) return;
+  int32_t read = file.Read(bytes.get(), MaxSectionBytes);
+  // The uninstall run deletes the file: it is not held open.
+  file.Close();
+  if (read >= 0) TakeSection(std::move(bytes), static_cast<uint32_t>(read), utf16);
 }
 
 void SettleTextDirection() {
@@ -225,8 +304,9 @@ bool LoadLanguageSection(const void* bytes, uint32_t size, bool utf16) {
   return TakeSection(std::move(copy), size, utf16);
 }
 
-void LoadLanguageFile(const wchar_t*) {
+void LoadLanguageFile(const wchar_t* name) {
   languageFile.Reset();
+  ReadLanguageFile(name);
   SettleTextDirection();
 }
 
