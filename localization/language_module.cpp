@@ -1,8 +1,18 @@
 #include "localization/language_module.h"
 
+#include <cwchar>
+
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
+#include "fs/file_ops.h"
+#include "fs/path_names.h"
+#include "localization/language_file.h"
+
 namespace {
 
 constexpr unsigned RingSize = 8;
+constexpr wchar_t LanguageModuleName[] = L"kellng.dll";
 
 struct LanguageModuleState {
   HMODULE program = nullptr;
@@ -11,21 +21,65 @@ struct LanguageModuleState {
   wchar_t ring[RingSize][MessageChars] = {};
   unsigned ringIndex = 0;
 
+  // A DLL still loaded at process end is freed.
   ~LanguageModuleState() { ReleaseLanguageModule(); }
 };
 
 LanguageModuleState state;
 
-HMODULE ProgramOrSelf() {
-  return state.program ? state.program : GetModuleHandleW(nullptr);
+HMODULE ProgramOrSelf() { return state.program ? state.program : GetModuleHandleW(nullptr); }
+
+// Systems from XP SP2 on map a DLL as a data file for its resources, which
+// runs none of its code.
+bool CanMapAsDataFile() {
+  OSVERSIONINFOEXW version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) return false;
+#pragma GCC diagnostic pop
+  if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) return false;
+  return version.dwMajorVersion > 5 ||
+         (version.dwMajorVersion == 5 && version.wServicePackMajor >= 2);
 }
 
 }  // namespace
 
+void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity) {
+  if (result != name) BoundedCopy(result, name, capacity);
+  RegKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", 0, KEY_QUERY_VALUE,
+                    key.Put()) != ERROR_SUCCESS)
+    return;
+  // The value may come without a terminator: the cleared buffer and the
+  // size offered keep one behind it.
+  wchar_t folder[MaxPathChars] = {};
+  long room = (static_cast<long>(MaxPathChars) - 1 - static_cast<long>(wcslen(name))) * 2;
+  if (room <= 0) return;
+  DWORD size = static_cast<DWORD>(room);
+  if (RegQueryValueExW(key.Get(), L"LanguageFolder", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(folder), &size) != ERROR_SUCCESS)
+    return;
+  wchar_t path[MaxPathChars] = {};
+  DWORD expanded = ExpandEnvironmentStringsW(folder, path, MaxPathChars);
+  if (expanded == 0 || expanded > MaxPathChars) return;
+  AddTrailingSeparator(path, MaxPathChars);
+  BoundedAppend(path, FindNamePart(name), MaxPathChars);
+  // A path cut to the caller's buffer would name another file.
+  if (wcslen(path) < capacity && PathExists(path)) BoundedCopy(result, path, capacity);
+}
+
 void LoadLanguageModule(HINSTANCE program) {
   ReleaseLanguageModule();
   state.program = program;
-  state.resources = program;
+  wchar_t path[MaxPathChars];
+  GetProgramPath(path, MaxPathChars);
+  ReplaceNamePart(path, LanguageModuleName, MaxPathChars);
+  FindInLanguageFolder(path, path, MaxPathChars);
+  HMODULE module = CanMapAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                                      : LoadLibraryW(path);
+  state.loaded = module != nullptr;
+  state.resources = module ? module : program;
 }
 
 void ReleaseLanguageModule() {
@@ -39,10 +93,16 @@ HMODULE ResourceModule() { return state.resources ? state.resources : ProgramOrS
 HMODULE ProgramModule() { return ProgramOrSelf(); }
 
 const wchar_t* LoadMessage(uint32_t id) {
-  state.ringIndex = (state.ringIndex + 1) % RingSize;
+  state.ringIndex = state.ringIndex + 1 == RingSize ? 0 : state.ringIndex + 1;
   wchar_t* buffer = state.ring[state.ringIndex];
   buffer[0] = 0;
-  if (LoadStringW(ResourceModule(), id, buffer, MessageChars) == 0)
+  // Language-file entries are keyed by the program's own texts, so the
+  // language DLL's string table is passed over while a file is loaded.
+  if (IsLanguageFileLoaded()) {
     LoadStringW(ProgramModule(), id, buffer, MessageChars);
+  } else if (LoadStringW(ResourceModule(), id, buffer, MessageChars) == 0) {
+    LoadStringW(ProgramModule(), id, buffer, MessageChars);
+  }
+  TranslateText(buffer, buffer, MessageChars, TextKind::Message, nullptr);
   return buffer;
 }

@@ -1,20 +1,28 @@
-// The language DLL, the module that localized resources come from, and the
-// texts of the program's messages.
+// The language DLL, the module that localized resources come from, the
+// user's language folder, and the texts of the program's messages.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr unsigned MessageChars = 512;
 
-// Loads the language DLL when one is found; remembers the program instance.
+// Loads the language DLL "kellng.dll" from the language folder or from
+// beside the program when one is there; remembers the program instance.
 void LoadLanguageModule(HINSTANCE program);
 // Frees a loaded language DLL; resources come from the program afterwards.
 void ReleaseLanguageModule();
+// The language DLL while one is loaded, else the program.
 HMODULE ResourceModule();
 HMODULE ProgramModule();
 
-// The text of message `id`. It lives in a ring of eight buffers and stays
-// valid until eight further calls have been made.
+// Leaves in `result` either `name` or, when the folder named by the value
+// "LanguageFolder" of HKCU\Software\Pelodra\General holds a file of the
+// same name, that file's full path. `result` may be `name` itself.
+void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity);
+
+// The text of message `id`, translated by the language file. It lives in a
+// ring of eight buffers and stays valid until eight further calls.
 const wchar_t* LoadMessage(uint32_t id);

@@ -1,0 +1,159 @@
+#include "localization/language_module.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/shared/format.h"
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "language_samples.h"
+#include "language_test_support.h"
+#include "resources/resource_ids.h"
+#include "support/test_files.h"
+
+namespace {
+
+constexpr wchar_t GeneralKey[] = L"Software\\Pelodra\\General";
+const std::wstring SampleModule = std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\kellng.dll";
+
+void SetLanguageFolder(const std::wstring& folder) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GeneralKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, L"LanguageFolder", 0, REG_EXPAND_SZ,
+                 reinterpret_cast<const BYTE*>(folder.c_str()),
+                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+void ClearLanguageFolder() { RegDeleteKeyValueW(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder"); }
+
+std::wstring Found(const std::wstring& name) {
+  wchar_t result[MaxPathChars];
+  FindInLanguageFolder(name.c_str(), result, MaxPathChars);
+  return result;
+}
+
+// The program's own English text of a message, straight from its table.
+std::wstring OwnText(UINT id) {
+  wchar_t text[MessageChars] = {};
+  LoadStringW(GetModuleHandleW(nullptr), id, text, MessageChars);
+  return text;
+}
+
+INT_PTR CALLBACK ReadCaption(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+  if (message != WM_INITDIALOG) return FALSE;
+  GetWindowTextW(dialog, reinterpret_cast<wchar_t*>(lParam), 256);
+  EndDialog(dialog, 1);
+  return TRUE;
+}
+
+class LanguageModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = FreshFolder(L"language_module");
+    SetEnvironmentVariableW(L"KEL_TEST_ROOT", root_.c_str());
+    CreateDirectoryW((root_ + L"\\app").c_str(), nullptr);
+    CreateDirectoryW((root_ + L"\\lang").c_str(), nullptr);
+    SetProgramPathForTesting((root_ + L"\\app\\uninstall.exe").c_str());
+  }
+  void TearDown() override {
+    ReleaseLanguageModule();
+    ResetLanguageFileForTesting();
+    ClearLanguageFolder();
+    SetProgramPathForTesting(nullptr);
+    RemoveTree(root_);
+  }
+  std::wstring root_;
+};
+
+}  // namespace
+
+TEST(LoadMessage, NineCallsGoRoundTheRingOfEight) {
+  const wchar_t* first = LoadMessage(IDS_CAPTION);
+  EXPECT_STREQ(first, L"Pelodra");
+  const wchar_t* held[7];
+  for (auto& text : held) text = LoadMessage(IDS_TYPE_ARCHIVE);
+  for (const wchar_t* text : held) EXPECT_NE(text, first);
+  EXPECT_STREQ(first, L"Pelodra");
+  const wchar_t* ninth = LoadMessage(IDS_DISPLAY_NAME_NOTE);
+  EXPECT_EQ(ninth, first);
+  EXPECT_EQ(OwnText(IDS_DISPLAY_NAME_NOTE), first);
+  EXPECT_STREQ(LoadMessage(5150), L"");
+}
+
+TEST_F(LanguageModuleTest, TheLanguageFolderComesFromTheRegistryWithVariablesExpanded) {
+  EXPECT_EQ(Found(L"C:\\x\\license.txt"), L"C:\\x\\license.txt");
+  SetLanguageFolder(L"%KEL_TEST_ROOT%\\lang");
+  EXPECT_EQ(Found(L"C:\\x\\license.txt"), L"C:\\x\\license.txt");
+  WriteBytes(root_ + L"\\lang\\license.txt", "translated");
+  EXPECT_EQ(Found(L"C:\\x\\license.txt"), root_ + L"\\lang\\license.txt");
+  EXPECT_EQ(Found(L"license.txt"), root_ + L"\\lang\\license.txt");
+
+  wchar_t inPlace[MaxPathChars] = L"C:\\somewhere\\license.txt";
+  FindInLanguageFolder(inPlace, inPlace, MaxPathChars);
+  EXPECT_EQ(std::wstring(inPlace), root_ + L"\\lang\\license.txt");
+  // A buffer too small for the found path keeps the name rather than a cut path.
+  wchar_t small[24];
+  FindInLanguageFolder(L"license.txt", small, 24);
+  EXPECT_STREQ(small, L"license.txt");
+}
+
+TEST_F(LanguageModuleTest, ADllInTheLanguageFolderIsUsedAndCanBeDeletedAfterRelease) {
+  std::wstring dll = root_ + L"\\lang\\kellng.dll";
+  ASSERT_TRUE(CopyFileW(SampleModule.c_str(), dll.c_str(), FALSE));
+  SetLanguageFolder(L"%KEL_TEST_ROOT%\\lang");
+
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  ASSERT_NE(ResourceModule(), ProgramModule());
+  EXPECT_EQ(ProgramModule(), GetModuleHandleW(nullptr));
+  EXPECT_STREQ(LoadMessage(IDS_TYPE_ARCHIVE), L"Pelodra-Archiv");
+  EXPECT_NE(LoadIconW(ResourceModule(), L"KELICON"), nullptr);
+
+  ReleaseLanguageModule();
+  EXPECT_EQ(ResourceModule(), ProgramModule());
+  EXPECT_EQ(LoadMessage(IDS_TYPE_ARCHIVE), OwnText(IDS_TYPE_ARCHIVE));
+  EXPECT_TRUE(DeleteFileW(dll.c_str()));
+  ReleaseLanguageModule();
+}
+
+TEST_F(LanguageModuleTest, WithoutOneInTheLanguageFolderTheDllBesideTheProgramIsUsed) {
+  SetLanguageFolder(L"%KEL_TEST_ROOT%\\lang");
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  EXPECT_EQ(ResourceModule(), ProgramModule());
+
+  ASSERT_TRUE(CopyFileW(SampleModule.c_str(), (root_ + L"\\app\\kellng.dll").c_str(), FALSE));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  EXPECT_NE(ResourceModule(), ProgramModule());
+  EXPECT_STREQ(LoadMessage(IDS_TYPE_ZIP_ARCHIVE), L"Pelodra-ZIP-Archiv");
+}
+
+TEST_F(LanguageModuleTest, WithAFileMessagesAreTheProgramsTextsTranslatedAndDialogsTheDlls) {
+  ASSERT_TRUE(CopyFileW(SampleModule.c_str(), (root_ + L"\\app\\kellng.dll").c_str(), FALSE));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  std::wstring english = OwnText(IDS_CONFIRM_UNINSTALL);
+  LoadSection(std::wstring(Marker) + L"\r\n" + KeyOf(english.c_str()) + L"=\"from the file\"\r\n");
+
+  EXPECT_STREQ(LoadMessage(IDS_CONFIRM_UNINSTALL), L"from the file");
+  // The DLL's string table is passed over while a file is loaded.
+  EXPECT_EQ(LoadMessage(IDS_TYPE_ARCHIVE), OwnText(IDS_TYPE_ARCHIVE));
+
+  wchar_t caption[256] = {};
+  EXPECT_EQ(DialogBoxParamW(ResourceModule(), L"DONEDLG", nullptr, ReadCaption,
+                            reinterpret_cast<LPARAM>(caption)),
+            1);
+  EXPECT_STREQ(caption, L"Pelodra-Installation");
+}
+
+TEST_F(LanguageModuleTest, TranslatedFormatsReadNoArgumentsThatWereNotPassed) {
+  std::wstring english = OwnText(IDS_LIST_MISSING_FORMAT);
+  LoadSection(std::wstring(Marker) + L"\r\n" + KeyOf(english.c_str()) +
+              L"=\"%n%x %s and %s, %d%%\"\r\n");
+  wchar_t text[MessageChars];
+  int length = FormatMessageText(text, MessageChars, LoadMessage(IDS_LIST_MISSING_FORMAT),
+                                 L"Uninstall.lst");
+  EXPECT_EQ(length, static_cast<int>(wcslen(text)));
+  EXPECT_STREQ(text, L"%n%x Uninstall.lst and %s, %d%");
+}
