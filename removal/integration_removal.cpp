@@ -1,0 +1,3 @@
+#include "removal/integration_removal.h"
+
+void RemoveIntegration() {}

@@ -1,0 +1,5 @@
+// Takes back everything setup integration wrote into the registry and the
+// shell.
+#pragma once
+
+void RemoveIntegration();

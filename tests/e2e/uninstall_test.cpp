@@ -1,0 +1,117 @@
+// The uninstall run of the real program, started as Programs and Features
+// or an administrator starts it, in stand-in installations.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/e2e.h"
+#include "support/gui_driver.h"
+#include "support/test_files.h"
+
+namespace {
+
+// Product files, a subfolder listed before its content, and the list.
+void LayOutProduct(const Installation& product) {
+  const std::wstring& f = product.folder;
+  CreateDirectoryW((f + L"\\Formats").c_str(), nullptr);
+  for (const wchar_t* name : {L"Pelodra.exe", L"kelext.dll", L"Kel.txt", L"Formats\\zip.fmt"})
+    WriteBytes(f + L"\\" + name, "stand-in");
+  WriteBytes(f + L"\\Uninstall.lst",
+             "Formats\r\nPelodra.exe\r\nkelext.dll  \r\nKel.txt\r\nFormats\\zip.fmt\r\n"
+             "uninstall.exe\r\n..\\neighbour.txt\r\n");
+}
+
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (Exists(path)) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(200);
+  }
+  return true;
+}
+
+std::wstring TempFolder(const std::wstring& name) {
+  std::wstring folder = FreshFolder(name);
+  return folder;
+}
+
+}  // namespace
+
+TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
+  Installation product = MakeInstallation(L"Pelodra 50%off \u4e2d\u6587");
+  LayOutProduct(product);
+  WriteBytes(L"C:\\Program Files\\neighbour.txt", "not ours");
+  std::wstring temp = TempFolder(L"Ann & Bob (temp)");
+
+  RunResult run = RunProgram(product.exe, L"/S", {{L"TEMP", temp}, {L"TMP", temp}});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  for (const wchar_t* name : {L"Pelodra.exe", L"kelext.dll", L"Kel.txt", L"Formats",
+                              L"Uninstall.lst"})
+    EXPECT_FALSE(Exists(product.folder + L"\\" + name)) << name;
+
+  // The batch file waits for the program, then deletes it, the folder and
+  // itself.
+  EXPECT_TRUE(WaitUntilGone(product.folder, 30000)) << "installation folder left";
+  EXPECT_TRUE(WaitUntilGone(temp + L"\\Uninstall_Kel.Bat", 10000)) << "batch file left";
+  EXPECT_EQ(ReadBytes(L"C:\\Program Files\\neighbour.txt"), "not ours");
+  DeleteFileW(L"C:\\Program Files\\neighbour.txt");
+}
+
+TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
+  Installation product = MakeInstallation(L"Pelodra no list");
+  WriteBytes(product.folder + L"\\Pelodra.exe", "stand-in");
+  std::wstring shown;
+  RunResult run = RunProgram(product.exe, L"/S", {}, 60000, [&](DWORD process) {
+    HWND box = WaitForDialog(process, 30000);
+    ASSERT_NE(box, nullptr);
+    shown = StaticTexts(box);
+    ClickButton(box, IDOK);
+  });
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_NE(shown.find(L"Uninstall.lst"), std::wstring::npos) << shown.c_str();
+  EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
+  EXPECT_TRUE(Exists(product.exe));
+}
+
+TEST(Uninstall, AnsweringNoKeepsEverything) {
+  Installation product = MakeInstallation(L"Pelodra answer no");
+  LayOutProduct(product);
+  std::wstring question;
+  RunResult run = RunProgram(product.exe, L"", {}, 60000, [&](DWORD process) {
+    HWND box = WaitForDialog(process, 30000);
+    ASSERT_NE(box, nullptr);
+    question = StaticTexts(box);
+    ClickButton(box, IDNO);
+  });
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_NE(question.find(L"remove Pelodra"), std::wstring::npos) << question.c_str();
+  EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
+  EXPECT_TRUE(Exists(product.folder + L"\\Uninstall.lst"));
+}
+
+TEST(Uninstall, AnsweringYesRemovesTheProduct) {
+  Installation product = MakeInstallation(L"Pelodra answer yes");
+  LayOutProduct(product);
+  RunResult run = RunProgram(product.exe, L"", {}, 60000, [&](DWORD process) {
+    HWND box = WaitForDialog(process, 30000);
+    ASSERT_NE(box, nullptr);
+    ClickButton(box, IDYES);
+  });
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(Exists(product.folder + L"\\Pelodra.exe"));
+  EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
+}
+
+TEST(Uninstall, MsiModeDeletesNoFiles) {
+  Installation product = MakeInstallation(L"Pelodra msi");
+  LayOutProduct(product);
+  RunResult run = RunProgram(product.exe, L"/S /msi");
+  ASSERT_TRUE(run.finished);
+  // "/msi" is a switch of its own: the run is no uninstall at all.
+  EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
+  EXPECT_TRUE(Exists(product.folder + L"\\Uninstall.lst"));
+}

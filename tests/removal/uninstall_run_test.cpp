@@ -1,0 +1,158 @@
+#include "removal/uninstall_run.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "removal/batch_file.h"
+#include "support/test_files.h"
+
+namespace {
+
+struct ListFile {
+  explicit ListFile(const std::wstring& path, const std::string& lines) : path_(path) {
+    WriteBytes(path, lines);
+    stream = _wfopen(path.c_str(), L"rb");
+  }
+  ~ListFile() {
+    if (stream) fclose(stream);
+  }
+  std::wstring path_;
+  FILE* stream;
+};
+
+std::wstring WithSeparator(const std::wstring& folder) { return folder + L"\\"; }
+
+}  // namespace
+
+TEST(IsInsideFolder, RefusesEveryWayOut) {
+  std::wstring folder = WithSeparator(FreshFolder(L"inside"));
+  CreateDirectoryW((folder + L"sub").c_str(), nullptr);
+  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L"file.dll"));
+  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L"sub\\file.dll"));
+  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L"sub/../file.dll"));
+  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L" leading blank"));
+
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"..\\..\\windows\\system.ini"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"sub\\..\\..\\other"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"C:\\windows\\system.ini"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"C:windows"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"\\windows\\system.ini"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"\\\\server\\share\\x"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"/windows"));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"."));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"sub\\.."));
+  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"file.dll:stream"));
+}
+
+// Folders before their files: the first pass empties them, the second
+// removes them, the third finds nothing and ends. Lines that lead out of
+// the folder are skipped while the files they name stay.
+TEST(RemoveListedFiles, RemovesInPassesAndStaysInsideTheFolder) {
+  std::wstring outside = FreshFolder(L"outside");
+  std::wstring product = FreshFolder(L"outside\\product");
+  std::wstring folder = WithSeparator(product);
+  CreateDirectoryW((folder + L"Formats").c_str(), nullptr);
+  CreateDirectoryW((folder + L"Formats\\deep").c_str(), nullptr);
+  WriteBytes(folder + L"Formats\\deep\\a.txt", "a");
+  WriteBytes(folder + L"b.dll", "b");
+  WriteBytes(folder + L"readonly.txt", "r");
+  SetFileAttributesW((folder + L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  WriteBytes(outside + L"\\victim.ini", "must stay");
+  WriteBytes(folder + L"kept.txt", "not listed");
+
+  ListFile list(outside + L"\\Uninstall.lst",
+                "Formats\r\nFormats\\deep\r\n\r\n   \t\r\nb.dll  \t\r\nFormats\\deep\\a.txt\r\n"
+                "..\\victim.ini\r\n" +
+                    std::string(3000, 'x') + "\\..\\..\\victim.ini\r\n" +
+                    "readonly.txt\nmissing.txt\r");
+  ASSERT_NE(list.stream, nullptr);
+  EXPECT_FALSE(RemoveListedFiles(list.stream, folder.c_str(), L"uninstall.exe"));
+  EXPECT_FALSE(Exists(folder + L"Formats"));
+  EXPECT_FALSE(Exists(folder + L"b.dll"));
+  EXPECT_FALSE(Exists(folder + L"readonly.txt"));
+  EXPECT_TRUE(Exists(folder + L"kept.txt"));
+  EXPECT_EQ(ReadBytes(outside + L"\\victim.ini"), "must stay");
+}
+
+// A file held open without delete sharing is renamed out of the way and
+// scheduled for deletion at restart; the program and the list never are.
+TEST(RemoveListedFiles, SchedulesLockedFilesForRestart) {
+  std::wstring product = FreshFolder(L"locked");
+  std::wstring folder = WithSeparator(product);
+  WriteBytes(folder + L"a.dll", "locked");
+  WriteBytes(folder + L"a.dll.0.tmp", "older leftover");
+  WriteBytes(folder + L"uninstall.exe", "program");
+  HANDLE lock = CreateFileW((folder + L"a.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  HANDLE programLock = CreateFileW((folder + L"uninstall.exe").c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+
+  ListFile list(product + L"\\Uninstall.lst", "a.dll\r\nuninstall.exe\r\nUninstall.lst\r\n");
+  EXPECT_TRUE(RemoveListedFiles(list.stream, folder.c_str(), L"UNINSTALL.EXE"));
+  CloseHandle(lock);
+  CloseHandle(programLock);
+
+  EXPECT_TRUE(Exists(folder + L"a.dll.0.tmp"));
+  EXPECT_TRUE(Exists(folder + L"uninstall.exe"));
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                          L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                          KEY_QUERY_VALUE, &key),
+            ERROR_SUCCESS);
+  wchar_t pending[8192] = {};
+  DWORD size = sizeof pending - 4;
+  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                   reinterpret_cast<BYTE*>(pending), &size);
+  RegCloseKey(key);
+  std::wstring names;
+  for (DWORD i = 0; i < size / sizeof(wchar_t); ++i) names += pending[i] ? pending[i] : L'|';
+  // The rename may be refused while the file is open; then its own name is
+  // scheduled.
+  bool scheduled = names.find(L"locked\\a.dll.1.tmp") != std::wstring::npos ||
+                   names.find(L"locked\\a.dll|") != std::wstring::npos;
+  EXPECT_TRUE(scheduled) << std::string(names.begin(), names.end());
+  EXPECT_EQ(names.find(L"uninstall.exe"), std::wstring::npos);
+  EXPECT_EQ(names.find(L"Uninstall.lst"), std::wstring::npos);
+
+  // Leave no restart work behind in the shared prefix.
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                KEY_SET_VALUE, &key);
+  RegDeleteValueW(key, L"PendingFileRenameOperations");
+  RegCloseKey(key);
+}
+
+TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
+  std::wstring folder = FreshFolder(L"50%off \u00dcbersetzer");
+  wchar_t path[MAX_PATH];
+  BatchPath(folder.c_str(), path, MAX_PATH);
+  EXPECT_STREQ(path, L"C:\\tests\\50%%off \u00dcbersetzer");
+
+  std::wstring chinese = FreshFolder(L"\u4e2d\u6587");
+  BatchPath(chinese.c_str(), path, MAX_PATH);
+  EXPECT_EQ(wcschr(path, L'\u4e2d'), nullptr) << "short form expected";
+  wchar_t longForm[MAX_PATH];
+  GetLongPathNameW(path, longForm, MAX_PATH);
+  EXPECT_STREQ(longForm, chinese.c_str());
+
+  std::wstring batch = folder + L"\\Uninstall_Kel.Bat";
+  std::wstring program = folder + L"\\uninstall.exe";
+  ASSERT_TRUE(WriteCleanupBatch(batch.c_str(), program.c_str(), folder.c_str(), true));
+  std::string bytes = ReadBytes(batch);
+  // U+00DC is 0x9A in code page 437, 0xDC in 1252.
+  std::string p = "C:\\tests\\50%%off \x9A" "bersetzer";
+  std::string expected = "\"" + p + "\\uninstall.exe\" /wait\r\n";
+  for (int i = 0; i < 5; ++i)
+    expected += "del \"" + p + "\\uninstall.exe\"\r\nrd \"" + p + "\"\r\nif not exist \"" + p +
+                "\\uninstall.exe\" goto done\r\n";
+  expected += ":done\r\ndel \"" + p + "\\Uninstall_Kel.Bat\"\r\n";
+  EXPECT_EQ(bytes, expected);
+
+  ASSERT_TRUE(WriteCleanupBatch(batch.c_str(), program.c_str(), folder.c_str(), false));
+  EXPECT_NE(ReadBytes(batch).find("if exist \"" + p + "\\uninstall.exe\" \"" + p +
+                                  "\\uninstall.exe\" /warning\r\n"),
+            std::string::npos);
+}
