@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <memory>
 
 #include "app/shared/error_state.h"
 #include "app/shared/format.h"
@@ -32,19 +31,12 @@ IniEntry* lastEntry = nullptr;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
-struct FreeDeleter {
-  void operator()(void* block) const { std::free(block); }
-};
-template <typename T>
-using HeapBlock = std::unique_ptr<T, FreeDeleter>;
-
-// A copy of `length` characters on the heap; exhausted memory raises
-// KEL_EXIT 8.
-HeapBlock<wchar_t> CopyText(const wchar_t* text, size_t length) {
-  HeapBlock<wchar_t> copy(static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t))));
-  if (!copy) ErrorState.OutOfMemory();
-  std::wmemcpy(copy.get(), text, length);
-  copy.get()[length] = 0;
+// A heap copy of `length` characters; null when memory has run out.
+wchar_t* DuplicateText(const wchar_t* text, size_t length) {
+  auto* copy = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
+  if (!copy) return nullptr;
+  std::wmemcpy(copy, text, length);
+  copy[length] = 0;
   return copy;
 }
 
@@ -54,21 +46,25 @@ void FreeEntry(IniEntry* entry) {
   std::free(entry);
 }
 
-void AppendEntry(const wchar_t* name, size_t nameLength, const wchar_t* value, size_t valueLength,
+// Appends an entry at the end of the list; false when memory has run out
+// (nothing is appended then).
+bool AppendEntry(const wchar_t* name, size_t nameLength, const wchar_t* value, size_t valueLength,
                  EntryKind kind) {
-  HeapBlock<wchar_t> nameCopy = CopyText(name, nameLength);
-  HeapBlock<wchar_t> valueCopy = CopyText(value, valueLength);
-  auto* entry = static_cast<IniEntry*>(std::malloc(sizeof(IniEntry)));
-  if (!entry) ErrorState.OutOfMemory();
-  entry->name = nameCopy.release();
-  entry->value = valueCopy.release();
+  auto* entry = static_cast<IniEntry*>(std::calloc(1, sizeof(IniEntry)));
+  if (!entry) return false;
+  entry->name = DuplicateText(name, nameLength);
+  entry->value = DuplicateText(value, valueLength);
+  if (!entry->name || !entry->value) {
+    FreeEntry(entry);
+    return false;
+  }
   entry->kind = kind;
-  entry->next = nullptr;
   if (lastEntry)
     lastEntry->next = entry;
   else
     firstEntry = entry;
   lastEntry = entry;
+  return true;
 }
 
 IniEntry* FindEntry(const wchar_t* name) {
@@ -104,12 +100,14 @@ void RemoveEntries(Matches matches) {
 void SetEntry(const wchar_t* name, const wchar_t* value, EntryKind kind) {
   IniEntry* entry = FindEntry(name);
   if (!entry) {
-    AppendEntry(name, std::wcslen(name), value, std::wcslen(value), kind);
+    if (!AppendEntry(name, std::wcslen(name), value, std::wcslen(value), kind))
+      ErrorState.OutOfMemory();
     return;
   }
-  HeapBlock<wchar_t> copy = CopyText(value, std::wcslen(value));
+  wchar_t* copy = DuplicateText(value, std::wcslen(value));
+  if (!copy) ErrorState.OutOfMemory();
   std::free(entry->value);
-  entry->value = copy.release();
+  entry->value = copy;
   entry->kind = kind;
 }
 
@@ -119,11 +117,11 @@ bool HasLineBreak(const wchar_t* text) { return std::wcspbrk(text, L"\r\n") != n
 
 // One line of the file: name=value, name="value" or name=bin:value. Other
 // lines (sections, comments, anything that does not begin with a letter or
-// has no "=") are not settings.
-void ParseLine(const wchar_t* line) {
-  if (!IsAsciiLetter(line[0])) return;
+// has no "=") are not settings. False when memory has run out.
+bool ParseLine(const wchar_t* line) {
+  if (!IsAsciiLetter(line[0])) return true;
   const wchar_t* equals = std::wcschr(line, L'=');
-  if (!equals) return;
+  if (!equals) return true;
   const wchar_t* value = equals + 1;
   size_t valueLength;
   EntryKind kind = Plain;
@@ -139,7 +137,7 @@ void ParseLine(const wchar_t* line) {
   } else {
     valueLength = std::wcslen(value);
   }
-  AppendEntry(line, static_cast<size_t>(equals - line), value, valueLength, kind);
+  return AppendEntry(line, static_cast<size_t>(equals - line), value, valueLength, kind);
 }
 
 // Beside the program, else in the product's folder of the user's
@@ -158,13 +156,20 @@ void LocateIniFile() {
 }
 
 // False when the file cannot be read. Exhausted memory ends the reading but
-// keeps what was read: the file is in use all the same.
+// keeps what was read: the file is in use all the same. The entries report
+// it without raising, since they may have taken the last memory that
+// raising needs.
 bool ReadIniFile() {
   try {
     LineList lines;
     if (!LoadTextLines(iniPath, lines)) return false;
     const wchar_t* line = nullptr;
-    while (lines.NextString(&line)) ParseLine(line);
+    while (lines.NextString(&line)) {
+      if (!ParseLine(line)) {
+        ErrorState.Record(KEL_MEMORY_ERROR);
+        break;
+      }
+    }
   } catch (KEL_EXIT) {
     // ErrorState has recorded it.
   }
@@ -230,15 +235,25 @@ LONG WriteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
   return RegSetValueExW(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size);
 }
 
-// The comparison of the saved file's order: UTF-16 code units.
-int CompareEntryNames(const void* a, const void* b) {
-  const wchar_t* left = (*static_cast<const IniEntry* const*>(a))->name;
-  const wchar_t* right = (*static_cast<const IniEntry* const*>(b))->name;
-  for (;; ++left, ++right) {
-    auto l = static_cast<uint16_t>(*left);
-    auto r = static_cast<uint16_t>(*right);
-    if (l != r || l == 0) return static_cast<int>(l) - static_cast<int>(r);
+// An entry and its place in the list. Entries of the same name keep their
+// order in the saved file, so that the one that reads and writes use stays
+// first when the file is read again.
+struct SortedEntry {
+  const IniEntry* entry;
+  uint32_t place;
+};
+
+// The saved file's order: names by UTF-16 code units, then list order.
+int CompareEntries(const void* a, const void* b) {
+  const auto* left = static_cast<const SortedEntry*>(a);
+  const auto* right = static_cast<const SortedEntry*>(b);
+  for (const wchar_t *l = left->entry->name, *r = right->entry->name;; ++l, ++r) {
+    auto lc = static_cast<uint16_t>(*l);
+    auto rc = static_cast<uint16_t>(*r);
+    if (lc != rc) return lc < rc ? -1 : 1;
+    if (lc == 0) break;
   }
+  return left->place < right->place ? -1 : left->place > right->place ? 1 : 0;
 }
 
 void AppendText(GrowableArray<wchar_t>& text, const wchar_t* part) {
@@ -494,15 +509,15 @@ bool SaveIniFile() {
 
   uint32_t count = 0;
   for (const IniEntry* entry = firstEntry; entry; entry = entry->next) ++count;
-  GrowableArray<const IniEntry*> sorted;
+  GrowableArray<SortedEntry> sorted;
   sorted.SetSize(count);
   uint32_t i = 0;
-  for (const IniEntry* entry = firstEntry; entry; entry = entry->next) sorted[i++] = entry;
-  HeapSort(sorted.Data(), count, sizeof(const IniEntry*), CompareEntryNames);
+  for (const IniEntry* entry = firstEntry; entry; entry = entry->next, ++i) sorted[i] = {entry, i};
+  HeapSort(sorted.Data(), count, sizeof(SortedEntry), CompareEntries);
 
   GrowableArray<wchar_t> text;
   AppendText(text, L"\xFEFF");
-  for (i = 0; i < count; ++i) AppendEntryLine(text, *sorted[i]);
+  for (i = 0; i < count; ++i) AppendEntryLine(text, *sorted[i].entry);
   bool written = file.Write(text.Data(), text.Count() * sizeof(wchar_t));
   return file.Close() && written;
 }

@@ -162,4 +162,7 @@ void StoreTest::UseIniFile(const std::string& bytes) {
   ResetSettingsStoreForTesting();
 }
 
-void StoreTest::Reload() { ResetSettingsStoreForTesting(); }
+void StoreTest::Reload() {
+  ResetSettingsStoreForTesting();
+  KeyExists(GlobalRoot, L"Global");
+}

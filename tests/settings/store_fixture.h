@@ -74,7 +74,7 @@ class StoreTest : public ::testing::Test {
   // so that the next call reads that file.
   void UseIniFile(const std::string& bytes);
   std::wstring IniPath() const { return folder_ + L"\\Pelodra.ini"; }
-  // Drops the entries without saving and reads the file again.
+  // Drops the entries without saving and reads the file again at once.
   void Reload();
 
   std::wstring folder_;
