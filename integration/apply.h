@@ -1,0 +1,10 @@
+// Brings the registry and the shell into line with the user's choices.
+#pragma once
+
+#include <cstddef>
+
+#include "integration/options.h"
+
+// App Paths, shell extension, associations and class names, shortcuts, in
+// this order. False when it stopped because the system refused access.
+bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity);
