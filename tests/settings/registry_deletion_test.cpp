@@ -1,0 +1,161 @@
+#include "settings/registry_deletion.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/shared/run_state.h"
+#include "settings/settings_store.h"
+#include "tests/settings/store_fixture.h"
+
+namespace {
+
+using RegistryDeletion = StoreTest;
+
+const std::wstring Product = TestProductKey;
+
+// A key (with its parents) holding the value "v" = "x".
+void MakeKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
+  ASSERT_TRUE(RawSet(root, path, L"v", REG_SZ, L"x", 4, view));
+}
+
+// Three levels below `top`, four keys on each, values in every key.
+void MakeTree(const std::wstring& top) {
+  for (int a = 0; a < 4; ++a)
+    for (int b = 0; b < 4; ++b)
+      for (int c = 0; c < 4; ++c)
+        MakeKey(HKEY_CURRENT_USER, top + L"\\a" + std::to_wstring(a) + L"\\b" + std::to_wstring(b) +
+                                       L"\\c" + std::to_wstring(c));
+}
+
+}  // namespace
+
+TEST_F(RegistryDeletion, ATreeOfSeveralLevelsGoesInRepeatedPasses) {
+  MakeTree(Product + L"\\Tree");
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Tree2");
+  unsigned passes = DeleteKeyTree(HKEY_CURRENT_USER, (std::wstring(TestKey) + L"\\Tree").c_str());
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Tree"));
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Tree2"));
+  // Rising indexes skip keys while their siblings go: more than one pass
+  // deletes, and the last deletes nothing.
+  EXPECT_GE(passes, 3u);
+  std::printf("passes for 85 keys: %u\n", passes);
+
+  EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, (std::wstring(TestKey) + L"\\Tree").c_str()), 1u);
+}
+
+TEST_F(RegistryDeletion, AnEmptyKeyNameIsNeverDeleted) {
+  MakeKey(HKEY_CLASSES_ROOT, TestClassKey);
+  EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, L""), 1u);
+  EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, L"\\"), 1u);
+  EXPECT_EQ(DeleteKey(HKEY_CLASSES_ROOT, nullptr), ERROR_INVALID_PARAMETER);
+  EXPECT_TRUE(RawKeyExists(HKEY_CLASSES_ROOT, TestClassKey));
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, L"Software"));
+}
+
+TEST_F(RegistryDeletion, TheEmptyProductPathIsTheWholeProductKey) {
+  PrivateUserHive hive(L"WholeProductKey");
+  MakeKey(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.kel");
+  MakeKey(HKEY_CURRENT_USER, L"Software\\Pelodra");
+  MakeKey(HKEY_CURRENT_USER, L"Software\\PelodraOther");
+  DeleteKeyTree(HKEY_CURRENT_USER, L"");
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, L"Software\\PelodraOther"));
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, L"Software"));
+}
+
+TEST_F(RegistryDeletion, LongSubkeyNamesDoNotStopTheEnumeration) {
+  const std::wstring top = Product + L"\\Long";
+  for (size_t length : {199u, 200u, 255u}) {
+    MakeKey(HKEY_CURRENT_USER, top + L"\\" + std::wstring(length, L'n') + L"\\child");
+    MakeKey(HKEY_CURRENT_USER, top + L"\\" + std::wstring(length, L'z'));
+  }
+  MakeKey(HKEY_CURRENT_USER, top + L"\\a");
+  DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Long");
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, top));
+}
+
+TEST_F(RegistryDeletion, KeysBeyondTheLongestPathStayWithTheirAncestors) {
+  // 36 + 1 + 250 + 1 + 250 characters: the innermost keys cannot be named.
+  const std::wstring deep = Product + L"\\Deep";
+  const std::wstring first = deep + L"\\" + std::wstring(250, L'a');
+  const std::wstring second = first + L"\\" + std::wstring(250, L'b');
+  MakeKey(HKEY_CURRENT_USER, second + L"\\leaf");
+  MakeKey(HKEY_CURRENT_USER, first + L"\\short");
+  MakeKey(HKEY_CURRENT_USER, deep + L"\\other");
+  DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Deep");
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, second + L"\\leaf"));
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, first + L"\\short"));
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, deep + L"\\other"));
+}
+
+TEST_F(RegistryDeletion, DeleteKeyRemovesOnlyALeaf) {
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Parent\\Child");
+  EXPECT_NE(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Parent"), ERROR_SUCCESS);
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Parent\\Child"));
+  EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Parent\\Child"), ERROR_SUCCESS);
+  EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, (L"\\" + Product + L"\\Parent").c_str()), ERROR_SUCCESS);
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Parent"));
+  EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Parent"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryDeletion, DeleteValueRemovesOneValue) {
+  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, Product, L"A", L"1"));
+  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, Product, L"B", L"2"));
+  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, Product, L"", L"default"));
+  DeleteUserValue(TestKey, L"A");
+  DeleteValue(HKEY_CURRENT_USER, TestKey, nullptr);
+  DeleteUserValue(TestKey, L"Missing");
+  DeleteUserValue(L"SettingsTests\\Missing", L"B");
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"A"), L"<missing>");
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L""), L"<missing>");
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"B"), L"2");
+}
+
+TEST_F(RegistryDeletion, DeletionsWorkInTheDefaultViewWhateverIsSelected) {
+  if (!IsWow64()) GTEST_SKIP() << "one registry view only";
+  MakeKey(HKEY_LOCAL_MACHINE, Product + L"\\Sub");
+  MakeKey(HKEY_LOCAL_MACHINE, Product + L"\\Sub", KEY_WOW64_64KEY);
+  RegistryViewFlags = KEY_WOW64_64KEY;
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, TestKey);
+  RegistryViewFlags = 0;
+  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, Product));
+  EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Sub", KEY_WOW64_64KEY));
+}
+
+TEST_F(RegistryDeletion, ProductSettingsInTheFileAreDeletedThere) {
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup");
+  MakeKey(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell");
+  UseIniFile(
+      "HKCU\\SettingsTests\\Setup\\A=1\r\nHKCU\\SettingsTests\\Setup\\Sub\\B=2\r\n"
+      "HKCU\\SettingsTests\\Other=3\r\nHKLM\\SettingsTests\\V=4\r\nHKLM\\SettingsTests\\W=5\r\n");
+  DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Setup");
+  DeleteValue(HKEY_LOCAL_MACHINE, TestKey, L"V");
+  EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Other"), ERROR_SUCCESS);
+  Entries entries = IniEntries();
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[0].name, L"HKCU\\SettingsTests\\Other");
+  EXPECT_EQ(entries[1].name, L"HKLM\\SettingsTests\\W");
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Setup"));
+
+  // Class keys and absolute paths are the registry's.
+  DeleteKeyTree(HKEY_CLASSES_ROOT, TestClassKey);
+  EXPECT_FALSE(RawKeyExists(HKEY_CLASSES_ROOT, TestClassKey));
+  DeleteKeyTree(HKEY_CURRENT_USER, (L"\\" + Product).c_str());
+  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product));
+}
+
+TEST_F(RegistryDeletion, NothingIsDeletedInTheRegistryWhileTheFileForbidsIt) {
+  MakeKey(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell");
+  MakeKey(HKEY_CURRENT_USER, Product);
+  UseIniFile("Global\\Integration=0\r\n");
+  EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, TestClassKey), 0u);
+  EXPECT_EQ(DeleteKey(HKEY_CLASSES_ROOT, (std::wstring(TestClassKey) + L"\\shell").c_str()),
+            ERROR_SUCCESS);
+  DeleteValue(HKEY_CURRENT_USER, (L"\\" + Product).c_str(), L"v");
+  EXPECT_TRUE(RawKeyExists(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell"));
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"v"), L"x");
+}
