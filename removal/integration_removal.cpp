@@ -34,4 +34,6 @@ void RemoveIntegration() {
   if (MsiMode) return;
   DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
   DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
+  // Setup wrote App Paths a second time in the 64-bit view.
+  DeleteKeyIn64BitView(HKEY_LOCAL_MACHINE, AppPathsKey);
 }
