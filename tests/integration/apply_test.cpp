@@ -81,7 +81,7 @@ Outcome Observe() {
   return outcome;
 }
 
-class Apply : public IntegrationTest {
+class Apply : public SetupTest {
  protected:
   wchar_t group_[MaxPathChars] = L"untouched";
 };

@@ -210,7 +210,7 @@ void RemoveProductShortcuts() {
   }
 }
 
-void IntegrationTest::SetUp() {
+void SetupTest::SetUp() {
   ResetSettingsStoreForTesting();
   RegistryViewFlags = 0;
   SetWindowsVersionForTesting(0);
@@ -222,7 +222,7 @@ void IntegrationTest::SetUp() {
   InstallAt(std::wstring(name.begin(), name.end()));
 }
 
-void IntegrationTest::TearDown() {
+void SetupTest::TearDown() {
   RemoveProductShortcuts();
   RemoveMachineEntries();
   ResetSettingsStoreForTesting();
@@ -233,7 +233,7 @@ void IntegrationTest::TearDown() {
   if (!folder_.empty()) RemoveTree(folder_);
 }
 
-void IntegrationTest::InstallAt(const std::wstring& name) {
+void SetupTest::InstallAt(const std::wstring& name) {
   if (!folder_.empty()) RemoveTree(folder_);
   folder_ = FreshFolder(name);
   for (const wchar_t* file :

@@ -65,7 +65,7 @@ void RawDeleteValue(HKEY root, const std::wstring& path, const wchar_t* name, RE
 // run may have made them.
 void RemoveProductShortcuts();
 
-class IntegrationTest : public ::testing::Test {
+class SetupTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;

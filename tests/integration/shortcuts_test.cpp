@@ -24,7 +24,7 @@ IntegrationOptions Choose(bool desktop, bool startMenu, bool programs) {
 // Sorted as FolderContent gives them.
 const std::vector<std::wstring> AllItems = {HelpItem, DocumentItem, L"Pelodra.lnk", ReadmeItem};
 
-class Shortcuts : public IntegrationTest {
+class Shortcuts : public SetupTest {
  protected:
   Shortcut Read(const std::wstring& path) {
     Shortcut shortcut;

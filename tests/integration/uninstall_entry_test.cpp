@@ -8,7 +8,7 @@
 
 namespace {
 
-using UninstallEntry = IntegrationTest;
+using UninstallEntry = SetupTest;
 
 constexpr REGSAM View32 = KEY_WOW64_32KEY;
 constexpr REGSAM View64 = KEY_WOW64_64KEY;
