@@ -102,6 +102,20 @@ TEST_F(Apply, WithoutMachineRightsNothingIsWritten) {
   EXPECT_EQ(RegistryViewFlags, 0u);
 }
 
+// Machine rights but none to the product's class keys: the steps before the
+// class names run with their refusals ignored, and no shortcut is touched.
+TEST_F(Apply, WithoutRightsToTheClassKeysNoShortcutIsMade) {
+  {
+    ReadOnlyKey classKey(HKEY_CLASSES_ROOT, L"Pelodra");
+    EXPECT_FALSE(ApplyIntegration(EveryShortcut(), group_, MaxPathChars));
+  }
+  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, AppPathsKey, L""), InProgramFolder(L"Pelodra.exe"));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk"));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
+  EXPECT_STREQ(group_, L"untouched");
+}
+
 TEST_F(Apply, RunsToTheShortcutsWithTheThemesIcon) {
   std::wstring icon = InProgramFolder(L"kel.ico");
   ASSERT_TRUE(WriteBytes(icon, "icon"));
