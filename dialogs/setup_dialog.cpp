@@ -1,3 +1,192 @@
 #include "dialogs/setup_dialog.h"
 
-INT_PTR ShowSetupDialog() { return 0; }
+#include <richedit.h>
+
+#include "app/shared/run_state.h"
+#include "dialogs/common.h"
+#include "dialogs/context_items_dialog.h"
+#include "dialogs/dialog_templates.h"
+#include "fs/path_names.h"
+#include "integration/apply.h"
+#include "integration/uninstall_entry.h"
+#include "localization/language_module.h"
+#include "resources/resource_ids.h"
+#include "settings/registry_deletion.h"
+#include "text/conversion.h"
+
+namespace {
+
+constexpr wchar_t DialogName[] = L"SETUPDLG";
+constexpr unsigned ExplanationChars = 4096;
+
+// The shortcut and shell boxes, in the order of their fields.
+struct FlagControl {
+  int id;
+  bool IntegrationOptions::*field;
+};
+constexpr FlagControl FlagControls[] = {
+    {IDC_DESKTOP, &IntegrationOptions::Desktop},
+    {IDC_START_MENU, &IntegrationOptions::StartMenu},
+    {IDC_PROGRAMS, &IntegrationOptions::Programs},
+    {IDC_SHELL_EXT, &IntegrationOptions::ShellExt},
+    {IDC_CASCADED_MENU, &IntegrationOptions::CascadedMenu},
+    {IDC_MENU_ICONS, &IntegrationOptions::MenuIcons},
+};
+
+// The letters of the option string other than "A", with their fields.
+struct OptionLetter {
+  wchar_t letter;
+  bool IntegrationOptions::*field;
+};
+constexpr OptionLetter OptionLetters[] = {
+    {L'C', &IntegrationOptions::CascadedMenu}, {L'D', &IntegrationOptions::Desktop},
+    {L'I', &IntegrationOptions::MenuIcons},    {L'M', &IntegrationOptions::StartMenu},
+    {L'P', &IntegrationOptions::Programs},     {L'S', &IntegrationOptions::ShellExt},
+};
+
+bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void SetChecked(HWND dialog, int id, bool checked) {
+  CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+void SetExplanation(HWND dialog) {
+  wchar_t text[ExplanationChars];
+  BoundedCopy(text, L"   ", ExplanationChars);
+  for (uint32_t id = IDS_SETUP_EXPLAIN_1; id <= IDS_SETUP_EXPLAIN_5; ++id) {
+    BoundedAppend(text, L" ", ExplanationChars);
+    BoundedAppend(text, LoadMessage(id), ExplanationChars);
+  }
+  BoundedAppend(text, L"\r\n    ", ExplanationChars);
+  BoundedAppend(text, LoadMessage(IDS_SETUP_EXPLAIN_LINE2), ExplanationChars);
+  SetDlgItemTextW(dialog, IDC_EXPLANATION, text);
+}
+
+void InitSetupDialog(HWND dialog) {
+  SetExplanation(dialog);
+  IntegrationOptions options{};
+  LoadIntegrationOptions(options);
+  ApplySetupOptionString(InitOptionsText, options);
+  ShowOptionControls(dialog, options);
+  SetForegroundWindow(dialog);
+  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ApplicationIcon));
+  SendDlgItemMessageW(dialog, IDC_EXPLANATION, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
+  // Silent setups confirm before the dialog is ever shown.
+  if (SilentMode) SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+void ConfirmSetup(HWND dialog) {
+  IntegrationOptions options{};
+  ReadOptionControls(dialog, options);
+  SaveIntegrationOptions(options);
+  ApplyIntegration(options, ProgramGroupPath, MaxPathChars);
+  ClearRemShown();
+  // An outside installer keeps its own uninstall entry.
+  if (!MsiMode) WriteUninstallEntry();
+  EndDialog(dialog, 1);
+}
+
+void RefreshShellControls(HWND dialog) {
+  IntegrationOptions options{};
+  ReadOptionControls(dialog, options);
+  ShowOptionControls(dialog, options);
+}
+
+}  // namespace
+
+INT_PTR ShowSetupDialog() {
+  INT_PTR result =
+      DialogBoxParamW(DialogTemplateModule(DialogName), DialogName, nullptr, SetupDialogProc, 0);
+  if (result == -1) {
+    // Nothing was applied, so the run must not end as a confirmed setup.
+    ExitCode = 1;
+    return 0;
+  }
+  return result;
+}
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (HandleCommonDialogMessage(dialog, message, wParam, lParam, DialogName,
+                                L"HELPIntegrationSettings"))
+    return TRUE;
+  if (message == WM_INITDIALOG) {
+    InitSetupDialog(dialog);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  switch (LOWORD(wParam)) {
+    case IDOK:
+      ConfirmSetup(dialog);
+      break;
+    case IDCANCEL:
+      ExitCode = 1;
+      EndDialog(dialog, 0);
+      break;
+    case IDC_SHELL_EXT:
+      RefreshShellControls(dialog);
+      break;
+    case IDC_SELECT_ALL:
+      ToggleAllAssociations(dialog);
+      break;
+    case IDC_CONTEXT_ITEMS:
+      ShowContextItemsDialog(dialog);
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}
+
+void ReadOptionControls(HWND dialog, IntegrationOptions& options) {
+  for (unsigned row = 0; row < ExtensionRowCount; ++row)
+    options.Associate[row] = IsChecked(dialog, ExtensionTable[row].checkBoxId);
+  for (const FlagControl& control : FlagControls)
+    options.*control.field = IsChecked(dialog, control.id);
+}
+
+void ShowOptionControls(HWND dialog, const IntegrationOptions& options) {
+  for (unsigned row = 0; row < ExtensionRowCount; ++row)
+    SetChecked(dialog, ExtensionTable[row].checkBoxId, options.Associate[row]);
+  for (const FlagControl& control : FlagControls)
+    SetChecked(dialog, control.id, options.*control.field);
+  EnableDlgItem(dialog, IDC_CASCADED_MENU, options.ShellExt);
+  EnableDlgItem(dialog, IDC_MENU_ICONS, options.ShellExt);
+}
+
+void ToggleAllAssociations(HWND dialog) {
+  bool anyUnchecked = false;
+  for (const ExtensionRow& row : ExtensionTable)
+    if (!IsChecked(dialog, row.checkBoxId)) anyUnchecked = true;
+  for (const ExtensionRow& row : ExtensionTable) SetChecked(dialog, row.checkBoxId, anyUnchecked);
+}
+
+void ApplySetupOptionString(const wchar_t* text, IntegrationOptions& options) {
+  if (!text) return;
+  const wchar_t* p = text;
+  // Every step looks at two characters, so a lone letter at the end is
+  // ignored rather than read past the terminator.
+  while (p[0] && p[1]) {
+    wchar_t letter = ToUpperChar(p[0]);
+    if (letter == L'A') {
+      ++p;
+      for (unsigned i = 0; i < AssociateFlagCount && IsDecimalDigit(*p); ++i, ++p)
+        options.Associate[i] = *p == L'1';
+      continue;
+    }
+    for (const OptionLetter& option : OptionLetters)
+      if (option.letter == letter) options.*option.field = p[1] == L'1';
+    p += 2;
+  }
+}
+
+void ClearRemShown() { DeleteUserValue(L"Interface\\Misc", L"RemShown"); }
+
+void EnableDlgItem(HWND dialog, int id, bool enable) {
+  EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+void ShowDlgItem(HWND dialog, int id, bool show) {
+  ShowWindow(GetDlgItem(dialog, id), show ? SW_RESTORE : SW_HIDE);
+}

@@ -1,0 +1,9 @@
+// Where the templates of the program's dialogs come from.
+#pragma once
+
+#include <windows.h>
+
+// The language module when it holds the dialog `name`, else the program
+// itself: a language module that lacks one of the dialogs still leaves the
+// program usable.
+HMODULE DialogTemplateModule(const wchar_t* name);

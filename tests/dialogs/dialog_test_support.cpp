@@ -1,0 +1,60 @@
+#include "dialog_test_support.h"
+
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "settings/settings_store.h"
+#include "support/test_files.h"
+
+namespace {
+
+constexpr wchar_t HivePath[] = L"Software\\PelodraTestHives\\dialogs";
+
+void DeleteHive() {
+  RegDeleteTreeW(HKEY_CURRENT_USER, HivePath);
+  RegDeleteKeyW(HKEY_CURRENT_USER, HivePath);
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PelodraTestHives");
+}
+
+}  // namespace
+
+void DialogTest::SetUp() {
+  // The setup dialog holds a rich-edit control, as the program loads it.
+  static HMODULE richEdit = LoadLibraryW(L"riched20.dll");
+  ASSERT_NE(richEdit, nullptr);
+  DeleteHive();
+  RegCreateKeyExW(HKEY_CURRENT_USER, HivePath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hive_,
+                  nullptr);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, hive_), ERROR_SUCCESS);
+  folder_ = FreshFolder(L"dialogs");
+  SetProgramPathForTesting((folder_ + L"\\uninstall.exe").c_str());
+  ResetSettingsStoreForTesting();
+  ResetRunState();
+}
+
+void DialogTest::TearDown() {
+  ResetSettingsStoreForTesting();
+  ResetRunState();
+  SetProgramPathForTesting(nullptr);
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  if (hive_) RegCloseKey(hive_);
+  DeleteHive();
+  RemoveTree(folder_);
+}
+
+HWND DialogTest::OpenDialog(const wchar_t* name, DLGPROC procedure) {
+  return CreateDialogParamW(GetModuleHandleW(nullptr), name, nullptr, procedure, 0);
+}
+
+std::wstring DialogTest::TextOf(HWND dialog, int id) {
+  wchar_t text[4096] = {};
+  GetDlgItemTextW(dialog, id, text, 4096);
+  return text;
+}
+
+void DialogTest::Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}

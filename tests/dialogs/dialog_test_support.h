@@ -1,0 +1,29 @@
+// What the in-process dialog tests share: the program placed in a fresh
+// folder, a store and run state at their start, a private stand-in for
+// HKEY_CURRENT_USER (other test programs share the prefix and read the
+// product's key), and the program's own dialog templates made modeless.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A modeless dialog from the program's template `name`.
+  HWND OpenDialog(const wchar_t* name, DLGPROC procedure);
+  static std::wstring TextOf(HWND dialog, int id);
+  static void Pump();
+
+  std::wstring folder_;
+  DWORD zero_ = 0;
+  DWORD one_ = 1;
+
+ private:
+  HKEY hive_ = nullptr;
+};

@@ -1,0 +1,81 @@
+#include "dialogs/done_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "dialog_test_support.h"
+#include "dialogs/dialog_templates.h"
+#include "language_samples.h"
+#include "localization/language_module.h"
+#include "resources/resource_ids.h"
+#include "support/test_files.h"
+
+namespace {
+
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::wstring& folder) {
+    GetCurrentDirectoryW(MAX_PATH, saved_);
+    SetCurrentDirectoryW(folder.c_str());
+  }
+  ~CurrentFolder() { SetCurrentDirectoryW(saved_); }
+
+ private:
+  wchar_t saved_[MAX_PATH];
+};
+
+class DoneDialogTest : public DialogTest {
+ protected:
+  void TearDown() override {
+    ReleaseLanguageModule();
+    DeleteObject(BoldFont);
+    BoldFont = nullptr;
+    ApplicationIcon = nullptr;
+    DialogTest::TearDown();
+  }
+};
+
+}  // namespace
+
+TEST_F(DoneDialogTest, ShowsTheCurrentFolderUnderABoldHeading) {
+  std::wstring folder = folder_ + L"\\A & B";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CurrentFolder current(folder);
+  BoldFont = CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
+                         L"MS Shell Dlg");
+  ApplicationIcon = LoadIconW(nullptr, IDI_APPLICATION);
+
+  HWND dialog = OpenDialog(L"DONEDLG", DoneDialogProc);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(TextOf(dialog, IDC_DONE_FOLDER), folder);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_GETFONT, 0, 0)),
+            BoldFont);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)),
+            ApplicationIcon);
+  // A folder name is shown as it is, not read for access keys.
+  EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_DONE_FOLDER), GWL_STYLE) & SS_NOPREFIX);
+  DestroyWindow(dialog);
+}
+
+// Modal and silent: it must come back by itself, or this test never ends.
+TEST_F(DoneDialogTest, InSilentModeItClosesBeforeItIsShown) {
+  SilentMode = true;
+  ShowDoneDialog();
+  SUCCEED();
+}
+
+// A language module may carry only some of the dialogs; the program's own
+// templates stand in for the others.
+TEST_F(DoneDialogTest, DialogsMissingFromTheLanguageModuleComeFromTheProgram) {
+  std::wstring dll = folder_ + L"\\kellng.dll";
+  ASSERT_TRUE(CopyFileW((std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\kellng.dll").c_str(),
+                        dll.c_str(), FALSE));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  ASSERT_NE(ResourceModule(), ProgramModule());
+  EXPECT_EQ(DialogTemplateModule(L"DONEDLG"), ResourceModule());
+  EXPECT_EQ(DialogTemplateModule(L"SETUPDLG"), ProgramModule());
+  EXPECT_EQ(DialogTemplateModule(L"SETUPCONTEXTITEMS"), ProgramModule());
+}

@@ -1,0 +1,257 @@
+#include "dialogs/setup_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "dialog_test_support.h"
+#include "resources/resource_ids.h"
+#include "support/e2e.h"
+
+namespace {
+
+IntegrationOptions Cleared() {
+  IntegrationOptions options{};
+  return options;
+}
+
+IntegrationOptions AllSet() {
+  IntegrationOptions options{};
+  for (bool& flag : options.Associate) flag = true;
+  options.Desktop = options.StartMenu = options.Programs = true;
+  options.ShellExt = options.CascadedMenu = options.MenuIcons = true;
+  return options;
+}
+
+IntegrationOptions Parsed(const wchar_t* text, IntegrationOptions options = Cleared()) {
+  ApplySetupOptionString(text, options);
+  return options;
+}
+
+std::string AssociateDigits(const IntegrationOptions& options) {
+  std::string digits;
+  for (bool flag : options.Associate) digits += flag ? '1' : '0';
+  return digits;
+}
+
+}  // namespace
+
+TEST(ApplySetupOptionString, LettersInEitherCaseSetOrClearTheirFields) {
+  IntegrationOptions options = Parsed(L"D1S0", AllSet());
+  EXPECT_TRUE(options.Desktop);
+  EXPECT_FALSE(options.ShellExt);
+  EXPECT_TRUE(options.StartMenu);
+
+  options = Parsed(L"c1d1i1m1p1s1");
+  EXPECT_TRUE(options.CascadedMenu && options.Desktop && options.MenuIcons);
+  EXPECT_TRUE(options.StartMenu && options.Programs && options.ShellExt);
+  EXPECT_EQ(AssociateDigits(options), "00000000000000000000");
+
+  // Anything but "1" clears, not only "0".
+  options = Parsed(L"DxPaM\u0661", AllSet());
+  EXPECT_FALSE(options.Desktop || options.Programs || options.StartMenu);
+  EXPECT_TRUE(options.CascadedMenu);
+}
+
+TEST(ApplySetupOptionString, ADigitRunSetsTheRowsInOrderAndStopsAtTwenty) {
+  IntegrationOptions options = Parsed(L"A10", AllSet());
+  EXPECT_EQ(AssociateDigits(options), "10111111111111111111");
+
+  // 22 digits: the first 20 are rows and spare elements; the 21st is then
+  // read as a letter and skipped with the character after it, so the D1
+  // behind them still counts.
+  options = Parsed(L"A10111111111111111101" L"11" L"D1");
+  EXPECT_EQ(AssociateDigits(options), "10111111111111111101");
+  EXPECT_TRUE(options.Desktop);
+
+  // Digits outside ASCII end the run and are skipped like any unknown
+  // letter; a letter without digits takes none.
+  options = Parsed(L"A1\u06611D1", Cleared());
+  EXPECT_EQ(AssociateDigits(options), "10000000000000000000");
+  EXPECT_TRUE(options.Desktop);
+  options = Parsed(L"AD1");
+  EXPECT_TRUE(options.Desktop);
+}
+
+TEST(ApplySetupOptionString, UnknownLettersAndLoneEndsAreSkipped) {
+  IntegrationOptions options = Parsed(L"X1D1");
+  EXPECT_TRUE(options.Desktop);
+  options = Parsed(L"D1S", AllSet());
+  EXPECT_TRUE(options.Desktop && options.ShellExt);
+  options = Parsed(L"M1A", AllSet());
+  EXPECT_EQ(AssociateDigits(options), "11111111111111111111");
+
+  IntegrationOptions untouched = AllSet();
+  for (const wchar_t* text : {L"", L"D", L"1", L"  ", L"=1=1=1"}) {
+    options = Parsed(text, AllSet());
+    EXPECT_EQ(AssociateDigits(options), AssociateDigits(untouched)) << text;
+    EXPECT_TRUE(options.Desktop && options.ShellExt && options.Programs) << text;
+  }
+  ApplySetupOptionString(nullptr, options);
+  EXPECT_TRUE(options.Desktop);
+}
+
+// The longest text the command line can give, made of every letter.
+TEST(ApplySetupOptionString, TheLongestCommandLineTextIsReadWithinItsBounds) {
+  std::wstring text = L"A11111111111111111111111111111111111111";
+  ASSERT_EQ(text.size(), InitOptionsChars - 1);
+  IntegrationOptions options = Parsed(text.c_str());
+  EXPECT_EQ(AssociateDigits(options), "11111111111111111111");
+  EXPECT_FALSE(options.Desktop);
+}
+
+class SetupDialogTest : public DialogTest {
+ protected:
+  HWND Open() { return OpenDialog(L"SETUPDLG", SetupDialogProc); }
+};
+
+// The boxes are numbered by extension, not by row: rows 4, 14 and 15 sit
+// on 5116, 5115 and 5114. Every field must travel to its own box and back.
+TEST_F(SetupDialogTest, EveryFieldHasItsOwnBox) {
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  const int rowBoxes[ExtensionRowCount] = {5101, 5102, 5103, 5104, 5116, 5105, 5106, 5107, 5108,
+                                           5109, 5110, 5111, 5112, 5113, 5115, 5114, 5117, 5118};
+  for (unsigned row = 0; row < ExtensionRowCount; ++row) {
+    IntegrationOptions options = Cleared();
+    options.Associate[row] = true;
+    ShowOptionControls(dialog, options);
+    for (int id = 5101; id <= 5124; ++id)
+      EXPECT_EQ(IsDlgButtonChecked(dialog, id) == BST_CHECKED, id == rowBoxes[row])
+          << "row " << row << " box " << id;
+    IntegrationOptions read = AllSet();
+    ReadOptionControls(dialog, read);
+    EXPECT_EQ(AssociateDigits(read).substr(0, ExtensionRowCount),
+              std::string(row, '0') + '1' + std::string(ExtensionRowCount - row - 1, '0'));
+  }
+
+  bool IntegrationOptions::*fields[] = {
+      &IntegrationOptions::Desktop,  &IntegrationOptions::StartMenu,
+      &IntegrationOptions::Programs, &IntegrationOptions::ShellExt,
+      &IntegrationOptions::CascadedMenu, &IntegrationOptions::MenuIcons};
+  for (int i = 0; i < 6; ++i) {
+    IntegrationOptions options = Cleared();
+    options.*fields[i] = true;
+    ShowOptionControls(dialog, options);
+    for (int id = 5101; id <= 5124; ++id)
+      EXPECT_EQ(IsDlgButtonChecked(dialog, id) == BST_CHECKED, id == IDC_DESKTOP + i) << id;
+    IntegrationOptions read = AllSet();
+    ReadOptionControls(dialog, read);
+    EXPECT_TRUE(read.*fields[i]);
+    EXPECT_EQ(read.Desktop + read.StartMenu + read.Programs + read.ShellExt +
+                  read.CascadedMenu + read.MenuIcons,
+              1);
+    // Spare elements have no box and are left as they were.
+    EXPECT_TRUE(read.Associate[18] && read.Associate[19]);
+  }
+  DestroyWindow(dialog);
+}
+
+TEST_F(SetupDialogTest, SelectAllChecksEveryTypeUnlessAllAreCheckedAlready) {
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  IntegrationOptions options = AllSet();
+  options.Associate[17] = false;
+  options.Desktop = false;
+  ShowOptionControls(dialog, options);
+
+  SendDlgItemMessageW(dialog, IDC_SELECT_ALL, BM_CLICK, 0, 0);
+  IntegrationOptions read = Cleared();
+  ReadOptionControls(dialog, read);
+  EXPECT_EQ(AssociateDigits(read), "11111111111111111100");
+  SendDlgItemMessageW(dialog, IDC_SELECT_ALL, BM_CLICK, 0, 0);
+  ReadOptionControls(dialog, read);
+  EXPECT_EQ(AssociateDigits(read), "00000000000000000000");
+  // The shortcut and shell boxes are not the button's business.
+  EXPECT_FALSE(read.Desktop);
+  EXPECT_TRUE(read.StartMenu && read.Programs && read.ShellExt && read.CascadedMenu &&
+              read.MenuIcons);
+  DestroyWindow(dialog);
+}
+
+TEST_F(SetupDialogTest, TheShellBoxEnablesTheMenuBoxesAndKeepsTheirState) {
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  IntegrationOptions options = AllSet();
+  options.CascadedMenu = false;
+  ShowOptionControls(dialog, options);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CASCADED_MENU)));
+
+  SendDlgItemMessageW(dialog, IDC_SHELL_EXT, BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_CASCADED_MENU)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_MENU_ICONS)));
+  IntegrationOptions read = Cleared();
+  ReadOptionControls(dialog, read);
+  EXPECT_FALSE(read.ShellExt);
+  EXPECT_FALSE(read.CascadedMenu);
+  EXPECT_TRUE(read.MenuIcons);
+
+  SendDlgItemMessageW(dialog, IDC_SHELL_EXT, BM_CLICK, 0, 0);
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_MENU_ICONS)));
+  DestroyWindow(dialog);
+}
+
+TEST_F(SetupDialogTest, TheDialogStartsFromTheStoredOptionsAmendedByTheCommandLine) {
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Set", REG_DWORD,
+                  &zero_, sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", L"ShellExt", REG_DWORD,
+                  &zero_, sizeof zero_);
+  wcscpy(InitOptionsText, L"A0D1");
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_ASSOCIATE_KEL));
+  EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_ASSOCIATE_ZIP));
+  EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_ASSOCIATE_CAB));
+  EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_DESKTOP));
+  EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_SHELL_EXT));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_MENU_ICONS)));
+  EXPECT_TRUE(IsDlgButtonChecked(dialog, IDC_MENU_ICONS));
+
+  // Four blanks open each of the two lines of the explanation.
+  std::wstring explanation = TextOf(dialog, IDC_EXPLANATION);
+  EXPECT_EQ(explanation.rfind(L"    Check the archive types", 0), 0u) << explanation.c_str();
+  size_t second = explanation.find(L"    You can change");
+  ASSERT_NE(second, std::wstring::npos) << explanation.c_str();
+  EXPECT_TRUE(explanation[second - 1] == L'\n' || explanation[second - 1] == L'\r');
+  DestroyWindow(dialog);
+}
+
+TEST_F(SetupDialogTest, CancelWritesNothingAndEndsWithOne) {
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  SendDlgItemMessageW(dialog, IDC_ASSOCIATE_KEL, BM_CLICK, 0, 0);
+  SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_EQ(ExitCode, 1);
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  DestroyWindow(dialog);
+}
+
+TEST_F(SetupDialogTest, ShowAndEnableHelpersActOnTheControl) {
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  HWND button = GetDlgItem(dialog, IDC_CONTEXT_ITEMS);
+  ShowDlgItem(dialog, IDC_CONTEXT_ITEMS, false);
+  EXPECT_FALSE(GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
+  ShowDlgItem(dialog, IDC_CONTEXT_ITEMS, true);
+  EXPECT_TRUE(GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
+  EnableDlgItem(dialog, IDC_CONTEXT_ITEMS, false);
+  EXPECT_FALSE(IsWindowEnabled(button));
+  DestroyWindow(dialog);
+}
+
+TEST_F(SetupDialogTest, ClearRemShownDeletesOnlyThatValue) {
+  DWORD one = 1;
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown",
+                  REG_DWORD, &one, sizeof one);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other", REG_DWORD,
+                  &one, sizeof one);
+  ClearRemShown();
+  EXPECT_FALSE(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc",
+                             L"RemShown"));
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other"),
+            1u);
+  ClearRemShown();
+}
