@@ -15,6 +15,7 @@
 #include "removal/batch_file.h"
 #include "removal/integration_removal.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_store.h"
 #include "text/conversion.h"
 #include "text/text_lines.h"
 
@@ -212,6 +213,11 @@ void RunUninstall() {
   BoundedCopy(caption, LoadMessage(IDS_CAPTION), KeptChars);
 
   RemoveIntegration();
+  // The settings file goes with the product's files: write it now and let
+  // go of it, or the end of the run would write it into the emptied folder
+  // again and keep the folder from being removed.
+  SaveIniFile();
+  ReleaseIni();
   ReleaseLanguageModule();
   if (MsiMode) {
     fclose(list);

@@ -1,0 +1,227 @@
+// Setup as the installer runs it, then uninstall as the list of installed
+// programs runs it: afterwards the prefix holds nothing of the product, and
+// extensions that other programs owned before are theirs again.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/e2e.h"
+#include "support/gui_driver.h"
+#include "support/registry_snapshot.h"
+#include "support/test_files.h"
+
+namespace {
+
+const wchar_t AppDefaults[] = L"Software\\Wine\\AppDefaults\\uninstall.exe";
+
+// What a setup/uninstall round trip may leave on purpose: keys of the
+// shell that setup creates on the way when they are missing (the handler
+// lists such as HKCR\*\shellex\ContextMenuHandlers, the Approved list,
+// RegisteredApplications). They belong to the shell, which every program
+// shares; removal deletes only the product's entries in them. Value lines
+// are never kept.
+bool KeptOnPurpose(const std::string& line) {
+  static const char* const sharedKeys[] = {
+      "\\shellex", "\\shellex\\ContextMenuHandlers", "\\shellex\\DragDropHandlers",
+      "\\shellex\\PropertySheetHandlers", "\\Shell Extensions\\Approved",
+      "Software\\RegisteredApplications"};
+  if (line.find(" : ") != std::string::npos) return false;
+  for (const char* key : sharedKeys) {
+    size_t n = strlen(key);
+    if (line.size() >= n && line.compare(line.size() - n, n, key) == 0) return true;
+  }
+  return false;
+}
+
+std::string Filtered(const std::string& difference) {
+  std::istringstream in(difference);
+  std::string line, out;
+  while (std::getline(in, line))
+    if (!line.empty() && !KeptOnPurpose(line)) out += line + "\n";
+  return out;
+}
+
+// Every place the product writes, and the keys around them. A snapshot of
+// the whole registry costs minutes under emulation; these trees hold
+// everything that setup and uninstall touch.
+std::vector<std::wstring> ClassKeys() {
+  std::vector<std::wstring> keys = {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev",
+                                    L"*\\shellex", L"Folder\\shellex", L"Drive\\shellex",
+                                    L"Directory\\shellex", L"exefile\\shellex",
+                                    L"CLSID\\{D3A57C10-4B21-11D2-8F3A-0C5E2B7A91F4}",
+                                    L"CLSID\\{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}"};
+  for (const wchar_t* ext :
+       {L".kel", L".zip", L".cab", L".arj", L".lz", L".tlz", L".lzh", L".lha", L".ace", L".7z",
+        L".tar", L".gz", L".tgz", L".uue", L".xxe", L".uu", L".bz2", L".tbz2", L".bz", L".tbz",
+        L".jar", L".iso", L".z", L".taz", L".xz", L".txz", L".zipx", L".001"})
+    keys.push_back(ext);
+  for (int n = 0; n < 100; ++n) {
+    wchar_t volume[8];
+    swprintf(volume, 8, L".k%02d", n);
+    keys.push_back(volume);
+  }
+  return keys;
+}
+
+const wchar_t* const MachineKeys[] = {
+    L"Software\\Pelodra",
+    L"Software\\RegisteredApplications",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver",
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+};
+
+std::string RegistryState() {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  std::vector<REGSAM> views = {0};
+  if (wow64) views.push_back(KEY_WOW64_64KEY);
+  std::string state;
+  for (REGSAM view : views) {
+    for (const std::wstring& key : ClassKeys())
+      state += RegistrySnapshot(HKEY_CLASSES_ROOT, key, view);
+    for (const wchar_t* key : MachineKeys) state += RegistrySnapshot(HKEY_LOCAL_MACHINE, key, view);
+    state += RegistrySnapshot(HKEY_CURRENT_USER, L"Software\\Pelodra", view);
+  }
+  return state;
+}
+
+// Links inside the prefix may lead in circles: they are listed, not entered.
+void ListFiles(const std::wstring& folder, std::vector<std::wstring>& files, int depth = 0) {
+  if (depth > 12) return;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring path = folder + L"\\" + name;
+    if (_wcsicmp(path.c_str(), L"C:\\windows") == 0 || _wcsicmp(name.c_str(), L"Temp") == 0 ||
+        _wcsicmp(path.c_str(), L"C:\\tests") == 0)
+      continue;
+    files.push_back(path);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      ListFiles(path, files, depth + 1);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+std::string FileState() {
+  std::vector<std::wstring> files;
+  ListFiles(L"C:", files);
+  std::sort(files.begin(), files.end());
+  std::string state;
+  for (const auto& f : files) state += std::string(f.begin(), f.end()) + "\n";
+  return state;
+}
+
+std::string PrefixState() { return RegistryState() + FileState(); }
+
+void SetString(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text) {
+  HKEY key;
+  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                 static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+// The installation the product's installer leaves, with every file and
+// folder in its list.
+Installation LayOutInstallation(const std::wstring& name, bool withIni) {
+  Installation product = MakeInstallation(name);
+  const std::wstring& f = product.folder;
+  CreateDirectoryW((f + L"\\Formats").c_str(), nullptr);
+  const wchar_t* files[] = {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll", L"Pelodra.chm",
+                            L"Kel.txt", L"License.txt", L"Formats\\zip.fmt"};
+  for (const wchar_t* file : files) WriteBytes(f + L"\\" + file, "stand-in");
+  if (withIni) WriteBytes(f + L"\\Pelodra.ini", "Global\\Integration=1\r\n");
+  WriteBytes(f + L"\\Uninstall.lst",
+             "Formats\r\nFormats\\zip.fmt\r\nPelodra.exe\r\nkelext.dll\r\nkelext64.dll\r\n"
+             "Pelodra.chm\r\nKel.txt\r\nLicense.txt\r\nkelnew.dat\r\nzipnew.dat\r\n"
+             "Pelodra.ini\r\nuninstall.exe\r\n");
+  return product;
+}
+
+bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (Exists(path)) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(200);
+  }
+  return true;
+}
+
+struct Variant {
+  const char* name;
+  const wchar_t* version;  // Windows version of the program, or null
+  bool withIni;
+  bool othersOwnExtensions;
+};
+
+class RoundTrip : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
+  const Variant& v = GetParam();
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (v.version) {
+    const wchar_t* version = wcscmp(v.version, L"xp") == 0 ? (wow64 ? L"winxp64" : L"winxp")
+                                                            : v.version;
+    SetString(HKEY_CURRENT_USER, AppDefaults, L"Version", version);
+  }
+  const wchar_t* owned[] = {L".zip", L".7z", L".iso"};
+  if (v.othersOwnExtensions)
+    for (const wchar_t* ext : owned) {
+      SetString(HKEY_CLASSES_ROOT, ext, nullptr, (std::wstring(L"Other") + (ext + 1)).c_str());
+      SetString(HKEY_CLASSES_ROOT, std::wstring(ext) + L"\\ShellNew", L"NullFile", L"");
+    }
+  std::string before = PrefixState();
+
+  std::wstring name = L"Pelodra round trip " + std::wstring(v.name, v.name + strlen(v.name));
+  Installation product = LayOutInstallation(name, v.withIni);
+  RunResult setup = RunProgram(product.exe, L"/setup", {{L"sfxcmd", L"/S"}}, 120000);
+  ASSERT_TRUE(setup.finished);
+  EXPECT_EQ(setup.exitCode, 0u);
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".zip", L""), L"Pelodra.ZIP");
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command"));
+  EXPECT_TRUE(RegistryKeyExists(
+      HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver"));
+
+  RunResult uninstall = RunProgram(product.exe, L"", {}, 120000, [](DWORD process) {
+    HWND box = WaitForDialog(process, 60000);
+    ASSERT_NE(box, nullptr) << "no confirmation";
+    ClickButton(box, IDYES);
+  });
+  ASSERT_TRUE(uninstall.finished);
+  EXPECT_EQ(uninstall.exitCode, 0u);
+  EXPECT_TRUE(WaitUntilGone(product.folder, 60000)) << "installation folder left";
+  Sleep(1000);  // the batch file deletes itself last
+
+  std::string after = PrefixState();
+  if (v.version) DeleteRegistryKeyTree(HKEY_CURRENT_USER, AppDefaults);
+  EXPECT_EQ(Filtered(SnapshotDifference(before, after)), "");
+  if (v.othersOwnExtensions) {
+    for (const wchar_t* ext : owned) {
+      EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, ext, L""), std::wstring(L"Other") + (ext + 1));
+      DeleteRegistryKeyTree(HKEY_CLASSES_ROOT, ext);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, RoundTrip,
+    ::testing::Values(Variant{"registry", nullptr, false, false},
+                      Variant{"before60", L"xp", false, false},
+                      Variant{"ini", nullptr, true, false},
+                      Variant{"owners", L"vista", false, true}),
+    [](const ::testing::TestParamInfo<Variant>& param) { return std::string(param.param.name); });
+
+}  // namespace
