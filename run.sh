@@ -10,6 +10,7 @@ build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build "$build" -j "$(nproc)" --target uninstall >/dev/null
 build=$(cd "$build" && pwd)
+user_display=${DISPLAY:-}
 harness=./scripts/wine-harness.sh
 "$harness" start "$build"
 trap '"$harness" stop "$build"' EXIT
@@ -20,7 +21,9 @@ case ${1:-setup} in
     folder=$(./scripts/sample-installation.sh "$WINEPREFIX" "$build/uninstall.exe")
     echo "Sample installation: $folder"
     switches="/setup"
-    [ -n "${USER_DISPLAY:-}" ] || switches="/setup /S"
+    # With a display of the user's the dialog shows there; else it confirms
+    # itself on the harness's own Xvfb.
+    [ -n "$user_display" ] || switches="/setup /S"
     set +e
     (cd "$folder" && wine ./uninstall.exe $switches </dev/null >/dev/null 2>&1)
     rc=$?
@@ -37,7 +40,8 @@ case ${1:-setup} in
     rc=$?
     set -e
     echo "uninstall.exe /S ended with exit code $rc"
-    sleep 4
+    # The batch file removes the program and its folder after it has ended.
+    for _ in $(seq 150); do [ -d "$folder" ] || break; sleep 0.2; done
     ./scripts/summary.sh "$build"
     [ -d "$folder" ] && echo "Installation folder still present: $folder" || echo "Installation folder removed."
     ;;

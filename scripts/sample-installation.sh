@@ -15,5 +15,5 @@ for f in Pelodra.exe kelext.dll kelext64.dll Pelodra.chm Kel.txt License.txt Ord
 done
 cp "$exe" "$folder/uninstall.exe"
 printf '%s\r\n' Formats/readme.txt Formats Pelodra.exe kelext.dll kelext64.dll Pelodra.chm \
-  Kel.txt License.txt Order.htm license.txt uninstall.exe >"$folder/Uninstall.lst"
+  Kel.txt License.txt Order.htm license.txt kelnew.dat zipnew.dat uninstall.exe >"$folder/Uninstall.lst"
 echo "$folder"

@@ -19,7 +19,8 @@ show "Archive types (.kel)" 'HKCR\.kel'
 show "Shell extension" 'HKCR\CLSID\{D3A57C10-4B21-11D2-8F3A-0C5E2B7A91F4}' /s
 show "Uninstall entry" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pelodra archiver'
 show "App Paths" 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Pelodra.exe'
-show "Settings" 'HKCU\Software\Pelodra' /s
+keys=$(query 'HKCU\Software\Pelodra' /s | grep -c '^HKEY')
+echo "== Settings: $keys keys below HKCU\Software\Pelodra"
 for d in "$WINEPREFIX/drive_c/users/Public/Desktop" "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Pelodra"; do
   [ -e "$d" ] && ls "$d" | grep -i pelodra | sed "s|^|== Shortcut in ${d#$WINEPREFIX/}: |"
 done
