@@ -50,7 +50,7 @@ add_custom_target(language_samples ALL
 string(REPLACE "/" "\\\\" LANGUAGE_SAMPLES_WINDOWS "Z:${LANGUAGE_SAMPLES}")
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/language_samples.h
      CONTENT "#pragma once\n#define LANGUAGE_SAMPLES_FOLDER L\"${LANGUAGE_SAMPLES_WINDOWS}\"\n")
-foreach(target test_localization test_dialogs)
+foreach(target test_localization test_dialogs test_integration)
   if(TARGET ${target})
     add_dependencies(${target} language_samples)
     target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/generated)

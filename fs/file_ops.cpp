@@ -76,7 +76,16 @@ uint64_t GetFreeDiskSpace(const wchar_t* path) {
   return callerFree.QuadPart;
 }
 
+namespace {
+
+unsigned testWindowsVersion = 0;
+
+}  // namespace
+
+void SetWindowsVersionForTesting(unsigned version) { testWindowsVersion = version; }
+
 unsigned GetWindowsVersion() {
+  if (testWindowsVersion) return testWindowsVersion;
   static struct {
     DWORD platform = static_cast<DWORD>(-1);
     DWORD major = 0;

@@ -41,6 +41,9 @@ uint64_t GetFreeDiskSpace(const wchar_t* path);
 // major * 256 + minor on NT (0x0601 for Windows 7), 0x0501 elsewhere; read
 // from the system once per process.
 unsigned GetWindowsVersion();
+// Makes GetWindowsVersion answer `version` from now on; 0 restores the
+// system's answer. Only tests call it.
+void SetWindowsVersionForTesting(unsigned version);
 
 // The product's folder under the user's Application Data folder into
 // `buffer` (kept even when the result is false). True when the folder exists

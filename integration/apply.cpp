@@ -1,3 +1,26 @@
 #include "integration/apply.h"
 
-bool ApplyIntegration(const IntegrationOptions&, wchar_t*, size_t) { return true; }
+#include <windows.h>
+
+#include "app/shared/run_state.h"
+#include "fs/file_ops.h"
+#include "integration/associations.h"
+#include "integration/shell_extension.h"
+#include "integration/shortcuts.h"
+#include "integration/uninstall_entry.h"
+#include "settings/settings_store.h"
+
+bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity) {
+  // Without write access to HKEY_LOCAL_MACHINE nothing else is attempted.
+  if (!RegisterAppPaths()) return false;
+  ApplyShellExtension(false, options);
+  ApplyFileAssociations(options);
+  // Refused class keys mean this run may not install for the machine; the
+  // shortcuts stay as they were.
+  if (!RegisterProgIds()) return false;
+  wchar_t icon[MaxPathChars];
+  GetUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", MaxPathChars);
+  bool iconUsable = icon[0] && PathExists(icon);
+  ApplyShortcuts(options, groupPath, capacity, iconUsable ? icon : nullptr);
+  return true;
+}

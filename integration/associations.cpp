@@ -1,5 +1,216 @@
 #include "integration/associations.h"
 
-void ApplyFileAssociations(const IntegrationOptions&) {}
-void AssociateExtension(const wchar_t*, bool, bool, bool, bool) {}
-bool RegisterProgIds() { return true; }
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "app/shared/format.h"
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "fs/dir_scanner.h"
+#include "fs/file_ops.h"
+#include "fs/path_names.h"
+#include "localization/language_module.h"
+#include "resources/resource_ids.h"
+#include "settings/registry_deletion.h"
+#include "settings/settings_store.h"
+#include "text/conversion.h"
+
+namespace {
+
+constexpr wchar_t ArchiveClass[] = L"Pelodra";
+constexpr wchar_t ZipClass[] = L"Pelodra.ZIP";
+constexpr wchar_t RecoveryClass[] = L"Pelodra.REV";
+
+// A former class name longer than this counts as unreadable.
+constexpr unsigned FormerClassChars = 512;
+// Only whether a "NullFile" value can be read matters, not its text.
+constexpr unsigned NullFileChars = 10;
+// "%s\ShellNew", ".k%02d" and the like.
+constexpr unsigned ClassKeyChars = 80;
+constexpr unsigned OpenCommandChars = 2080;
+
+constexpr unsigned TakenVolumeCount = 30;
+// Earlier releases made volume extensions up to .k99; giving the format back
+// clears all of them.
+constexpr unsigned ReleasedVolumeCount = 100;
+
+// The empty archives that Explorer's New menu copies. Their first bytes are
+// stored as zero and set before use, so that the program's own file holds no
+// archive signature that a scanner could take it for.
+constexpr size_t KelTemplateSize = 24;
+constexpr size_t ZipTemplateSize = 22;
+unsigned char kelTemplate[KelTemplateSize] = {
+    0x00, 0x65, 0x6C, 0x21, 0x1A, 0x07, 0x01, 0x00,  // signature
+    0xC1, 0xDF, 0x5F, 0x56, 0x03, 0x01, 0x04, 0x00,  // archive header
+    0x1D, 0x77, 0x56, 0x51, 0x03, 0x05, 0x04, 0x00,  // end of archive
+};
+unsigned char zipTemplate[ZipTemplateSize] = {0x00, 0x4B, 0x05, 0x06};
+
+void ProductFilePath(const wchar_t* name, wchar_t* path) {
+  GetProgramPath(path, MaxPathChars);
+  ReplaceNamePart(path, name, MaxPathChars);
+}
+
+void FormatShellNewKey(const wchar_t* extension, wchar_t* key) {
+  FormatText(key, ClassKeyChars, L"%s\\ShellNew", extension);
+}
+
+bool IsProductClass(const wchar_t* className) {
+  return CompareNoCase(className, ArchiveClass) == 0 || CompareNoCase(className, ZipClass) == 0;
+}
+
+void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKey,
+                             const wchar_t* shellNewKey) {
+  wchar_t former[FormerClassChars];
+  GetString(HKEY_CLASSES_ROOT, extension, L"", former, L"", FormerClassChars);
+  wchar_t fileName[MaxPathChars];
+  GetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", fileName, L"", MaxPathChars);
+  wchar_t nullFile[NullFileChars];
+  bool hasNullFile =
+      GetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", nullFile, L"", NullFileChars);
+  SetUserInt(settingsKey, L"Exist", KeyExists(HKEY_CLASSES_ROOT, extension) ? 1 : 0);
+  SetUserString(settingsKey, L"Type", former);
+  SetUserString(settingsKey, L"ShellNew", !fileName[0] && hasNullFile ? L"*" : fileName);
+}
+
+// A template of the wrong size is rewritten; one of the right size is
+// trusted, whatever it holds.
+void WriteTemplateFile(const wchar_t* path, const unsigned char* bytes, size_t size) {
+  ScanEntry entry;
+  if (ReadScanEntry(path, entry) && !entry.isFolder && entry.size == size) return;
+  FILE* file = OpenStream(path, L"wb");
+  if (!file) return;
+  fwrite(bytes, 1, size, file);
+  fclose(file);
+}
+
+void OfferTemplate(const wchar_t* shellNewKey, bool isOwnFormat) {
+  DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
+  wchar_t path[MaxPathChars];
+  ProductFilePath(isOwnFormat ? L"kelnew.dat" : L"zipnew.dat", path);
+  if (isOwnFormat)
+    WriteTemplateFile(path, kelTemplate, KelTemplateSize);
+  else
+    WriteTemplateFile(path, zipTemplate, ZipTemplateSize);
+  SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", path);
+}
+
+void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
+                   const wchar_t* shellNewKey, bool templatesWanted, bool isOwnFormat,
+                   bool isZip) {
+  // Only the first takeover records: later setups find the product's own
+  // class there and keep the record of the real former owner.
+  if (!IsOwnAssociation(extension)) RecordFormerAssociation(extension, settingsKey, shellNewKey);
+  SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass);
+  if (isOwnFormat) {
+    wchar_t volume[ClassKeyChars];
+    for (unsigned n = 0; n < TakenVolumeCount; ++n) {
+      FormatText(volume, ClassKeyChars, L".k%02u", n);
+      SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass);
+    }
+  }
+  if (templatesWanted && (isOwnFormat || isZip)) OfferTemplate(shellNewKey, isOwnFormat);
+}
+
+void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
+                       const wchar_t* shellNewKey, bool isOwnFormat) {
+  // An extension that another program (or nobody) holds now is not ours to
+  // give back.
+  if (!IsOwnAssociation(extension)) return;
+  bool existed = GetUserInt(settingsKey, L"Exist", 1) != 0;
+  wchar_t former[FormerClassChars];
+  GetUserString(settingsKey, L"Type", former, L"", FormerClassChars);
+  if (IsProductClass(former)) former[0] = 0;
+  if (existed) {
+    SetString(HKEY_CLASSES_ROOT, extension, L"", former);
+    wchar_t shellNew[MaxPathChars];
+    GetUserString(settingsKey, L"ShellNew", shellNew, L"", MaxPathChars);
+    DeleteValue(HKEY_CLASSES_ROOT, shellNewKey, L"FileName");
+    if (shellNew[0] == L'*')
+      SetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", L"");
+    else if (shellNew[0])
+      SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew);
+  } else {
+    DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
+    // A key that keeps subkeys survives the deletion; its emptied default
+    // value is then what dissociates it.
+    SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
+    DeleteKey(HKEY_CLASSES_ROOT, extension);
+  }
+  if (isOwnFormat) {
+    wchar_t volume[ClassKeyChars];
+    for (unsigned n = 0; n < ReleasedVolumeCount; ++n) {
+      FormatText(volume, ClassKeyChars, L".k%02d", n);
+      if (existed && former[0])
+        SetString(HKEY_CLASSES_ROOT, volume, L"", former);
+      else
+        DeleteKey(HKEY_CLASSES_ROOT, volume);
+    }
+  }
+}
+
+// Open command and, unless one is there already, icon of one class name.
+void WriteClassKeys(const wchar_t* className, const wchar_t* openCommand,
+                    const wchar_t* iconLocation) {
+  wchar_t key[ClassKeyChars];
+  FormatText(key, ClassKeyChars, L"%s\\shell\\open\\command", className);
+  SetString(HKEY_CLASSES_ROOT, key, L"", openCommand);
+  FormatText(key, ClassKeyChars, L"%s\\DefaultIcon", className);
+  wchar_t icon[MaxPathChars];
+  GetString(HKEY_CLASSES_ROOT, key, L"", icon, L"", MaxPathChars);
+  if (!icon[0]) SetString(HKEY_CLASSES_ROOT, key, L"", iconLocation);
+}
+
+LONG WriteClassDescription(const wchar_t* className, uint32_t messageId) {
+  return SetString(HKEY_CLASSES_ROOT, className, L"", LoadMessage(messageId));
+}
+
+}  // namespace
+
+void ApplyFileAssociations(const IntegrationOptions& options) {
+  for (unsigned row = 0; row < ExtensionRowCount; ++row) {
+    for (RowExtensions e(ExtensionTable[row].extensions); e.Next();)
+      AssociateExtension(e.Current(), options.Associate[row], options.ShellExt, row == 0,
+                         row == 1);
+  }
+}
+
+void AssociateExtension(const wchar_t* extension, bool selected, bool templatesWanted,
+                        bool isOwnFormat, bool isZip) {
+  kelTemplate[0] = 0x4B;
+  zipTemplate[0] = 0x50;
+  wchar_t settingsKey[ExtensionSettingsKeyChars];
+  FormatExtensionSettingsKey(extension, settingsKey);
+  wchar_t shellNewKey[ClassKeyChars];
+  FormatShellNewKey(extension, shellNewKey);
+  if (selected)
+    TakeExtension(extension, settingsKey, shellNewKey, templatesWanted, isOwnFormat, isZip);
+  else
+    GiveBackExtension(extension, settingsKey, shellNewKey, isOwnFormat);
+}
+
+bool RegisterProgIds() {
+  wchar_t program[MaxPathChars];
+  ProductFilePath(L"Pelodra.exe", program);
+  wchar_t openCommand[OpenCommandChars];
+  FormatText(openCommand, OpenCommandChars, L"\"%s\" \"%%1\"", program);
+  wchar_t archiveIcon[MaxPathChars];
+  FormatText(archiveIcon, MaxPathChars, L"%s,0", program);
+  wchar_t recoveryIcon[MaxPathChars];
+  FormatText(recoveryIcon, MaxPathChars, L"%s,1", program);
+
+  // The first write alone tells whether the system lets us write class
+  // keys at all.
+  if (WriteClassDescription(ArchiveClass, IDS_TYPE_ARCHIVE) == ERROR_ACCESS_DENIED) return false;
+  WriteClassKeys(ArchiveClass, openCommand, archiveIcon);
+  WriteClassDescription(ZipClass, IDS_TYPE_ZIP_ARCHIVE);
+  WriteClassKeys(ZipClass, openCommand, archiveIcon);
+  SetString(HKEY_CLASSES_ROOT, L".rev", L"", RecoveryClass);
+  WriteClassDescription(RecoveryClass, IDS_TYPE_RECOVERY_VOLUME);
+  WriteClassKeys(RecoveryClass, openCommand, recoveryIcon);
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  return true;
+}

@@ -1,5 +1,96 @@
 #include "integration/uninstall_entry.h"
 
-bool RegisterAppPaths() { return true; }
-void WriteUninstallEntry() {}
-void FormatDisplayName(wchar_t*, size_t) {}
+#include <windows.h>
+
+#include "app/shared/format.h"
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "fs/path_names.h"
+#include "localization/language_module.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+constexpr wchar_t AppPathsKey[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+constexpr wchar_t UninstallKey[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
+constexpr wchar_t ProgramFileName[] = L"Pelodra.exe";
+constexpr wchar_t ProductName[] = L"Pelodra";
+constexpr wchar_t Publisher[] = L"Brenmark";
+// The product name and the version text, with room for long translations.
+constexpr unsigned DisplayNameChars = 2148;
+constexpr unsigned VersionChars = 32;
+
+// The product's main program beside the running one.
+void GetMainProgramPath(wchar_t* path) {
+  GetProgramPath(path, MaxPathChars);
+  ReplaceNamePart(path, ProgramFileName, MaxPathChars);
+}
+
+}  // namespace
+
+bool RegisterAppPaths() {
+  wchar_t program[MaxPathChars];
+  GetMainProgramPath(program);
+  // Without the right to write below HKEY_LOCAL_MACHINE nothing else is
+  // tried.
+  if (SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"", program) == ERROR_ACCESS_DENIED) return false;
+  SetString(HKEY_LOCAL_MACHINE, L"", L"exe32", program);
+  wchar_t folder[MaxPathChars];
+  BoundedCopy(folder, program, MaxPathChars);
+  RemoveNamePart(folder);
+  SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder);
+  // 64-bit programs look the name up in their own view.
+  SelectRegistryView(true);
+  SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"", program);
+  SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder);
+  SelectRegistryView(false);
+  return true;
+}
+
+void WriteUninstallEntry() {
+  wchar_t displayName[DisplayNameChars];
+  BoundedCopy(displayName, ProductName, DisplayNameChars);
+  FormatDisplayName(displayName, DisplayNameChars);
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName", displayName);
+  wchar_t version[VersionChars];
+  FormatText(version, VersionChars, L"%d.%02d.%d", PRODUCT_VERSION_MAJOR, PRODUCT_VERSION_MINOR,
+             PRODUCT_VERSION_BUILD);
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion", version);
+  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"VersionMajor", PRODUCT_VERSION_MAJOR);
+  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"VersionMinor", PRODUCT_VERSION_MINOR);
+
+  // The path as the system reports it: readers of the entry have always
+  // found it without quotation marks.
+  wchar_t program[MaxPathChars];
+  GetProgramPath(program, MaxPathChars);
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString", program);
+  wchar_t path[MaxPathChars];
+  BoundedCopy(path, program, MaxPathChars);
+  ReplaceNamePart(path, ProgramFileName, MaxPathChars);
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayIcon", path);
+  BoundedCopy(path, program, MaxPathChars);
+  *FindNamePart(path) = 0;
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"InstallLocation", path);
+
+  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"NoModify", 1);
+  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"NoRepair", 1);
+  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"Language", 0);
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"Publisher", Publisher);
+}
+
+void FormatDisplayName(wchar_t* buffer, size_t capacity) {
+  if (capacity == 0) return;
+  if (buffer[0]) BoundedAppend(buffer, L" ", capacity);
+  wchar_t part[DisplayNameChars];
+  FormatText(part, DisplayNameChars, L"%d.%02d", PRODUCT_VERSION_MAJOR, PRODUCT_VERSION_MINOR);
+  BoundedAppend(buffer, part, capacity);
+  // Message texts are arguments here, never formats.
+  FormatText(part, DisplayNameChars, L" %s %d", LoadMessage(IDS_DISPLAY_VERSION_WORD),
+             PRODUCT_VERSION_BUILD);
+  BoundedAppend(buffer, part, capacity);
+  FormatText(part, DisplayNameChars, L" (%s)", LoadMessage(IDS_DISPLAY_NAME_NOTE));
+  BoundedAppend(buffer, part, capacity);
+}

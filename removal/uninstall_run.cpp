@@ -16,6 +16,7 @@
 #include "removal/integration_removal.h"
 #include "resources/resource_ids.h"
 #include "text/conversion.h"
+#include "text/text_lines.h"
 
 namespace {
 
@@ -96,6 +97,11 @@ bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
 }  // namespace
 
 bool IsInsideFolder(const wchar_t* folder, const wchar_t* line) {
+  ReparseCheck fresh;
+  return IsInsideFolder(folder, line, fresh);
+}
+
+bool IsInsideFolder(const wchar_t* folder, const wchar_t* line, ReparseCheck& reparse) {
   if (IsPathSeparator(line[0]) || IsDiskLetter(line) || wcschr(line, L':')) return false;
   wchar_t joined[EntryChars];
   BoundedCopy(joined, folder, EntryChars);
@@ -108,45 +114,82 @@ bool IsInsideFolder(const wchar_t* folder, const wchar_t* line) {
       CompareStringOrdinal(full, static_cast<int>(folderLength), folder,
                            static_cast<int>(folderLength), TRUE) != CSTR_EQUAL)
     return false;
-  // A junction or symbolic link inside the folder may lead anywhere.
+  // A junction or symbolic link inside the folder may lead anywhere. Lists
+  // name the files of one folder together, so the last folder's answer is
+  // kept.
+  wchar_t* name = FindNamePart(full);
+  if (name - full <= static_cast<ptrdiff_t>(folderLength)) return true;
+  name[-1] = 0;
+  if (wcscmp(full, reparse.folder) == 0) return reparse.inside;
+  BoundedCopy(reparse.folder, full, EntryChars);
+  reparse.inside = true;
   for (size_t i = wcslen(full); i > folderLength; --i) {
-    if (full[i] != L'\\') continue;
+    if (full[i] != L'\\' && full[i] != 0) continue;
+    wchar_t kept = full[i];
     full[i] = 0;
     DWORD attributes = GetFileAttributesW(full);
-    full[i] = L'\\';
-    if (attributes != InvalidAttributes && IsReparsePoint(attributes)) return false;
+    full[i] = kept;
+    if (attributes != InvalidAttributes && IsReparsePoint(attributes)) reparse.inside = false;
   }
-  return true;
+  return reparse.inside;
 }
 
-bool RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName) {
-  bool restartPending = false;
+ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName) {
+  ListRemoval result;
   char line[ListLineBytes];
   wchar_t entry[EntryChars];
   size_t folderLength = wcslen(folder);
-  for (;;) {
+  // Per line: whether a further pass could still remove its entry. Lines
+  // that are done (removed, missing, skipped, scheduled) cost nothing in
+  // later passes, and a pass that leaves nothing to retry is the last: the
+  // next one could remove nothing, as the plain repetition would find out.
+  GrowableArray<uint8_t> pending;
+  ReparseCheck reparse;
+  for (bool first = true;; first = false) {
+    ++result.passes;
     unsigned removed = 0;
+    unsigned retries = 0;
+    uint32_t index = 0;
     bool usable = false;
     while (ReadListLine(list, line, usable)) {
+      if (first) {
+        pending.Add(1);
+        pending[index] = 1;
+      }
+      uint8_t& open = pending[index++];
+      if (!open) continue;
+      open = 0;
       if (!usable) continue;
       BoundedCopy(entry, folder, EntryChars);
       ToWide(line, entry + folderLength, EntryChars - folderLength);
-      if (!IsInsideFolder(folder, entry + folderLength)) continue;
+      if (!IsInsideFolder(folder, entry + folderLength, reparse)) continue;
       DWORD attributes = GetFileAttributesW(entry);
+      if (attributes == InvalidAttributes) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) continue;
+      }
       SetFileAttributesW(entry, 0);
       if (attributes != InvalidAttributes && IsDirectory(attributes)) {
-        if (RemoveDirectoryW(entry)) ++removed;
+        if (RemoveDirectoryW(entry)) {
+          ++removed;
+        } else {
+          open = 1;
+          ++retries;
+        }
       } else if (DeleteFileW(entry)) {
         ++removed;
       } else if (attributes != InvalidAttributes && !IsListOrProgram(entry, programName)) {
-        restartPending = true;
+        result.restartPending = true;
         ScheduleForRestart(entry);
+      } else {
+        open = 1;
+        ++retries;
       }
     }
-    if (removed == 0) break;
+    if (removed == 0 || retries == 0) break;
     fseek(list, 0, SEEK_SET);
   }
-  return restartPending;
+  return result;
 }
 
 void RunUninstall() {
@@ -175,7 +218,7 @@ void RunUninstall() {
     return;
   }
   DeleteHelpIndexFiles();
-  bool restartPending = RemoveListedFiles(list, folder, FindNamePart(program));
+  bool restartPending = RemoveListedFiles(list, folder, FindNamePart(program)).restartPending;
   fclose(list);
   DeleteFileW(ListName);
   if (restartPending && !SilentMode)

@@ -1,6 +1,7 @@
 #include "settings/registry_deletion.h"
 
 #include "app/shared/format.h"
+#include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
 #include "settings/settings_store.h"
 
@@ -72,4 +73,21 @@ void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
 
 void DeleteUserValue(const wchar_t* keyPath, const wchar_t* valueName) {
   DeleteValue(HKEY_CURRENT_USER, keyPath, valueName);
+}
+
+LONG DeleteKeyIn64BitView(HKEY root, const wchar_t* keyPath) {
+  if (DeleteIniEntries(root, keyPath, L"")) return ERROR_SUCCESS;
+  wchar_t resolved[ResolvedKeyChars];
+  if (!ResolveKeyPath(root, keyPath, resolved)) return ERROR_FILENAME_EXCED_RANGE;
+  if (!resolved[0]) return ERROR_INVALID_PARAMETER;
+  if (!IsWow64()) return RegDeleteKeyW(root, resolved);
+  // Looked up by name: 32-bit Windows XP, where the program also runs, lacks
+  // it, and there is no 64-bit view there anyway.
+  using DeleteInView = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+  HMODULE advapi = GetModuleHandleW(L"advapi32");
+  auto deleteInView = advapi ? reinterpret_cast<DeleteInView>(reinterpret_cast<void*>(
+                                   GetProcAddress(advapi, "RegDeleteKeyExW")))
+                             : nullptr;
+  if (!deleteInView) return ERROR_CALL_NOT_IMPLEMENTED;
+  return deleteInView(root, resolved, KEY_WOW64_64KEY, 0);
 }

@@ -17,3 +17,7 @@ LONG DeleteKey(HKEY root, const wchar_t* keyPath);
 void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // DeleteValue under HKEY_CURRENT_USER.
 void DeleteUserValue(const wchar_t* keyPath, const wchar_t* valueName);
+// DeleteKey in the 64-bit view when the program runs under WOW64 (where
+// setup writes the 64-bit shell extension's keys), in the default view
+// otherwise.
+LONG DeleteKeyIn64BitView(HKEY root, const wchar_t* keyPath);

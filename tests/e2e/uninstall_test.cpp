@@ -115,3 +115,37 @@ TEST(Uninstall, MsiModeDeletesNoFiles) {
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(Exists(product.folder + L"\\Uninstall.lst"));
 }
+
+// Without a command interpreter the batch file cannot run: it stays in the
+// temporary folder, and so does the program.
+TEST(Uninstall, MissingComspecLeavesTheProgramAndTheBatchFile) {
+  Installation product = MakeInstallation(L"Pelodra no comspec");
+  LayOutProduct(product);
+  std::wstring temp = FreshFolder(L"temp no comspec");
+  RunResult run =
+      RunProgram(product.exe, L"/S", {{L"COMSPEC", L""}, {L"TEMP", temp}, {L"TMP", temp}});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(Exists(product.folder + L"\\Pelodra.exe"));
+  Sleep(3000);
+  EXPECT_TRUE(Exists(product.exe));
+  EXPECT_TRUE(Exists(temp + L"\\Uninstall_Kel.Bat"));
+}
+
+// A program in a drive's root: the entries are the root followed by the
+// line, and the batch file's "rd" of the root fails harmlessly.
+TEST(Uninstall, ProgramInADrivesRoot) {
+  std::wstring exe = L"C:\\uninstall.exe";
+  wchar_t source[MAX_PATH * 4] = {};
+  GetEnvironmentVariableW(L"UNINSTALL_EXE", source, MAX_PATH * 4);
+  ASSERT_TRUE(CopyFileW(source, exe.c_str(), FALSE));
+  WriteBytes(L"C:\\pelodra-root.dat", "stand-in");
+  WriteBytes(L"C:\\Uninstall.lst", "pelodra-root.dat\r\nuninstall.exe\r\n");
+  RunResult run = RunProgram(exe, L"/S");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(Exists(L"C:\\pelodra-root.dat"));
+  EXPECT_FALSE(Exists(L"C:\\Uninstall.lst"));
+  EXPECT_TRUE(WaitUntilGone(exe, 30000));
+  EXPECT_TRUE(Exists(L"C:\\windows"));
+}

@@ -47,9 +47,10 @@ TEST(IsInsideFolder, RefusesEveryWayOut) {
   EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"file.dll:stream"));
 }
 
-// Folders before their files: the first pass empties them, the second
-// removes them, the third finds nothing and ends. Lines that lead out of
-// the folder are skipped while the files they name stay.
+// Folders before their files: the first pass removes the files, the next
+// ones the folders from the inside out; a pass that leaves nothing to retry
+// is the last. Lines that lead out of the folder are skipped while the
+// files they name stay.
 TEST(RemoveListedFiles, RemovesInPassesAndStaysInsideTheFolder) {
   std::wstring outside = FreshFolder(L"outside");
   std::wstring product = FreshFolder(L"outside\\product");
@@ -69,7 +70,9 @@ TEST(RemoveListedFiles, RemovesInPassesAndStaysInsideTheFolder) {
                     std::string(3000, 'x') + "\\..\\..\\victim.ini\r\n" +
                     "readonly.txt\nmissing.txt\r");
   ASSERT_NE(list.stream, nullptr);
-  EXPECT_FALSE(RemoveListedFiles(list.stream, folder.c_str(), L"uninstall.exe"));
+  ListRemoval removal = RemoveListedFiles(list.stream, folder.c_str(), L"uninstall.exe");
+  EXPECT_FALSE(removal.restartPending);
+  EXPECT_EQ(removal.passes, 3u);
   EXPECT_FALSE(Exists(folder + L"Formats"));
   EXPECT_FALSE(Exists(folder + L"b.dll"));
   EXPECT_FALSE(Exists(folder + L"readonly.txt"));
@@ -92,7 +95,7 @@ TEST(RemoveListedFiles, SchedulesLockedFilesForRestart) {
                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 
   ListFile list(product + L"\\Uninstall.lst", "a.dll\r\nuninstall.exe\r\nUninstall.lst\r\n");
-  EXPECT_TRUE(RemoveListedFiles(list.stream, folder.c_str(), L"UNINSTALL.EXE"));
+  EXPECT_TRUE(RemoveListedFiles(list.stream, folder.c_str(), L"UNINSTALL.EXE").restartPending);
   CloseHandle(lock);
   CloseHandle(programLock);
 

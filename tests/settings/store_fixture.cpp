@@ -116,29 +116,6 @@ void RemoveTestKeys() {
 
 }  // namespace
 
-PrivateUserHive::PrivateUserHive(const std::wstring& name)
-    : path_(L"Software\\PelodraTestHives\\" + name) {
-  RawDeleteTree(HKEY_CURRENT_USER, path_);
-  RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                  nullptr);
-  EXPECT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, key_), ERROR_SUCCESS);
-}
-
-PrivateUserHive::~PrivateUserHive() {
-  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-  if (key_) RegCloseKey(key_);
-  RawDeleteTree(HKEY_CURRENT_USER, path_);
-  HKEY parent = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\PelodraTestHives", 0, KEY_READ, &parent) ==
-      ERROR_SUCCESS) {
-    DWORD subkeys = 1;
-    RegQueryInfoKeyW(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(parent);
-    if (subkeys == 0) RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PelodraTestHives");
-  }
-}
-
 void StoreTest::SetUp() {
   ResetSettingsStoreForTesting();
   RegistryViewFlags = 0;

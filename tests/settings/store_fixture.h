@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/settings_store.h"
+#include "support/private_user_hive.h"
 
 // Product-relative key path that the tests write below, and its class key
 // twin under HKEY_CLASSES_ROOT.
@@ -46,24 +47,6 @@ void RawDeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 
 // UTF-16 little-endian bytes with the byte-order mark.
 std::string Utf16File(const std::wstring& text);
-
-// Makes HKEY_CURRENT_USER of this process a fresh private key of the real
-// registry, for the tests that would otherwise disturb other test programs
-// sharing the prefix (deleting the whole product tree, moving the user's
-// application-data folder). Undone and removed on destruction.
-class PrivateUserHive {
- public:
-  explicit PrivateUserHive(const std::wstring& name);
-  ~PrivateUserHive();
-  PrivateUserHive(const PrivateUserHive&) = delete;
-  PrivateUserHive& operator=(const PrivateUserHive&) = delete;
-  // The key that stands in for HKEY_CURRENT_USER, below the real one.
-  const std::wstring& Path() const { return path_; }
-
- private:
-  std::wstring path_;
-  HKEY key_ = nullptr;
-};
 
 class StoreTest : public ::testing::Test {
  protected:

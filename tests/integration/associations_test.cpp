@@ -1,0 +1,269 @@
+#include "integration/associations.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <sddl.h>
+
+#include <string>
+
+#include "localization/crc32.h"
+#include "localization/language_module.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_store.h"
+#include "support/registry_snapshot.h"
+#include "support/test_files.h"
+#include "tests/integration/integration_fixture.h"
+
+namespace {
+
+using Associations = IntegrationTest;
+
+const HKEY Classes = HKEY_CLASSES_ROOT;
+const HKEY User = HKEY_CURRENT_USER;
+
+const std::string KelTemplate(
+    "\x4B\x65\x6C\x21\x1A\x07\x01\x00"
+    "\xC1\xDF\x5F\x56\x03\x01\x04\x00"
+    "\x1D\x77\x56\x51\x03\x05\x04\x00",
+    24);
+const std::string ZipTemplate("\x50\x4B\x05\x06" + std::string(18, '\0'));
+
+std::wstring Record(const std::wstring& extension) {
+  return L"Software\\Pelodra\\Setup\\" + extension;
+}
+
+std::wstring Volume(int n) {
+  wchar_t name[8];
+  std::swprintf(name, 8, L".k%02d", n);
+  return name;
+}
+
+IntegrationOptions Rows(std::initializer_list<unsigned> rows, bool shellExt = true) {
+  IntegrationOptions options{};
+  for (unsigned row : rows) options.Associate[row] = true;
+  options.ShellExt = shellExt;
+  return options;
+}
+
+// Every class key the integration may touch and the user's product
+// settings, as one text.
+std::string IntegrationState() {
+  std::string text;
+  for (const RegistryPlace& place : IntegrationClassKeys())
+    text += RegistrySnapshot(place.root, place.path, place.view);
+  return text + RegistrySnapshot(User, L"Software\\Pelodra");
+}
+
+}  // namespace
+
+TEST_F(Associations, AnotherProgramsExtensionIsRecordedOnceAndGivenBack) {
+  PutString(Classes, L".tgz", L"", L"OtherArchive");
+  PutString(Classes, L".tgz\\ShellNew", L"FileName", L"C:\\Other\\empty.tgz");
+  ApplyFileAssociations(Rows({9}));
+  EXPECT_EQ(ValueOf(Classes, L".gz", L""), L"Pelodra");
+  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"Pelodra");
+  EXPECT_EQ(DwordOf(User, Record(L".tgz"), L"Exist"), 1);
+  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"ShellNew"), L"C:\\Other\\empty.tgz");
+  EXPECT_EQ(DwordOf(User, Record(L".gz"), L"Exist"), 0);
+  EXPECT_EQ(ValueOf(User, Record(L".gz"), L"Type"), L"");
+  EXPECT_EQ(ValueOf(User, Record(L".gz"), L"ShellNew"), L"");
+
+  // The extension is the product's now: a second setup keeps the record.
+  ApplyFileAssociations(Rows({9}));
+  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+
+  ApplyFileAssociations(NoOptions());
+  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"OtherArchive");
+  EXPECT_EQ(ValueOf(Classes, L".tgz\\ShellNew", L"FileName"), L"C:\\Other\\empty.tgz");
+  EXPECT_FALSE(KeyThere(Classes, L".gz"));
+  // The record outlives the restore; the next takeover writes it anew.
+  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+}
+
+TEST_F(Associations, FormerNewFileEntriesComeBack) {
+  PutString(Classes, L".zip", L"", L"CompressedFolder");
+  PutString(Classes, L".zip\\ShellNew", L"NullFile", L"");
+  PutString(Classes, L".kel", L"", L"OldKel");
+  PutString(Classes, L".kel\\ShellNew", L"FileName", L"C:\\Old\\empty.kel");
+  PutString(Classes, L".kel\\ShellNew", L"NullFile", L"");
+  ApplyFileAssociations(Rows({0, 1}));
+  EXPECT_EQ(ValueOf(User, Record(L".zip"), L"ShellNew"), L"*");
+  EXPECT_EQ(ValueOf(User, Record(L".kel"), L"ShellNew"), L"C:\\Old\\empty.kel");
+  EXPECT_EQ(ValueOf(Classes, L".zip", L""), L"Pelodra.ZIP");
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), ProductFile(L"zipnew.dat"));
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"NullFile"), L"<missing>");
+  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
+
+  ApplyFileAssociations(NoOptions());
+  EXPECT_EQ(ValueOf(Classes, L".zip", L""), L"CompressedFolder");
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"NullFile"), L"");
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), L"<missing>");
+  EXPECT_EQ(ValueOf(Classes, L".kel", L""), L"OldKel");
+  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), L"C:\\Old\\empty.kel");
+}
+
+TEST_F(Associations, VolumeExtensionsTakeThirtyAndGiveBackAHundred) {
+  PutString(Classes, Volume(55), L"", L"Pelodra");  // left by an earlier release
+  ApplyFileAssociations(Rows({0}));
+  for (int n = 0; n < 30; ++n) EXPECT_EQ(ValueOf(Classes, Volume(n), L""), L"Pelodra") << n;
+  EXPECT_FALSE(KeyThere(Classes, Volume(30)));
+  EXPECT_TRUE(KeyThere(Classes, Volume(55)));
+
+  // Nobody had ".kel": every volume extension goes with it.
+  ApplyFileAssociations(NoOptions());
+  EXPECT_FALSE(KeyThere(Classes, L".kel"));
+  for (int n = 0; n < 100; ++n) EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
+
+  // A former class gets all of them.
+  PutString(Classes, L".kel", L"", L"OldKel");
+  ApplyFileAssociations(Rows({0}));
+  ApplyFileAssociations(NoOptions());
+  for (int n = 0; n < 100; ++n) EXPECT_EQ(ValueOf(Classes, Volume(n), L""), L"OldKel") << n;
+}
+
+TEST_F(Associations, WhatAnotherProgramTookSinceStaysWithIt) {
+  ApplyFileAssociations(Rows({0, 2}));
+  PutString(Classes, L".kel", L"", L"Another.kel");
+  PutString(Classes, L".cab", L"", L"Another.cab");
+  ApplyFileAssociations(NoOptions());
+  EXPECT_EQ(ValueOf(Classes, L".kel", L""), L"Another.kel");
+  EXPECT_EQ(ValueOf(Classes, L".cab", L""), L"Another.cab");
+  EXPECT_EQ(ValueOf(Classes, Volume(0), L""), L"Pelodra");
+  // Nor does giving back create a key nobody had.
+  EXPECT_FALSE(KeyThere(Classes, L".arj"));
+}
+
+TEST_F(Associations, AKeyThatGainedSubkeysOnlyLosesItsClass) {
+  ApplyFileAssociations(Rows({2, 3}));
+  PutString(Classes, L".cab\\OpenWithProgids", L"Other.cab", L"");
+  // The class name counts as the product's in any case.
+  PutString(Classes, L".cab", L"", L"pelodra.zip");
+  // A record that names the product itself restores no class.
+  PutString(Classes, L".arj", L"", L"PELODRA");
+  ASSERT_EQ(SetUserString(L"Setup\\.arj", L"Type", L"Pelodra.zip"), ERROR_SUCCESS);
+  ASSERT_EQ(SetUserInt(L"Setup\\.arj", L"Exist", 1), ERROR_SUCCESS);
+  ApplyFileAssociations(NoOptions());
+  EXPECT_EQ(ValueOf(Classes, L".cab", L""), L"");
+  EXPECT_TRUE(KeyThere(Classes, L".cab\\OpenWithProgids"));
+  EXPECT_EQ(ValueOf(Classes, L".arj", L""), L"");
+}
+
+TEST_F(Associations, TemplatesAreEmptyArchivesWrittenWhenTheirSizeIsWrong) {
+  // Each block of the product's format carries the CRC-32 of its other
+  // four bytes.
+  for (size_t block = 8; block < 24; block += 8) {
+    uint32_t crc = ~Crc32Update(Crc32Start, KelTemplate.data() + block + 4, 4);
+    EXPECT_EQ(KelTemplate.compare(block, 4, reinterpret_cast<const char*>(&crc), 4), 0);
+  }
+  ApplyFileAssociations(Rows({0, 1}));
+  EXPECT_EQ(ReadBytes(ProductFile(L"kelnew.dat")), KelTemplate);
+  EXPECT_EQ(ReadBytes(ProductFile(L"zipnew.dat")), ZipTemplate);
+
+  const std::string sameSize(24, 'x');
+  ASSERT_TRUE(WriteBytes(ProductFile(L"kelnew.dat"), sameSize));
+  ASSERT_TRUE(WriteBytes(ProductFile(L"zipnew.dat"), ZipTemplate + "x"));
+  ApplyFileAssociations(Rows({0, 1}));
+  EXPECT_EQ(ReadBytes(ProductFile(L"kelnew.dat")), sameSize);
+  EXPECT_EQ(ReadBytes(ProductFile(L"zipnew.dat")), ZipTemplate);
+
+  // One that cannot be written is still named.
+  DeleteFileW(ProductFile(L"kelnew.dat").c_str());
+  ASSERT_TRUE(CreateDirectoryW(ProductFile(L"kelnew.dat").c_str(), nullptr));
+  DeleteRegistryKeyTree(Classes, L".kel\\ShellNew");
+  ApplyFileAssociations(Rows({0, 1}));
+  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
+}
+
+TEST_F(Associations, WithoutTheShellExtensionNewFileEntriesStayUntouched) {
+  PutString(Classes, L".zip\\ShellNew", L"NullFile", L"");
+  ApplyFileAssociations(Rows({0, 1}, false));
+  EXPECT_EQ(ValueOf(Classes, L".zip", L""), L"Pelodra.ZIP");
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"NullFile"), L"");
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), L"<missing>");
+  EXPECT_FALSE(KeyThere(Classes, L".kel\\ShellNew"));
+  EXPECT_FALSE(Exists(ProductFile(L"kelnew.dat")));
+}
+
+TEST_F(Associations, ApplyingTwiceLeavesWhatApplyingOnceLeft) {
+  PutString(Classes, L".tgz", L"", L"OtherArchive");
+  PutString(Classes, L".zip", L"", L"CompressedFolder");
+  PutString(Classes, L".zip\\ShellNew", L"NullFile", L"");
+  IntegrationOptions options{};
+  for (unsigned row = 0; row < ExtensionRowCount; ++row) options.Associate[row] = true;
+  options.Associate[JarRow] = false;
+  options.ShellExt = true;
+  ApplyFileAssociations(options);
+  ASSERT_TRUE(RegisterProgIds());
+  std::string once = IntegrationState();
+  ApplyFileAssociations(options);
+  ASSERT_TRUE(RegisterProgIds());
+  EXPECT_EQ(SnapshotDifference(once, IntegrationState()), "");
+  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+  EXPECT_EQ(ValueOf(User, Record(L".zip"), L"Type"), L"CompressedFolder");
+}
+
+TEST_F(Associations, ClassNamesOpenWithTheProgram) {
+  PutString(Classes, L"Pelodra.ZIP\\DefaultIcon", L"", L"C:\\Icons\\zip.ico,3");
+  ASSERT_TRUE(RegisterProgIds());
+  std::wstring program = ProductFile(L"Pelodra.exe");
+  std::wstring command = L"\"" + program + L"\" \"%1\"";
+  struct Expected {
+    const wchar_t* className;
+    uint32_t message;
+    std::wstring icon;
+  } classes[] = {
+      {L"Pelodra", IDS_TYPE_ARCHIVE, program + L",0"},
+      {L"Pelodra.ZIP", IDS_TYPE_ZIP_ARCHIVE, L"C:\\Icons\\zip.ico,3"},
+      {L"Pelodra.REV", IDS_TYPE_RECOVERY_VOLUME, program + L",1"},
+  };
+  for (const Expected& c : classes) {
+    std::wstring key = c.className;
+    EXPECT_EQ(ValueOf(Classes, key, L""), LoadMessage(c.message)) << key;
+    EXPECT_EQ(ValueOf(Classes, key + L"\\shell\\open\\command", L""), command) << key;
+    EXPECT_EQ(ValueOf(Classes, key + L"\\DefaultIcon", L""), c.icon) << key;
+  }
+  EXPECT_EQ(ValueOf(Classes, L".rev", L""), L"Pelodra.REV");
+}
+
+TEST_F(Associations, RefusedClassKeysStopTheRegistration) {
+  PutString(Classes, L"Pelodra", L"", L"old");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(Classes, L"Pelodra", 0, KEY_ALL_ACCESS | WRITE_DAC, &key),
+            ERROR_SUCCESS);
+  auto setDacl = [&](const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    LocalFree(descriptor);
+  };
+  setDacl(L"D:P(A;OICI;KR;;;WD)");
+  bool registered = RegisterProgIds();
+  setDacl(L"D:P(A;OICI;KA;;;WD)");
+  RegCloseKey(key);
+  EXPECT_FALSE(registered);
+  EXPECT_EQ(ValueOf(Classes, L"Pelodra", L""), L"old");
+  EXPECT_FALSE(KeyThere(Classes, L"Pelodra\\shell"));
+  EXPECT_FALSE(KeyThere(Classes, L"Pelodra.ZIP"));
+  EXPECT_FALSE(KeyThere(Classes, L".rev"));
+}
+
+TEST_F(Associations, FormerOwnersGoToTheSettingsFileAndClassesToTheRegistry) {
+  UseIniFile("");
+  PutString(Classes, L".tgz", L"", L"OtherArchive");
+  ApplyFileAssociations(Rows({9}));
+  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"Pelodra");
+  EXPECT_FALSE(KeyThere(User, L"Software\\Pelodra"));
+  std::wstring lines;
+  for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
+    lines += std::wstring(entry->name) + L"=" + entry->value + L"\n";
+  EXPECT_NE(lines.find(L"HKCU\\Setup\\.tgz\\Exist=1\n"), std::wstring::npos) << lines;
+  EXPECT_NE(lines.find(L"HKCU\\Setup\\.tgz\\Type=OtherArchive\n"), std::wstring::npos) << lines;
+  EXPECT_NE(lines.find(L"HKCU\\Setup\\.gz\\Exist=0\n"), std::wstring::npos) << lines;
+
+  ApplyFileAssociations(NoOptions());
+  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"OtherArchive");
+  EXPECT_FALSE(KeyThere(Classes, L".gz"));
+}

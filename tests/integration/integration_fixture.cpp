@@ -1,0 +1,124 @@
+#include "tests/integration/integration_fixture.h"
+
+#include <cstdio>
+
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
+#include "settings/settings_store.h"
+#include "support/test_files.h"
+
+std::vector<RegistryPlace> IntegrationClassKeys() {
+  std::vector<std::wstring> paths;
+  for (const ExtensionRow& row : ExtensionTable)
+    for (RowExtensions e(row.extensions); e.Next();) paths.push_back(e.Current());
+  for (int n = 0; n < 100; ++n) {
+    wchar_t volume[8];
+    std::swprintf(volume, 8, L".k%02d", n);
+    paths.push_back(volume);
+  }
+  for (const wchar_t* path : {L".rev", L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV"})
+    paths.push_back(path);
+  for (const wchar_t* clsid : {Server32Clsid, Server64Clsid})
+    paths.push_back(L"exefile\\shellex\\PropertySheetHandlers\\" + std::wstring(clsid));
+  for (const wchar_t* handler : {L"Pelodra", L"Pelodra32"}) {
+    for (const wchar_t* format :
+         {L"*\\shellex\\ContextMenuHandlers\\", L"Folder\\shellex\\ContextMenuHandlers\\",
+          L"Folder\\shellex\\DragDropHandlers\\", L"Drive\\shellex\\DragDropHandlers\\",
+          L"Directory\\shellex\\ContextMenuHandlers\\", L"Directory\\shellex\\DragDropHandlers\\"})
+      paths.push_back(format + std::wstring(handler));
+  }
+  std::vector<RegistryPlace> places;
+  for (const std::wstring& path : paths) places.push_back({HKEY_CLASSES_ROOT, path, 0});
+  for (const wchar_t* clsid : {Server32Clsid, Server64Clsid}) {
+    for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}})
+      places.push_back({HKEY_CLASSES_ROOT, L"CLSID\\" + std::wstring(clsid), view});
+  }
+  return places;
+}
+
+bool KeyThere(HKEY root, const std::wstring& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::wstring ValueOf(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
+  wchar_t text[4096] = {};
+  DWORD size = sizeof text - sizeof(wchar_t);
+  DWORD type = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    return L"<missing>";
+  LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return L"<missing>";
+  if (type != REG_SZ) return L"<not text>";
+  return text;
+}
+
+long long DwordOf(HKEY root, const std::wstring& path, const wchar_t* name) {
+  DWORD value = 0, size = sizeof value, type = 0;
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return -1;
+  return value;
+}
+
+void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
+               REGSAM view) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS)
+      << path.c_str();
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+void IntegrationTest::SetUp() {
+  ResetSettingsStoreForTesting();
+  RegistryViewFlags = 0;
+  for (const RegistryPlace& place : IntegrationClassKeys())
+    saved_.push_back(std::make_unique<SavedRegistryKey>(place.root, place.path, place.view));
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(test->test_suite_name()) + "_" + test->name();
+  std::wstring wideName(name.begin(), name.end());
+  machine_ = std::make_unique<PrivateHive>(HKEY_LOCAL_MACHINE, L"Machine_" + wideName);
+  user_ = std::make_unique<PrivateHive>(HKEY_CURRENT_USER, L"User_" + wideName);
+  folder_ = FreshFolder(L"integration_" + wideName);
+  SetProgramPathForTesting(ProductFile(L"uninstall.exe").c_str());
+  for (const wchar_t* file : {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll"})
+    ASSERT_TRUE(WriteBytes(ProductFile(file), "MZ"));
+  // No settings file turns up by chance in the user's application data.
+  std::wstring appData = ProductFile(L"AppData");
+  CreateDirectoryW(appData.c_str(), nullptr);
+  HKEY folders = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
+                            L"Folders",
+                            0, nullptr, 0, KEY_WRITE, nullptr, &folders, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(folders, L"AppData", 0, REG_EXPAND_SZ,
+                 reinterpret_cast<const BYTE*>(appData.c_str()),
+                 static_cast<DWORD>((appData.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(folders);
+}
+
+void IntegrationTest::TearDown() {
+  ResetSettingsStoreForTesting();
+  SetProgramPathForTesting(nullptr);
+  RegistryViewFlags = 0;
+  user_.reset();
+  machine_.reset();
+  saved_.clear();
+  RemoveTree(folder_);
+}
+
+void IntegrationTest::UseIniFile(const std::string& bytes) {
+  ASSERT_TRUE(WriteBytes(ProductFile(L"Pelodra.ini"), bytes));
+  ResetSettingsStoreForTesting();
+}
+
+IntegrationOptions IntegrationTest::NoOptions() { return IntegrationOptions{}; }

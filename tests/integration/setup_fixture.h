@@ -1,0 +1,78 @@
+// What the shortcut, uninstall-entry and apply tests share: COM for the
+// shell link object, a stand-in installation of the product, the special
+// folders of the prefix, readers of shortcuts and registry values, and the
+// removal of everything these tests make in the shared prefix.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// The message texts of the program's own string table.
+constexpr wchar_t HelpItem[] = L"Pelodra help.lnk";
+constexpr wchar_t ReadmeItem[] = L"What is new in Pelodra.lnk";
+constexpr wchar_t DocumentItem[] = L"Pelodra license.lnk";
+constexpr wchar_t DocumentFile[] = L"License.txt";
+constexpr wchar_t Description[] = L"Pelodra archiver";
+
+constexpr wchar_t AppPathsKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+constexpr wchar_t UninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
+constexpr wchar_t ProductKey[] = L"Software\\Pelodra";
+constexpr wchar_t ThemesKey[] = L"Software\\Pelodra\\Interface\\Themes";
+
+// The path of a special folder as the shell reports it; empty when none.
+std::wstring SpecialFolder(int csidl);
+
+struct Shortcut {
+  std::wstring target;
+  std::wstring description;
+  std::wstring icon;
+  int iconIndex = -1;
+  std::wstring workingFolder;
+  std::wstring arguments;
+  WORD hotkey = 0;
+  // Read from the file itself: Wine's link object answers 1 after a load.
+  DWORD showCommand = 0;
+};
+// False when the file cannot be loaded as a shortcut.
+bool ReadShortcut(const std::wstring& path, Shortcut& shortcut);
+void PrintTo(const Shortcut& shortcut, std::ostream* out);
+bool operator==(const Shortcut& a, const Shortcut& b);
+
+// The names in a folder, sorted; subfolders end in a backslash.
+std::vector<std::wstring> FolderContent(const std::wstring& folder);
+
+// Registry access without the settings store. `view` is 0,
+// KEY_WOW64_32KEY or KEY_WOW64_64KEY.
+bool RawKeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
+// The text of a string value, "<missing>" when there is none, "<type n>"
+// for another type.
+std::wstring RawString(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
+// A DWORD value, or -1.
+long long RawDword(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
+std::vector<std::wstring> RawValueNames(HKEY root, const std::wstring& path, REGSAM view = 0);
+bool RawSetString(HKEY root, const std::wstring& path, const wchar_t* name,
+                  const std::wstring& text);
+void RawDeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
+void RawDeleteValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
+
+// The desktop and Start-menu shortcuts and both program groups, wherever a
+// run may have made them.
+void RemoveProductShortcuts();
+
+class SetupTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Moves the stand-in installation into the fresh folder C:\tests\<name>.
+  void InstallAt(const std::wstring& name);
+  std::wstring InProgramFolder(const std::wstring& name) const { return folder_ + L"\\" + name; }
+
+  std::wstring folder_;
+};

@@ -1,0 +1,200 @@
+#include "integration/shortcuts.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
+#include "fs/file_ops.h"
+#include "settings/settings_store.h"
+#include "support/test_files.h"
+#include "tests/integration/setup_fixture.h"
+
+namespace {
+
+IntegrationOptions Choose(bool desktop, bool startMenu, bool programs) {
+  IntegrationOptions options{};
+  options.Desktop = desktop;
+  options.StartMenu = startMenu;
+  options.Programs = programs;
+  return options;
+}
+
+// Sorted as FolderContent gives them.
+const std::vector<std::wstring> AllItems = {HelpItem, DocumentItem, L"Pelodra.lnk", ReadmeItem};
+
+class Shortcuts : public SetupTest {
+ protected:
+  Shortcut Read(const std::wstring& path) {
+    Shortcut shortcut;
+    EXPECT_TRUE(ReadShortcut(path, shortcut)) << std::string(path.begin(), path.end());
+    return shortcut;
+  }
+  Shortcut Expected(const wchar_t* target, const std::wstring& workingFolder,
+                    const std::wstring& icon = L"") {
+    Shortcut shortcut;
+    shortcut.target = InProgramFolder(target);
+    shortcut.description = Description;
+    shortcut.icon = icon;
+    shortcut.iconIndex = 0;
+    shortcut.workingFolder = workingFolder;
+    shortcut.showCommand = SW_SHOWNORMAL;
+    return shortcut;
+  }
+  // Checks the four items of one group copy.
+  void ExpectGroup(const std::wstring& group, const std::wstring& icon) {
+    std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    ASSERT_EQ(FolderContent(group), AllItems);
+    EXPECT_EQ(Read(group + L"\\Pelodra.lnk"), Expected(L"Pelodra.exe", desktop, icon));
+    EXPECT_EQ(Read(group + L"\\" + HelpItem), Expected(L"Pelodra.chm", desktop));
+    EXPECT_EQ(Read(group + L"\\" + ReadmeItem), Expected(L"Kel.txt", desktop));
+    EXPECT_EQ(Read(group + L"\\" + DocumentItem), Expected(DocumentFile, desktop));
+  }
+
+  wchar_t group_[MaxPathChars] = L"untouched";
+};
+
+TEST_F(Shortcuts, BeforeVistaEveryShortcutIsTheUsersOwn) {
+  SetWindowsVersionForTesting(0x0502);
+  std::wstring icon = InProgramFolder(L"Pelodra.exe") + L"2";
+  ApplyShortcuts(Choose(true, true, true), group_, MaxPathChars, icon.c_str());
+
+  std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+  EXPECT_EQ(Read(desktop + L"\\Pelodra.lnk"), Expected(L"Pelodra.exe", L"", icon));
+  EXPECT_EQ(Read(SpecialFolder(CSIDL_STARTMENU) + L"\\Pelodra.lnk"),
+            Expected(L"Pelodra.exe", desktop, icon));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk"));
+  ExpectGroup(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra", icon);
+  ExpectGroup(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra", icon);
+  // The all users' copy is the one that setup opens.
+  EXPECT_EQ(std::wstring(group_), SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra");
+
+  // All clear takes everything back, both groups with whatever they held.
+  std::wstring userGroup = SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra";
+  ASSERT_TRUE(CreateDirectoryW((userGroup + L"\\Extras").c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(userGroup + L"\\Extras\\notes.txt", "kept?"));
+  SetAttributes((userGroup + L"\\Extras\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  wcscpy(group_, L"untouched");
+  ApplyShortcuts(Choose(false, false, false), group_, MaxPathChars, nullptr);
+  EXPECT_FALSE(Exists(desktop + L"\\Pelodra.lnk"));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_STARTMENU) + L"\\Pelodra.lnk"));
+  EXPECT_FALSE(Exists(userGroup));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra"));
+  EXPECT_STREQ(group_, L"untouched");
+}
+
+TEST_F(Shortcuts, FromVistaTheDesktopAndStartMenuShortcutsAreAllUsers) {
+  SetWindowsVersionForTesting(0x0600);
+  std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+  std::wstring usersShortcut = desktop + L"\\Pelodra.lnk";
+  for (bool wanted : {true, false}) {
+    // One left on the user's own desktop by an earlier release goes either
+    // way.
+    ASSERT_TRUE(WriteBytes(usersShortcut, "old"));
+    ApplyShortcuts(Choose(wanted, wanted, false), nullptr, 0, nullptr);
+    EXPECT_FALSE(Exists(usersShortcut)) << wanted;
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_STARTMENU) + L"\\Pelodra.lnk"));
+    std::wstring common = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk";
+    std::wstring startMenu = SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk";
+    EXPECT_EQ(Exists(common), wanted);
+    EXPECT_EQ(Exists(startMenu), wanted);
+    if (wanted) {
+      EXPECT_EQ(Read(common), Expected(L"Pelodra.exe", L""));
+      EXPECT_EQ(Read(startMenu), Expected(L"Pelodra.exe", desktop));
+    }
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
+  }
+}
+
+TEST_F(Shortcuts, ARerunEmptiesTheGroupOfFilesAndSkipsMissingTargets) {
+  ApplyShortcuts(Choose(false, false, true), group_, MaxPathChars, nullptr);
+  std::wstring groups[] = {SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra",
+                           SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra"};
+  for (const std::wstring& group : groups) {
+    ASSERT_EQ(FolderContent(group), AllItems);
+    ASSERT_TRUE(WriteBytes(group + L"\\Old release.lnk", "old"));
+    ASSERT_TRUE(CreateDirectoryW((group + L"\\Extras").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(group + L"\\Extras\\mine.lnk", "the user's"));
+  }
+  // The help file is not installed this time: its old item goes with the
+  // rest and is not made again.
+  ASSERT_TRUE(DeleteFileW(InProgramFolder(L"Pelodra.chm").c_str()));
+  ApplyShortcuts(Choose(false, false, true), group_, MaxPathChars, nullptr);
+  for (const std::wstring& group : groups) {
+    EXPECT_EQ(FolderContent(group),
+              (std::vector<std::wstring>{L"Extras\\", DocumentItem, L"Pelodra.lnk", ReadmeItem}));
+    EXPECT_EQ(FolderContent(group + L"\\Extras"), std::vector<std::wstring>{L"mine.lnk"});
+  }
+
+  // Without the program itself only the documents remain.
+  ASSERT_TRUE(DeleteFileW(InProgramFolder(L"Pelodra.exe").c_str()));
+  ASSERT_TRUE(DeleteFileW(InProgramFolder(DocumentFile).c_str()));
+  ApplyShortcuts(Choose(false, false, true), group_, MaxPathChars, nullptr);
+  EXPECT_EQ(FolderContent(groups[0]), (std::vector<std::wstring>{L"Extras\\", ReadmeItem}));
+}
+
+TEST_F(Shortcuts, AnExistingShortcutKeepsWhatTheUserSet) {
+  std::wstring desktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk";
+  std::wstring icon = InProgramFolder(L"kel.ico");
+  ApplyShortcuts(Choose(true, false, false), nullptr, 0, icon.c_str());
+  {
+    ComPtr<IShellLinkW> link;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IShellLinkW, link.PutVoid())));
+    ComPtr<IPersistFile> file;
+    ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid())));
+    ASSERT_TRUE(SUCCEEDED(file->Load(desktop.c_str(), STGM_READWRITE)));
+    link->SetHotkey(MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT));
+    link->SetWorkingDirectory(L"C:\\tests");
+    link->SetDescription(L"changed");
+    ASSERT_TRUE(SUCCEEDED(file->Save(desktop.c_str(), TRUE)));
+  }
+  // The second run drops the icon and puts the description back. (The
+  // window state would survive too, but Wine's link object forgets it when
+  // it loads a file.)
+  ApplyShortcuts(Choose(true, false, false), nullptr, 0, nullptr);
+  Shortcut expected = Expected(L"Pelodra.exe", L"C:\\tests");
+  expected.hotkey = MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT);
+  EXPECT_EQ(Read(desktop), expected);
+}
+
+TEST_F(Shortcuts, ASettingsFileThatForbidsTheRegistryForbidsShortcuts) {
+  ASSERT_TRUE(WriteBytes(InProgramFolder(L"Pelodra.ini"), "Global\\Integration=0\r\n"));
+  ResetSettingsStoreForTesting();
+  KeyExists(GlobalRoot, L"Global");
+  ASSERT_FALSE(IsIntegrationEnabled());
+  ApplyShortcuts(Choose(true, true, true), group_, MaxPathChars, nullptr);
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
+  EXPECT_STREQ(group_, L"untouched");
+}
+
+TEST_F(Shortcuts, FolderHelpers) {
+  wchar_t path[MaxPathChars] = L"stale";
+  EXPECT_TRUE(GetSpecialFolderPath(CSIDL_COMMON_PROGRAMS, path));
+  EXPECT_EQ(std::wstring(path), SpecialFolder(CSIDL_COMMON_PROGRAMS));
+  EXPECT_FALSE(GetSpecialFolderPath(0x7E, path));
+  EXPECT_STREQ(path, L"");
+
+  std::wstring tree = InProgramFolder(L"tree");
+  EXPECT_FALSE(DeleteFolderTree(tree.c_str()));
+  ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((tree + L"\\inner").c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(tree + L"\\inner\\read-only.txt", "x"));
+  SetAttributes((tree + L"\\inner\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(DeleteFolderTree(tree.c_str()));
+  EXPECT_FALSE(Exists(tree));
+  EXPECT_TRUE(Exists(folder_));
+
+  // A shortcut to a target that is not there is still saved.
+  std::wstring shortcut = InProgramFolder(L"missing.lnk");
+  EXPECT_TRUE(CreateShortcut(InProgramFolder(L"missing.exe").c_str(), shortcut.c_str(), nullptr,
+                             nullptr, nullptr));
+  EXPECT_EQ(Read(shortcut).target, InProgramFolder(L"missing.exe"));
+  EXPECT_FALSE(CreateShortcut(L"C:\\x.exe", (InProgramFolder(L"no folder") + L"\\x.lnk").c_str(),
+                              nullptr, nullptr, nullptr));
+}
+
+}  // namespace
