@@ -22,10 +22,10 @@ struct Row {
   const wchar_t* extension;
   int box;
 };
-const Row Rows[] = {{L".kel", 5101}, {L".zip", 5102}, {L".cab", 5103}, {L".arj", 5104},
-                    {L".lz", 5116},  {L".lzh", 5105}, {L".ace", 5106}, {L".7z", 5107},
-                    {L".tar", 5108}, {L".gz", 5109},  {L".uue", 5110}, {L".bz2", 5111},
-                    {L".jar", 5112}, {L".iso", 5113}, {L".z", 5115},   {L".xz", 5114},
+const Row Rows[] = {{L".kel", 5101},  {L".zip", 5102}, {L".cab", 5103}, {L".arj", 5104},
+                    {L".lz", 5116},   {L".lzh", 5105}, {L".ace", 5106}, {L".7z", 5107},
+                    {L".tar", 5108},  {L".gz", 5109},  {L".uue", 5110}, {L".bz2", 5111},
+                    {L".jar", 5112},  {L".iso", 5113}, {L".z", 5115},   {L".xz", 5114},
                     {L".zipx", 5117}, {L".001", 5118}};
 
 std::optional<DWORD> Setting(const std::wstring& key, const wchar_t* name) {
@@ -76,6 +76,7 @@ class SetupDialogRun : public ::testing::Test {
     DeleteRegistryTree(HKEY_CURRENT_USER, ProductKey);
     RemoveTree(product_.folder);
   }
+  SetupTraces traces_;
   Installation product_;
 };
 
@@ -85,6 +86,7 @@ TEST_F(SetupDialogRun, FirstRunShowsTheDefaultsAndOkSavesTheChoices) {
   Store(L"Interface\\Misc", L"RemShown", 1);
   ScopedCurrentFolder current(product_.folder);
   std::wstring folderShown;
+  bool groupOpened = false;
   RunResult run = RunProgram(product_.exe, L"/setup", {}, 120000, [&](DWORD process) {
     HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
     ASSERT_NE(dialog, nullptr) << "no setup dialog";
@@ -109,18 +111,20 @@ TEST_F(SetupDialogRun, FirstRunShowsTheDefaultsAndOkSavesTheChoices) {
     if (!NoTypeChecked(dialog)) ClickAndWait(dialog, IDC_SELECT_ALL);
     ASSERT_TRUE(NoTypeChecked(dialog));
 
-    for (int box : {IDC_ASSOCIATE_KEL, IDC_ASSOCIATE_7Z, IDC_ASSOCIATE_XZ, IDC_DESKTOP,
-                    IDC_SHELL_EXT})
+    for (int box :
+         {IDC_ASSOCIATE_KEL, IDC_ASSOCIATE_7Z, IDC_ASSOCIATE_XZ, IDC_DESKTOP, IDC_SHELL_EXT})
       ClickAndWait(dialog, box);
     EXPECT_FALSE(IsControlEnabled(dialog, IDC_CASCADED_MENU));
     EXPECT_FALSE(IsControlEnabled(dialog, IDC_MENU_ICONS));
     EXPECT_TRUE(IsChecked(dialog, IDC_MENU_ICONS));
     ClickButton(dialog, IDOK);
     CloseDoneDialogs(process, &folderShown);
+    groupOpened = CloseFolderWindow(L"Pelodra", 30000);
   });
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(folderShown, product_.folder);
+  EXPECT_TRUE(groupOpened) << "the program group was not opened";
 
   for (const Row& row : Rows) {
     bool chosen = !wcscmp(row.extension, L".kel") || !wcscmp(row.extension, L".7z") ||
@@ -135,6 +139,16 @@ TEST_F(SetupDialogRun, FirstRunShowsTheDefaultsAndOkSavesTheChoices) {
   EXPECT_EQ(Setting(L"Setup", L"CascadedMenu"), 0u);
   EXPECT_EQ(Setting(L"Setup", L"MenuIcons"), 1u);
   EXPECT_FALSE(Setting(L"Interface\\Misc", L"RemShown"));
+
+  // What the integration made of them.
+  EXPECT_EQ(ClassOf(L".kel"), L"Pelodra");
+  EXPECT_EQ(ClassOf(L".xz"), L"Pelodra");
+  EXPECT_FALSE(IsOwn(ClassOf(L".zip")));
+  EXPECT_TRUE(DesktopShortcutExists());
+  EXPECT_FALSE(StartMenuShortcutExists());
+  EXPECT_NE(ProgramGroup(), L"");
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, UninstallEntryKey, L"UninstallString"),
+            product_.exe);
 }
 
 // The stored choices, amended by the command line, are what the dialog
@@ -147,21 +161,21 @@ TEST_F(SetupDialogRun, CancelLeavesTheStoredChoicesAndEndsWithOne) {
   WriteBytes(installer + L"\\pelodra.ini", "HKCU\\Setup\\Links\\StartMenu=1\r\n");
   ScopedCurrentFolder current(product_.folder);
   HWND doneDialog = nullptr;
-  RunResult run = RunProgram(
-      product_.exe, L"/setup /initA1D0", {{L"sfxname", installer + L"\\pelodra-setup.exe"}},
-      60000, [&](DWORD process) {
-        HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
-        ASSERT_NE(dialog, nullptr) << "no setup dialog";
-        EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_KEL));
-        EXPECT_FALSE(IsChecked(dialog, IDC_ASSOCIATE_ZIP));
-        EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_CAB));
-        EXPECT_FALSE(IsChecked(dialog, IDC_DESKTOP));
-        EXPECT_TRUE(IsChecked(dialog, IDC_PROGRAMS));
-        for (int box : {IDC_ASSOCIATE_ZIP, IDC_START_MENU, IDC_SHELL_EXT})
-          ClickAndWait(dialog, box);
-        ClickButton(dialog, IDCANCEL);
-        doneDialog = WaitForDialogWhere(process, IsDoneDialog, 3000);
-      });
+  RunResult run =
+      RunProgram(product_.exe, L"/setup /initA1D0",
+                 {{L"sfxname", installer + L"\\pelodra-setup.exe"}}, 60000, [&](DWORD process) {
+                   HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+                   ASSERT_NE(dialog, nullptr) << "no setup dialog";
+                   EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_KEL));
+                   EXPECT_FALSE(IsChecked(dialog, IDC_ASSOCIATE_ZIP));
+                   EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_CAB));
+                   EXPECT_FALSE(IsChecked(dialog, IDC_DESKTOP));
+                   EXPECT_TRUE(IsChecked(dialog, IDC_PROGRAMS));
+                   for (int box : {IDC_ASSOCIATE_ZIP, IDC_START_MENU, IDC_SHELL_EXT})
+                     ClickAndWait(dialog, box);
+                   ClickButton(dialog, IDCANCEL);
+                   doneDialog = WaitForDialogWhere(process, IsDoneDialog, 3000);
+                 });
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(doneDialog, nullptr);
@@ -172,6 +186,11 @@ TEST_F(SetupDialogRun, CancelLeavesTheStoredChoicesAndEndsWithOne) {
   EXPECT_FALSE(Setting(L"Setup", L"ShellExt"));
   EXPECT_EQ(Setting(L"Interface\\Misc", L"RemShown"), 1u);
   EXPECT_FALSE(Exists(product_.folder + L"\\pelodra.ini"));
+  EXPECT_EQ(ClassOf(L".kel"), L"");
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey));
+  EXPECT_EQ(ProgramGroup(), L"");
+  EXPECT_FALSE(DesktopShortcutExists());
   RemoveTree(installer);
 }
 
@@ -190,8 +209,7 @@ TEST_F(SetupDialogRun, ContextMenuItemsAreStoredAtOnce) {
     EXPECT_EQ(ControlText(items, IDC_ALWAYS_ARCHIVE), L"*.iso");
     ClickAndWait(items, IDC_ITEM_TEST);
     ClickButton(items, IDCANCEL);
-    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000),
-              nullptr);
+    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
     storedAfterCancel = RegistryKeyExists(HKEY_CURRENT_USER, ItemsKey);
 
     ClickButton(dialog, IDC_CONTEXT_ITEMS);
@@ -202,8 +220,7 @@ TEST_F(SetupDialogRun, ContextMenuItemsAreStoredAtOnce) {
     ClickAndWait(items, IDC_ITEM_EXTRACT_TO);
     SetControlText(items, IDC_ALWAYS_ARCHIVE, L"*.img;*.iso");
     ClickButton(items, IDOK);
-    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000),
-              nullptr);
+    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
     EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, ItemsKey, L"Test"), 1u);
     ClickButton(dialog, IDCANCEL);
   });
@@ -231,8 +248,7 @@ TEST_F(SetupDialogRun, ASettingsFileIsReadAndRewrittenAtOnce) {
     HWND items = WaitForDialogWith(process, IDC_ALWAYS_ARCHIVE, 30000);
     ASSERT_NE(items, nullptr) << "no context menu items dialog";
     ClickButton(items, IDOK);
-    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000),
-              nullptr);
+    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
     fileWhileOpen = ReadBytes(ini);
     ClickButton(dialog, IDCANCEL);
   });

@@ -61,6 +61,7 @@ class SetupLanguage : public ::testing::Test {
     EXPECT_EQ(run.exitCode, 1u);
   }
 
+  SetupTraces traces_;
   Installation product_;
 };
 
@@ -161,19 +162,20 @@ TEST_F(SetupLanguage, ARightToLeftLanguageMirrorsTheDialogs) {
 
 // The licence of the language folder is preferred to the one of the
 // current folder; the other document is opened as its message names it.
+// Asked not to, the run opens no program group at the end.
 TEST_F(SetupLanguage, TheDoneDialogOpensTheTranslatedLicence) {
   std::wstring lang = FreshFolder(L"language");
   WriteBytes(lang + L"\\license.txt", "Lizenz");
   WriteBytes(product_.folder + L"\\license.txt", "License");
   WriteBytes(product_.folder + L"\\Order.htm", "<p>Order</p>");
-  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\General").c_str(), L"LanguageFolder",
-                  REG_SZ, lang.c_str(), static_cast<DWORD>((lang.size() + 1) * sizeof(wchar_t)));
+  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\General").c_str(), L"LanguageFolder", REG_SZ,
+                  lang.c_str(), static_cast<DWORD>((lang.size() + 1) * sizeof(wchar_t)));
   OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
   OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
   ScopedCurrentFolder current(product_.folder);
 
   std::string licence, order;
-  RunResult run = RunProgram(product_.exe, L"/setup", {}, 90000, [&](DWORD process) {
+  RunResult run = RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
     HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
     ASSERT_NE(dialog, nullptr) << "no setup dialog";
     ClickButton(dialog, IDOK);
@@ -189,5 +191,6 @@ TEST_F(SetupLanguage, TheDoneDialogOpensTheTranslatedLicence) {
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_NE(licence.find("language\\license.txt"), std::string::npos) << licence;
   EXPECT_NE(order.find("Order.htm"), std::string::npos) << order;
+  EXPECT_FALSE(CloseFolderWindow(L"Pelodra", 3000)) << "the program group was opened";
   RemoveTree(lang);
 }

@@ -37,6 +37,7 @@ class SetupRun : public ::testing::Test {
                       [&](DWORD process) { shown = ShowsAnyWindow(process, 60000); });
   }
 
+  SetupTraces traces_;
   Installation product_;
   std::wstring installer_;
 };
@@ -50,14 +51,15 @@ TEST_F(SetupRun, SilentSetupAppliesTheOptionsWithoutAnyWindow) {
     const wchar_t* installerText;
     const wchar_t* commandLine;
   };
-  for (const Case& c : {Case{L"/S", L"/setup /initA01D1S0"}, Case{L"", L"/setup /S /initA01D1S0"}}) {
+  for (const Case& c :
+       {Case{L"/S", L"/setup /initA01D1S0"}, Case{L"", L"/setup /S /initA01D1S0"}}) {
     DeleteRegistryTree(HKEY_CURRENT_USER, ProductKey);
     DWORD one = 1;
     RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Interface\\Misc").c_str(), L"RemShown",
                     REG_DWORD, &one, sizeof one);
     DWORD zero = 0;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Setup\\.7z").c_str(), L"Set",
-                    REG_DWORD, &zero, sizeof zero);
+    RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Setup\\.7z").c_str(), L"Set", REG_DWORD,
+                    &zero, sizeof zero);
     bool shown = true;
     RunResult run = RunUnseen(c.commandLine, {{L"sfxcmd", c.installerText}}, shown);
     ASSERT_TRUE(run.finished) << c.commandLine;
@@ -72,7 +74,10 @@ TEST_F(SetupRun, SilentSetupAppliesTheOptionsWithoutAnyWindow) {
     EXPECT_EQ(Setting(L"Setup", L"ShellExt"), 0u);
     EXPECT_EQ(Setting(L"Setup", L"MenuIcons"), 1u);
     EXPECT_FALSE(Setting(L"Interface\\Misc", L"RemShown"));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, UninstallEntryKey, L"UninstallString"),
+              product_.exe);
   }
+  EXPECT_FALSE(CloseFolderWindow(L"Pelodra", 3000)) << "a silent setup opened a folder";
 }
 
 // As the product's installer starts it: its switches in "sfxcmd", its own
@@ -81,9 +86,8 @@ TEST_F(SetupRun, AsTheInstallerStartsItTheSettingsFileIsTakenOver) {
   WriteBytes(installer_ + L"\\pelodra.ini", "HKCU\\Setup\\Links\\Desktop=1\r\n");
   ScopedCurrentFolder current(product_.folder);
   bool shown = true;
-  RunResult run =
-      RunUnseen(L"/setup", {{L"sfxcmd", L"/S"}, {L"sfxname", installer_ + L"\\pelodra-5.61.exe"}},
-                shown);
+  RunResult run = RunUnseen(
+      L"/setup", {{L"sfxcmd", L"/S"}, {L"sfxname", installer_ + L"\\pelodra-5.61.exe"}}, shown);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_FALSE(shown);
@@ -95,23 +99,28 @@ TEST_F(SetupRun, AsTheInstallerStartsItTheSettingsFileIsTakenOver) {
 // dialog, note or folder follows; the settings file is still taken over.
 TEST_F(SetupRun, UnderAnOutsideInstallerOnlyTheSetupDialogShows) {
   WriteBytes(installer_ + L"\\pelodra.ini", "from the installer");
-  std::wstring current = FreshFolder(L"current");
+  // The current folder goes with the installer's when the test ends.
+  std::wstring current = installer_ + L"\\current";
+  CreateDirectoryW(current.c_str(), nullptr);
   ScopedCurrentFolder inCurrent(current);
   HWND after = nullptr;
-  RunResult run = RunProgram(
-      product_.exe, L"/setup /msi", {{L"sfxname", installer_ + L"\\setup.exe"}}, 60000,
-      [&](DWORD process) {
-        HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
-        ASSERT_NE(dialog, nullptr) << "no setup dialog";
-        ClickAndWait(dialog, IDC_DESKTOP);
-        ClickButton(dialog, IDOK);
-        after = WaitForDialogWhere(
-            process, [](HWND w) { return !GetDlgItem(w, IDC_EXPLANATION); }, 5000);
-      });
+  RunResult run =
+      RunProgram(product_.exe, L"/setup /msi", {{L"sfxname", installer_ + L"\\setup.exe"}}, 60000,
+                 [&](DWORD process) {
+                   HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+                   ASSERT_NE(dialog, nullptr) << "no setup dialog";
+                   ClickAndWait(dialog, IDC_DESKTOP);
+                   ClickButton(dialog, IDOK);
+                   after = WaitForDialogWhere(
+                       process, [](HWND w) { return !GetDlgItem(w, IDC_EXPLANATION); }, 5000);
+                 });
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_EQ(after, nullptr);
   EXPECT_EQ(Setting(L"Setup\\Links", L"Desktop"), 1u);
   EXPECT_EQ(ReadBytes(current + L"\\pelodra.ini"), "from the installer");
-  RemoveTree(current);
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L""),
+            product_.folder + L"\\Pelodra.exe");
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallEntryKey));
+  EXPECT_FALSE(CloseFolderWindow(L"Pelodra", 3000)) << "the program group was opened";
 }

@@ -1,16 +1,48 @@
 // What the end-to-end tests of the setup run share: telling the program's
-// windows apart from here, and closing what a confirmed setup shows.
+// windows apart from here, closing what a confirmed setup shows, and
+// taking back what it wrote, since the tests after these share the prefix.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "resources/resource_ids.h"
 #include "support/dialog_driver.h"
 #include "support/gui_driver.h"
+
+constexpr wchar_t UninstallEntryKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
+constexpr wchar_t AppPathsKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+
+// Every key a setup run may write, kept as it is now and put back on
+// destruction; the shortcuts and program groups it may make are deleted.
+class SetupTraces {
+ public:
+  SetupTraces();
+  ~SetupTraces();
+  SetupTraces(const SetupTraces&) = delete;
+  SetupTraces& operator=(const SetupTraces&) = delete;
+
+ private:
+  struct Kept;
+  std::vector<std::unique_ptr<Kept>> kept_;
+};
+
+// The product's shortcut on either desktop.
+bool DesktopShortcutExists();
+bool StartMenuShortcutExists();
+// The program group of the user or of all users.
+std::wstring ProgramGroup();
+
+// Waits for a folder window of Explorer (any process) titled `title`, and
+// closes it; false when none came within `timeoutMs`.
+bool CloseFolderWindow(const wchar_t* title, DWORD timeoutMs);
 
 inline bool RunsUnderWow64() {
   BOOL wow64 = FALSE;
@@ -46,4 +78,3 @@ inline void CloseDoneDialogs(DWORD process, std::wstring* folderShown = nullptr)
   EXPECT_NE(StaticTexts(note).find(L"64-bit"), std::wstring::npos);
   ClickButton(note, IDOK);
 }
-

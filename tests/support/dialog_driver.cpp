@@ -46,8 +46,7 @@ LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam
 
 }  // namespace
 
-HWND WaitForDialogWhere(DWORD processId, const std::function<bool(HWND)>& accept,
-                        DWORD timeoutMs) {
+HWND WaitForDialogWhere(DWORD processId, const std::function<bool(HWND)>& accept, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   do {
     Search search{processId, &accept, nullptr};

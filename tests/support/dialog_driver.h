@@ -10,8 +10,7 @@
 
 // The first visible dialog-class window (#32770) of the process that
 // `accept` takes, waited for up to `timeoutMs`; nullptr when none came.
-HWND WaitForDialogWhere(DWORD processId, const std::function<bool(HWND)>& accept,
-                        DWORD timeoutMs);
+HWND WaitForDialogWhere(DWORD processId, const std::function<bool(HWND)>& accept, DWORD timeoutMs);
 // The visible dialog of the process that holds a control with `controlId`.
 HWND WaitForDialogWith(DWORD processId, int controlId, DWORD timeoutMs);
 
