@@ -257,3 +257,20 @@ TEST_F(SetupDialogTest, ClearRemShownDeletesOnlyThatValue) {
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other"), 1u);
   ClearRemShown();
 }
+
+// A dialog that cannot be made (here: its rich-edit class is missing) has
+// applied nothing; the run must not go on as if it had been confirmed.
+TEST_F(SetupDialogTest, ADialogThatCannotBeShownCountsAsCancelled) {
+  HMODULE richEdit = GetModuleHandleW(L"riched20.dll");
+  ASSERT_NE(richEdit, nullptr);
+  ASSERT_TRUE(UnregisterClassW(L"RichEdit20W", richEdit));
+  SilentMode = true;
+  EXPECT_EQ(ShowSetupDialog(), 0);
+  EXPECT_EQ(ExitCode, 1);
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  // Loading the library afresh registers its classes again.
+  while (FreeLibrary(richEdit) && GetModuleHandleW(L"riched20.dll")) {
+  }
+  ASSERT_NE(LoadLibraryW(L"riched20.dll"), nullptr);
+  EXPECT_NE(Open(), nullptr);
+}
