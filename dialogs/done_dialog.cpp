@@ -36,8 +36,7 @@ void OpenLicense() {
 
 void InitDoneDialog(HWND dialog) {
   SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ApplicationIcon));
-  SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont),
-                      0);
+  SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont), 0);
   wchar_t folder[MaxPathChars];
   GetCurrentFolder(folder);
   SetDlgItemTextW(dialog, IDC_DONE_FOLDER, folder);

@@ -46,10 +46,10 @@ TEST_F(ContextItemsTest, WithNothingStoredTheDefaultsShowAndOkStoresEveryItem) {
   EXPECT_EQ(TextOf(dialog, IDC_ALWAYS_ARCHIVE), L"*.iso");
 
   Press(dialog, IDOK);
-  const wchar_t* names[] = {L"ExtrTo",   L"ExtrHere", L"Extr",       L"ExtrSep",  L"OpenSFX",
-                            L"OpenArc",  L"AddTo",    L"AddArc",     L"EmailArc", L"EmailOpt",
-                            L"Test",     L"Convert",  L"SFXLocal",   L"SFXNetwork",
-                            L"SFXOther", L"DragAdd",  L"DragExtr"};
+  const wchar_t* names[] = {L"ExtrTo",  L"ExtrHere", L"Extr",     L"ExtrSep",    L"OpenSFX",
+                            L"OpenArc", L"AddTo",    L"AddArc",   L"EmailArc",   L"EmailOpt",
+                            L"Test",    L"Convert",  L"SFXLocal", L"SFXNetwork", L"SFXOther",
+                            L"DragAdd", L"DragExtr"};
   for (const wchar_t* name : names)
     EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, ItemsKey, name),
               wcscmp(name, L"Test") && wcscmp(name, L"Convert") ? 1u : 0u)
@@ -125,8 +125,7 @@ TEST_F(ContextItemsTest, ASettingsFileIsRewrittenAtOnce) {
   EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\Convert=1\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\ExtrTo=1\r\n"), std::wstring::npos);
   EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\Test=0\r\n"), std::wstring::npos);
-  EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img;*.iso\"\r\n"),
-            std::wstring::npos)
+  EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.img;*.iso\"\r\n"), std::wstring::npos)
       << text.c_str();
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
 }

@@ -51,8 +51,9 @@ TEST_F(DoneDialogTest, ShowsTheCurrentFolderUnderABoldHeading) {
   HWND dialog = OpenDialog(L"DONEDLG", DoneDialogProc);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(TextOf(dialog, IDC_DONE_FOLDER), folder);
-  EXPECT_EQ(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_GETFONT, 0, 0)),
-            BoldFont);
+  EXPECT_EQ(
+      reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_GETFONT, 0, 0)),
+      BoldFont);
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)),
             ApplicationIcon);
   // A folder name is shown as it is, not read for access keys.

@@ -63,7 +63,10 @@ TEST(ApplySetupOptionString, ADigitRunSetsTheRowsInOrderAndStopsAtTwenty) {
   // 22 digits: the first 20 are rows and spare elements; the 21st is then
   // read as a letter and skipped with the character after it, so the D1
   // behind them still counts.
-  options = Parsed(L"A10111111111111111101" L"11" L"D1");
+  options = Parsed(
+      L"A10111111111111111101"
+      L"11"
+      L"D1");
   EXPECT_EQ(AssociateDigits(options), "10111111111111111101");
   EXPECT_TRUE(options.Desktop);
 
@@ -129,8 +132,8 @@ TEST_F(SetupDialogTest, EveryFieldHasItsOwnBox) {
   }
 
   bool IntegrationOptions::*fields[] = {
-      &IntegrationOptions::Desktop,  &IntegrationOptions::StartMenu,
-      &IntegrationOptions::Programs, &IntegrationOptions::ShellExt,
+      &IntegrationOptions::Desktop,      &IntegrationOptions::StartMenu,
+      &IntegrationOptions::Programs,     &IntegrationOptions::ShellExt,
       &IntegrationOptions::CascadedMenu, &IntegrationOptions::MenuIcons};
   for (int i = 0; i < 6; ++i) {
     IntegrationOptions options = Cleared();
@@ -141,8 +144,8 @@ TEST_F(SetupDialogTest, EveryFieldHasItsOwnBox) {
     IntegrationOptions read = AllSet();
     ReadOptionControls(dialog, read);
     EXPECT_TRUE(read.*fields[i]);
-    EXPECT_EQ(read.Desktop + read.StartMenu + read.Programs + read.ShellExt +
-                  read.CascadedMenu + read.MenuIcons,
+    EXPECT_EQ(read.Desktop + read.StartMenu + read.Programs + read.ShellExt + read.CascadedMenu +
+                  read.MenuIcons,
               1);
     // Spare elements have no box and are left as they were.
     EXPECT_TRUE(read.Associate[18] && read.Associate[19]);
@@ -195,10 +198,10 @@ TEST_F(SetupDialogTest, TheShellBoxEnablesTheMenuBoxesAndKeepsTheirState) {
 }
 
 TEST_F(SetupDialogTest, TheDialogStartsFromTheStoredOptionsAmendedByTheCommandLine) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Set", REG_DWORD,
-                  &zero_, sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", L"ShellExt", REG_DWORD,
-                  &zero_, sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Set", REG_DWORD, &zero_,
+                  sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", L"ShellExt", REG_DWORD, &zero_,
+                  sizeof zero_);
   wcscpy(InitOptionsText, L"A0D1");
   HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
@@ -244,14 +247,30 @@ TEST_F(SetupDialogTest, ShowAndEnableHelpersActOnTheControl) {
 
 TEST_F(SetupDialogTest, ClearRemShownDeletesOnlyThatValue) {
   DWORD one = 1;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown",
-                  REG_DWORD, &one, sizeof one);
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown", REG_DWORD,
+                  &one, sizeof one);
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other", REG_DWORD,
                   &one, sizeof one);
   ClearRemShown();
-  EXPECT_FALSE(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc",
-                             L"RemShown"));
-  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other"),
-            1u);
+  EXPECT_FALSE(
+      RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown"));
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other"), 1u);
   ClearRemShown();
+}
+
+// A dialog that cannot be made (here: its rich-edit class is missing) has
+// applied nothing; the run must not go on as if it had been confirmed.
+TEST_F(SetupDialogTest, ADialogThatCannotBeShownCountsAsCancelled) {
+  HMODULE richEdit = GetModuleHandleW(L"riched20.dll");
+  ASSERT_NE(richEdit, nullptr);
+  ASSERT_TRUE(UnregisterClassW(L"RichEdit20W", richEdit));
+  SilentMode = true;
+  EXPECT_EQ(ShowSetupDialog(), 0);
+  EXPECT_EQ(ExitCode, 1);
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  // Loading the library afresh registers its classes again.
+  while (FreeLibrary(richEdit) && GetModuleHandleW(L"riched20.dll")) {
+  }
+  ASSERT_NE(LoadLibraryW(L"riched20.dll"), nullptr);
+  EXPECT_NE(Open(), nullptr);
 }

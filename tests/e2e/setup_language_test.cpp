@@ -1,0 +1,196 @@
+// The setup dialogs in other languages: the sample language file that
+// translates and widens them, a right-to-left language module that lacks
+// the dialogs, and a translated licence that the done dialog opens.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "setup_test_support.h"
+#include "support/current_folder.h"
+#include "support/e2e.h"
+#include "support/test_files.h"
+
+namespace {
+
+const std::wstring ProductKey = L"Software\\Pelodra";
+
+// The samples that the build makes beside the program under test.
+std::wstring Sample(const std::wstring& name) {
+  wchar_t program[MAX_PATH * 4] = {};
+  GetEnvironmentVariableW(L"UNINSTALL_EXE", program, MAX_PATH * 4);
+  std::wstring path = program;
+  return path.substr(0, path.rfind(L'\\')) + L"\\samples\\" + name;
+}
+
+struct Shape {
+  double aspect = 0;  // client width / client height
+  bool mirrored = false;
+  bool okRightOfCancel = false;
+};
+
+Shape ShapeOf(HWND dialog) {
+  Shape shape;
+  RECT client{};
+  GetClientRect(dialog, &client);
+  shape.aspect = static_cast<double>(client.right) / client.bottom;
+  shape.mirrored = (ExtendedStyleOf(dialog) & WS_EX_LAYOUTRTL) != 0;
+  shape.okRightOfCancel = ControlRect(dialog, IDOK).left > ControlRect(dialog, IDCANCEL).left;
+  return shape;
+}
+
+class SetupLanguage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteRegistryTree(HKEY_CURRENT_USER, ProductKey);
+    product_ = MakeInstallation(L"Pelodra setup language");
+  }
+  void TearDown() override {
+    DeleteRegistryTree(HKEY_CURRENT_USER, ProductKey);
+    RemoveTree(product_.folder);
+  }
+
+  // Opens the setup dialog, lets `look` see it, and cancels it.
+  void LookAndCancel(const std::function<void(DWORD, HWND)>& look) {
+    RunResult run = RunProgram(product_.exe, L"/setup", {}, 60000, [&](DWORD process) {
+      HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+      ASSERT_NE(dialog, nullptr) << "no setup dialog";
+      look(process, dialog);
+      ClickButton(dialog, IDCANCEL);
+    });
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+  }
+
+  SetupTraces traces_;
+  Installation product_;
+};
+
+// A recorder in place of the program that opens one kind of document: it
+// writes the path it was given into a file.
+class OpenRecorder {
+ public:
+  OpenRecorder(const wchar_t* extension, const std::wstring& record)
+      : extension_(extension), record_(record) {
+    saved_ = RegistryString(HKEY_CLASSES_ROOT, extension_, L"");
+    std::wstring type = L"PelodraTestRecorder" + extension_;
+    std::wstring command = L"C:\\windows\\system32\\cmd.exe /c echo %1>" + record_;
+    SetDefault(extension_, type);
+    SetDefault(type + L"\\shell\\open\\command", command);
+    DeleteFileW(record_.c_str());
+  }
+  ~OpenRecorder() {
+    if (saved_)
+      SetDefault(extension_, *saved_);
+    else
+      DeleteRegistryTree(HKEY_CLASSES_ROOT, extension_);
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"PelodraTestRecorder" + extension_);
+    DeleteFileW(record_.c_str());
+  }
+
+  // What the recorder was given, waited for.
+  std::string Opened(DWORD timeoutMs) const {
+    DWORD start = GetTickCount();
+    std::string text;
+    while ((text = ReadBytes(record_)).empty() && GetTickCount() - start < timeoutMs) Sleep(100);
+    return text;
+  }
+
+ private:
+  static void SetDefault(const std::wstring& key, const std::wstring& value) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+
+  std::wstring extension_;
+  std::wstring record_;
+  std::optional<std::wstring> saved_;
+};
+
+}  // namespace
+
+TEST_F(SetupLanguage, TheSampleLanguageFileTranslatesAndWidensTheDialog) {
+  Shape english;
+  LookAndCancel([&](DWORD, HWND dialog) { english = ShapeOf(dialog); });
+
+  ASSERT_TRUE(CopyFileW(Sample(L"uninstall.lng").c_str(),
+                        (product_.folder + L"\\uninstall.lng").c_str(), FALSE));
+  Shape german;
+  std::wstring cancel, explanation, itemsCancel;
+  LookAndCancel([&](DWORD process, HWND dialog) {
+    german = ShapeOf(dialog);
+    cancel = ControlText(dialog, IDCANCEL);
+    explanation = ControlText(dialog, IDC_EXPLANATION);
+    ClickButton(dialog, IDC_CONTEXT_ITEMS);
+    HWND items = WaitForDialogWith(process, IDC_ALWAYS_ARCHIVE, 30000);
+    ASSERT_NE(items, nullptr) << "no context menu items dialog";
+    itemsCancel = ControlText(items, IDCANCEL);
+    ClickButton(items, IDCANCEL);
+    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
+  });
+  EXPECT_EQ(cancel, L"Abbrechen");
+  EXPECT_EQ(itemsCancel, L"Abbrechen");
+  EXPECT_NE(explanation.find(L"W\u00e4hlen Sie die Archivtypen"), std::wstring::npos)
+      << explanation.c_str();
+  // The sample's size entry makes the dialog 10 % wider and as tall.
+  EXPECT_NEAR(german.aspect / english.aspect, 1.10, 0.02);
+  EXPECT_FALSE(german.mirrored);
+}
+
+// The sample module of a right-to-left language holds no dialogs: the
+// program's own come up, mirrored, with file masks still read left to right.
+TEST_F(SetupLanguage, ARightToLeftLanguageMirrorsTheDialogs) {
+  ASSERT_TRUE(CopyFileW(Sample(L"rtl\\kellng.dll").c_str(),
+                        (product_.folder + L"\\kellng.dll").c_str(), FALSE));
+  Shape setup, items;
+  LONG masksStyle = 0;
+  LookAndCancel([&](DWORD process, HWND dialog) {
+    setup = ShapeOf(dialog);
+    ClickButton(dialog, IDC_CONTEXT_ITEMS);
+    HWND itemsDialog = WaitForDialogWith(process, IDC_ALWAYS_ARCHIVE, 30000);
+    ASSERT_NE(itemsDialog, nullptr) << "no context menu items dialog";
+    items = ShapeOf(itemsDialog);
+    masksStyle = ExtendedStyleOf(GetDlgItem(itemsDialog, IDC_ALWAYS_ARCHIVE));
+    ClickButton(itemsDialog, IDCANCEL);
+    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
+  });
+  EXPECT_TRUE(setup.mirrored);
+  EXPECT_TRUE(setup.okRightOfCancel);
+  EXPECT_TRUE(items.mirrored);
+  EXPECT_TRUE(items.okRightOfCancel);
+  EXPECT_FALSE(masksStyle & WS_EX_RTLREADING);
+}
+
+// The licence of the language folder is preferred to the one of the
+// current folder; the other document is opened as its message names it.
+// Asked not to, the run opens no program group at the end.
+TEST_F(SetupLanguage, TheDoneDialogOpensTheTranslatedLicence) {
+  std::wstring lang = FreshFolder(L"language");
+  WriteBytes(lang + L"\\license.txt", "Lizenz");
+  WriteBytes(product_.folder + L"\\license.txt", "License");
+  WriteBytes(product_.folder + L"\\Order.htm", "<p>Order</p>");
+  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\General").c_str(), L"LanguageFolder", REG_SZ,
+                  lang.c_str(), static_cast<DWORD>((lang.size() + 1) * sizeof(wchar_t)));
+  OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
+  OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
+  ScopedCurrentFolder current(product_.folder);
+
+  std::string licence, order;
+  RunResult run = RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
+    HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+    ASSERT_NE(dialog, nullptr) << "no setup dialog";
+    ClickButton(dialog, IDOK);
+    HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
+    ASSERT_NE(done, nullptr) << "no done dialog";
+    ClickButton(done, IDC_DONE_LICENSE);
+    licence = texts.Opened(30000);
+    ClickButton(done, IDC_DONE_DOCUMENT);
+    order = pages.Opened(30000);
+    CloseDoneDialogs(process);
+  });
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_NE(licence.find("language\\license.txt"), std::string::npos) << licence;
+  EXPECT_NE(order.find("Order.htm"), std::string::npos) << order;
+  EXPECT_FALSE(CloseFolderWindow(L"Pelodra", 3000)) << "the program group was opened";
+  RemoveTree(lang);
+}
