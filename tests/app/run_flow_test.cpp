@@ -2,28 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/current_folder.h"
 #include "support/test_files.h"
-
-namespace {
-
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::wstring& folder) {
-    GetCurrentDirectoryW(MAX_PATH, saved_);
-    SetCurrentDirectoryW(folder.c_str());
-  }
-  ~CurrentFolder() { SetCurrentDirectoryW(saved_); }
-
- private:
-  wchar_t saved_[MAX_PATH];
-};
-
-}  // namespace
 
 TEST(CopySettingsFromInstaller, CopiesOnlyAnExistingFileAndNeverOverwrites) {
   std::wstring installer = FreshFolder(L"installer");
   std::wstring product = FreshFolder(L"product");
-  CurrentFolder current(product);
+  ScopedCurrentFolder current(product);
   std::wstring archive = installer + L"\\pelodra-setup.exe";
 
   SetEnvironmentVariableW(L"sfxname", nullptr);

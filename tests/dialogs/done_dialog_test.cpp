@@ -11,21 +11,10 @@
 #include "language_samples.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
+#include "support/current_folder.h"
 #include "support/test_files.h"
 
 namespace {
-
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::wstring& folder) {
-    GetCurrentDirectoryW(MAX_PATH, saved_);
-    SetCurrentDirectoryW(folder.c_str());
-  }
-  ~CurrentFolder() { SetCurrentDirectoryW(saved_); }
-
- private:
-  wchar_t saved_[MAX_PATH];
-};
 
 class DoneDialogTest : public DialogTest {
  protected:
@@ -43,7 +32,7 @@ class DoneDialogTest : public DialogTest {
 TEST_F(DoneDialogTest, ShowsTheCurrentFolderUnderABoldHeading) {
   std::wstring folder = folder_ + L"\\A & B";
   CreateDirectoryW(folder.c_str(), nullptr);
-  CurrentFolder current(folder);
+  ScopedCurrentFolder current(folder);
   BoldFont = CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
                          L"MS Shell Dlg");
   ApplicationIcon = LoadIconW(nullptr, IDI_APPLICATION);
