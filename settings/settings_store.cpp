@@ -417,6 +417,18 @@ bool GetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wcha
   return true;
 }
 
+// Sets an entry of the settings file, refusing a name that had to be cut or
+// a name or text that would break its line apart.
+static LONG SetFileEntry(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                         const wchar_t* text, EntryKind kind) {
+  wchar_t name[EntryNameChars];
+  LONG refused = CheckEntryName(MakeEntryName(root, keyPath, valueName, name), name);
+  if (refused != ERROR_SUCCESS) return refused;
+  if (HasLineBreak(text)) return ERROR_INVALID_PARAMETER;
+  SetEntry(name, text, kind);
+  return ERROR_SUCCESS;
+}
+
 LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text) {
   keyPath = OrEmpty(keyPath);
   valueName = OrEmpty(valueName);
@@ -424,14 +436,8 @@ LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, cons
   switch (RouteCall(root, keyPath)) {
     case Route::Blocked:
       return ERROR_SUCCESS;
-    case Route::File: {
-      wchar_t name[EntryNameChars];
-      LONG refused = CheckEntryName(MakeEntryName(root, keyPath, valueName, name), name);
-      if (refused != ERROR_SUCCESS) return refused;
-      if (HasLineBreak(text)) return ERROR_INVALID_PARAMETER;
-      SetEntry(name, text, Quoted);
-      return ERROR_SUCCESS;
-    }
+    case Route::File:
+      return SetFileEntry(root, keyPath, valueName, text, Quoted);
     case Route::Registry:
       break;
   }
@@ -447,13 +453,9 @@ LONG SetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int32_t
     case Route::Blocked:
       return ERROR_SUCCESS;
     case Route::File: {
-      wchar_t name[EntryNameChars];
-      LONG refused = CheckEntryName(MakeEntryName(root, keyPath, valueName, name), name);
-      if (refused != ERROR_SUCCESS) return refused;
       wchar_t number[NumberChars];
       NumberToText(static_cast<uint32_t>(value), number, NumberChars);
-      SetEntry(name, number, Plain);
-      return ERROR_SUCCESS;
+      return SetFileEntry(root, keyPath, valueName, number, Plain);
     }
     case Route::Registry:
       break;
