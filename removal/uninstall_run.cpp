@@ -72,9 +72,26 @@ bool IsListOrProgram(const wchar_t* entry, const wchar_t* programName) {
   return CompareNoCase(name, programName) == 0 || CompareNoCase(name, ListName) == 0;
 }
 
+// The folders that hold a locked file, up to the program's folder, go at
+// the same restart, each after what it holds; Windows removes only those
+// that are empty by then. A drive's root is never one of them.
+void ScheduleFoldersForRestart(const wchar_t* file, const wchar_t* folder) {
+  wchar_t path[EntryChars];
+  DWORD n = GetFullPathNameW(file, EntryChars, path, nullptr);
+  if (n == 0 || n >= EntryChars) return;
+  size_t folderLength = wcslen(folder);  // with its trailing backslash
+  bool folderIsRoot = folderLength >= 2 && folder[folderLength - 2] == L':';
+  size_t last = folderIsRoot ? folderLength : folderLength - 1;
+  for (wchar_t* cut; (cut = wcsrchr(path, L'\\')) != nullptr;) {
+    *cut = 0;
+    if (static_cast<size_t>(cut - path) < last) break;
+    MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
 // Moves a locked file out of the way and has it deleted at the next start
 // of Windows.
-void ScheduleForRestart(const wchar_t* entry) {
+void ScheduleForRestart(const wchar_t* entry, const wchar_t* folder) {
   wchar_t target[MaxPathChars];
   for (int i = 0; i < RenameTries; ++i) {
     FormatText(target, MaxPathChars, L"%s.%d.tmp", entry, i);
@@ -82,6 +99,7 @@ void ScheduleForRestart(const wchar_t* entry) {
   }
   const wchar_t* scheduled = MoveFileW(entry, target) ? target : entry;
   MoveFileExW(scheduled, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  ScheduleFoldersForRestart(scheduled, folder);
 }
 
 bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
@@ -181,7 +199,7 @@ ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* 
         ++removed;
       } else if (attributes != InvalidAttributes && !IsListOrProgram(entry, programName)) {
         result.restartPending = true;
-        ScheduleForRestart(entry);
+        ScheduleForRestart(entry, folder);
       } else {
         open = 1;
         ++retries;

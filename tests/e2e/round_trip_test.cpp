@@ -164,7 +164,59 @@ struct Variant {
   const wchar_t* version;  // Windows version of the program, or null
   bool withIni;
   bool othersOwnExtensions;
+  bool lockedFile;  // Kel.txt is open in another program during the uninstall
 };
+
+// Answers each message box of the uninstall run as a user would (Yes to
+// the question, OK to a note) and keeps its texts, until the program ends.
+std::vector<std::wstring> AnswerBoxes(DWORD processId) {
+  std::vector<std::wstring> shown;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  while (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+    HWND box = WaitForDialog(processId, 500);
+    if (!box) continue;
+    shown.push_back(StaticTexts(box));
+    ClickButton(box, GetDlgItem(box, IDYES) ? IDYES : IDOK);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(100);
+  }
+  if (process) CloseHandle(process);
+  return shown;
+}
+
+const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+
+// The names in the list of files that Windows deletes at its next start.
+std::vector<std::wstring> ScheduledForRestart() {
+  std::vector<std::wstring> names;
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return names;
+  std::vector<wchar_t> data(65536);
+  DWORD size = static_cast<DWORD>((data.size() - 2) * sizeof(wchar_t));
+  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
+    // Pairs of source and target; an empty target means deletion.
+    for (const wchar_t* p = data.data(); *p;) {
+      std::wstring source = p;
+      p += source.size() + 1;
+      std::wstring target = p;
+      p += target.size() + 1;
+      if (target.empty()) names.push_back(source);
+    }
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+// Wine's start-up work of a restart, which carries out that list as
+// Windows does when it starts.
+bool Restart() {
+  wchar_t wineboot[MAX_PATH];
+  GetSystemDirectoryW(wineboot, MAX_PATH);
+  wcscat(wineboot, L"\\wineboot.exe");
+  RunResult boot = RunProgram(wineboot, L"-r", {}, 120000);
+  return boot.finished && boot.exitCode == 0;
+}
 
 class RoundTrip : public ::testing::TestWithParam<Variant> {};
 
@@ -195,13 +247,37 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   EXPECT_TRUE(RegistryKeyExists(
       HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver"));
 
-  RunResult uninstall = RunProgram(product.exe, L"", {}, 120000, [](DWORD process) {
-    HWND box = WaitForDialog(process, 60000);
-    ASSERT_NE(box, nullptr) << "no confirmation";
-    ClickButton(box, IDYES);
-  });
+  std::wstring locked = product.folder + L"\\Kel.txt";
+  HANDLE lock = v.lockedFile ? CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+  std::vector<std::wstring> shown;
+  RunResult uninstall = RunProgram(product.exe, L"", {}, 120000,
+                                   [&](DWORD process) { shown = AnswerBoxes(process); });
   ASSERT_TRUE(uninstall.finished);
   EXPECT_EQ(uninstall.exitCode, 0u);
+  ASSERT_GE(shown.size(), 1u) << "no confirmation";
+  EXPECT_NE(shown[0].find(L"remove Pelodra"), std::wstring::npos);
+  if (v.lockedFile) {
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(shown.size(), 2u) << "the files in use are reported once";
+    EXPECT_NE(shown[1].find(L"in use"), std::wstring::npos);
+    // The file, then the folder that holds it: at the restart the folder
+    // is empty and goes too.
+    std::vector<std::wstring> scheduled = ScheduledForRestart();
+    ASSERT_EQ(scheduled.size(), 2u);
+    EXPECT_EQ(_wcsicmp(scheduled[0].c_str(), (L"\\??\\" + locked).c_str()), 0)
+        << scheduled[0].c_str();
+    EXPECT_EQ(_wcsicmp(scheduled[1].c_str(), (L"\\??\\" + product.folder).c_str()), 0)
+        << scheduled[1].c_str();
+    Sleep(5000);  // the batch file's tries at the folder
+    EXPECT_TRUE(Exists(locked));
+    CloseHandle(lock);
+    ASSERT_TRUE(Restart());
+    EXPECT_TRUE(ScheduledForRestart().empty());
+  } else {
+    EXPECT_EQ(shown.size(), 1u);
+  }
   EXPECT_TRUE(WaitUntilGone(product.folder, 60000)) << "installation folder left";
   Sleep(1000);  // the batch file deletes itself last
 
@@ -218,10 +294,11 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, RoundTrip,
-    ::testing::Values(Variant{"registry", nullptr, false, false},
-                      Variant{"before60", L"xp", false, false},
-                      Variant{"ini", nullptr, true, false},
-                      Variant{"owners", L"vista", false, true}),
+    ::testing::Values(Variant{"registry", nullptr, false, false, false},
+                      Variant{"before60", L"xp", false, false, false},
+                      Variant{"ini", nullptr, true, false, false},
+                      Variant{"owners", L"vista", false, true, false},
+                      Variant{"locked", nullptr, false, false, true}),
     [](const ::testing::TestParamInfo<Variant>& param) { return std::string(param.param.name); });
 
 }  // namespace

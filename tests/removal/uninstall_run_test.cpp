@@ -25,6 +25,33 @@ struct ListFile {
 
 std::wstring WithSeparator(const std::wstring& folder) { return folder + L"\\"; }
 
+const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+
+// The list of renames and deletions at the next restart, its names
+// separated by "|".
+std::wstring PendingNames() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return L"";
+  wchar_t pending[8192] = {};
+  DWORD size = sizeof pending - 4;
+  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                   reinterpret_cast<BYTE*>(pending), &size);
+  RegCloseKey(key);
+  std::wstring names;
+  for (DWORD i = 0; i < size / sizeof(wchar_t); ++i) names += pending[i] ? pending[i] : L'|';
+  return names;
+}
+
+// Leaves no restart work behind in the shared prefix.
+void ClearPendingNames() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return;
+  RegDeleteValueW(key, L"PendingFileRenameOperations");
+  RegCloseKey(key);
+}
+
 }  // namespace
 
 TEST(IsInsideFolder, RefusesEveryWayOut) {
@@ -81,51 +108,73 @@ TEST(RemoveListedFiles, RemovesInPassesAndStaysInsideTheFolder) {
 }
 
 // A file held open without delete sharing is renamed out of the way and
-// scheduled for deletion at restart; the program and the list never are.
+// scheduled for deletion at restart, and so are the folders that hold it,
+// up to the program's folder and each after its content; the program and
+// the list never are.
 TEST(RemoveListedFiles, SchedulesLockedFilesForRestart) {
   std::wstring product = FreshFolder(L"locked");
   std::wstring folder = WithSeparator(product);
   WriteBytes(folder + L"a.dll", "locked");
   WriteBytes(folder + L"a.dll.0.tmp", "older leftover");
   WriteBytes(folder + L"uninstall.exe", "program");
+  CreateDirectoryW((folder + L"Formats").c_str(), nullptr);
+  WriteBytes(folder + L"Formats\\b.fmt", "locked");
+  HANDLE formatLock = CreateFileW((folder + L"Formats\\b.fmt").c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE lock = CreateFileW((folder + L"a.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   HANDLE programLock = CreateFileW((folder + L"uninstall.exe").c_str(), GENERIC_READ,
                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 
-  ListFile list(product + L"\\Uninstall.lst", "a.dll\r\nuninstall.exe\r\nUninstall.lst\r\n");
+  ListFile list(product + L"\\Uninstall.lst",
+                "Formats\r\nFormats/b.fmt\r\na.dll\r\nuninstall.exe\r\nUninstall.lst\r\n");
   EXPECT_TRUE(RemoveListedFiles(list.stream, folder.c_str(), L"UNINSTALL.EXE").restartPending);
   CloseHandle(lock);
   CloseHandle(programLock);
+  CloseHandle(formatLock);
 
   EXPECT_TRUE(Exists(folder + L"a.dll.0.tmp"));
   EXPECT_TRUE(Exists(folder + L"uninstall.exe"));
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                          L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                          KEY_QUERY_VALUE, &key),
-            ERROR_SUCCESS);
-  wchar_t pending[8192] = {};
-  DWORD size = sizeof pending - 4;
-  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                   reinterpret_cast<BYTE*>(pending), &size);
-  RegCloseKey(key);
-  std::wstring names;
-  for (DWORD i = 0; i < size / sizeof(wchar_t); ++i) names += pending[i] ? pending[i] : L'|';
+  std::wstring names = PendingNames();
   // The rename may be refused while the file is open; then its own name is
   // scheduled.
   bool scheduled = names.find(L"locked\\a.dll.1.tmp") != std::wstring::npos ||
                    names.find(L"locked\\a.dll|") != std::wstring::npos;
   EXPECT_TRUE(scheduled) << std::string(names.begin(), names.end());
+  size_t format = names.find(L"\\locked\\Formats\\b.fmt");
+  size_t formats = names.find(L"\\locked\\Formats||");
+  size_t last = names.rfind(L"\\locked||");
+  EXPECT_NE(format, std::wstring::npos);
+  EXPECT_LT(format, formats);
+  EXPECT_LT(formats, last);
+  EXPECT_NE(last, std::wstring::npos);
+  EXPECT_EQ(names.find(L"\\tests||"), std::wstring::npos) << "only the program's folder and below";
   EXPECT_EQ(names.find(L"uninstall.exe"), std::wstring::npos);
   EXPECT_EQ(names.find(L"Uninstall.lst"), std::wstring::npos);
 
-  // Leave no restart work behind in the shared prefix.
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                KEY_SET_VALUE, &key);
-  RegDeleteValueW(key, L"PendingFileRenameOperations");
-  RegCloseKey(key);
+  ClearPendingNames();
+}
+
+// A program in a drive's root: its locked file is scheduled, the root is
+// not.
+TEST(RemoveListedFiles, NeverSchedulesADrivesRoot) {
+  WriteBytes(L"C:\\pelodra-locked.dat", "locked");
+  HANDLE lock = CreateFileW(L"C:\\pelodra-locked.dat", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  std::wstring listFolder = FreshFolder(L"root list");
+  ListFile list(listFolder + L"\\Uninstall.lst", "pelodra-locked.dat\r\n");
+  EXPECT_TRUE(RemoveListedFiles(list.stream, L"C:\\", L"uninstall.exe").restartPending);
+  CloseHandle(lock);
+
+  std::wstring names = PendingNames();
+  ClearPendingNames();
+  DeleteFileW(L"C:\\pelodra-locked.dat");
+  DeleteFileW(L"C:\\pelodra-locked.dat.0.tmp");
+  EXPECT_NE(names.find(L"C:\\pelodra-locked.dat"), std::wstring::npos)
+      << std::string(names.begin(), names.end());
+  EXPECT_EQ(names.find(L":|"), std::wstring::npos);
+  EXPECT_EQ(names.find(L":\\|"), std::wstring::npos);
 }
 
 TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
