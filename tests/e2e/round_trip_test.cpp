@@ -150,15 +150,6 @@ Installation LayOutInstallation(const std::wstring& name, bool withIni) {
   return product;
 }
 
-bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (Exists(path)) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(200);
-  }
-  return true;
-}
-
 struct Variant {
   const char* name;
   const wchar_t* version;  // Windows version of the program, or null

@@ -6,6 +6,7 @@
 
 #include "integration/options.h"
 #include "support/registry_snapshot.h"
+#include "support/shell_folders.h"
 #include "support/test_files.h"
 
 namespace {
@@ -22,30 +23,12 @@ const wchar_t* const MachineKeys[] = {
     L"Software\\RegisteredApplications", L"Software\\Pelodra", UninstallEntryKey, AppPathsKey};
 constexpr unsigned VolumeKeyCount = 100;
 
-std::wstring SpecialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return L"";
-  return path;
-}
-
 bool ShortcutIn(std::initializer_list<int> folders) {
   for (int csidl : folders) {
     std::wstring folder = SpecialFolder(csidl);
     if (!folder.empty() && Exists(folder + L"\\Pelodra.lnk")) return true;
   }
   return false;
-}
-
-void RemoveShortcuts() {
-  for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_STARTMENU,
-                    CSIDL_COMMON_STARTMENU}) {
-    std::wstring folder = SpecialFolder(csidl);
-    if (!folder.empty()) DeleteFileW((folder + L"\\Pelodra.lnk").c_str());
-  }
-  for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
-    std::wstring folder = SpecialFolder(csidl);
-    if (!folder.empty()) RemoveTree(folder + L"\\Pelodra");
-  }
 }
 
 struct FolderWindow {
@@ -75,7 +58,7 @@ struct SetupTraces::Kept {
 };
 
 SetupTraces::SetupTraces() {
-  RemoveShortcuts();
+  RemoveProductShortcuts();
   auto keep = [this](HKEY root, const std::wstring& path, REGSAM view = 0) {
     kept_.push_back(std::make_unique<Kept>(root, path, view));
   };
@@ -97,7 +80,7 @@ SetupTraces::~SetupTraces() {
   // Put back in reverse order, so that a key kept twice (one view) ends as
   // first found.
   while (!kept_.empty()) kept_.pop_back();
-  RemoveShortcuts();
+  RemoveProductShortcuts();
 }
 
 bool DesktopShortcutExists() {

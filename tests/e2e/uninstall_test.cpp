@@ -21,27 +21,13 @@ void LayOutProduct(const Installation& product) {
              "uninstall.exe\r\n..\\neighbour.txt\r\n");
 }
 
-bool WaitUntilGone(const std::wstring& path, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (Exists(path)) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(200);
-  }
-  return true;
-}
-
-std::wstring TempFolder(const std::wstring& name) {
-  std::wstring folder = FreshFolder(name);
-  return folder;
-}
-
 }  // namespace
 
 TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
   Installation product = MakeInstallation(L"Pelodra 50%off \u4e2d\u6587");
   LayOutProduct(product);
   WriteBytes(L"C:\\Program Files\\neighbour.txt", "not ours");
-  std::wstring temp = TempFolder(L"Ann & Bob (temp)");
+  std::wstring temp = FreshFolder(L"Ann & Bob (temp)");
 
   RunResult run = RunProgram(product.exe, L"/S", {{L"TEMP", temp}, {L"TMP", temp}});
   ASSERT_TRUE(run.finished);

@@ -12,12 +12,6 @@
 #include "settings/settings_store.h"
 #include "support/test_files.h"
 
-std::wstring SpecialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return L"";
-  return path;
-}
-
 bool ReadShortcut(const std::wstring& path, Shortcut& shortcut) {
   ComPtr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -196,18 +190,6 @@ void RawDeleteValue(HKEY root, const std::wstring& path, const wchar_t* name, RE
   RegKey key;
   if (RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE | view, key.Put()) == ERROR_SUCCESS)
     RegDeleteValueW(key.Get(), name);
-}
-
-void RemoveProductShortcuts() {
-  for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_STARTMENU,
-                    CSIDL_COMMON_STARTMENU}) {
-    std::wstring folder = SpecialFolder(csidl);
-    if (!folder.empty()) DeleteFileW((folder + L"\\Pelodra.lnk").c_str());
-  }
-  for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
-    std::wstring folder = SpecialFolder(csidl);
-    if (!folder.empty()) RemoveTree(folder + L"\\Pelodra");
-  }
 }
 
 void SetupTest::SetUp() {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/shell_folders.h"
+
 // The message texts of the program's own string table.
 constexpr wchar_t HelpItem[] = L"Pelodra help.lnk";
 constexpr wchar_t ReadmeItem[] = L"What is new in Pelodra.lnk";
@@ -24,9 +26,6 @@ constexpr wchar_t UninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
 constexpr wchar_t ProductKey[] = L"Software\\Pelodra";
 constexpr wchar_t ThemesKey[] = L"Software\\Pelodra\\Interface\\Themes";
-
-// The path of a special folder as the shell reports it; empty when none.
-std::wstring SpecialFolder(int csidl);
 
 struct Shortcut {
   std::wstring target;
@@ -60,10 +59,6 @@ bool RawSetString(HKEY root, const std::wstring& path, const wchar_t* name,
                   const std::wstring& text);
 void RawDeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
 void RawDeleteValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
-
-// The desktop and Start-menu shortcuts and both program groups, wherever a
-// run may have made them.
-void RemoveProductShortcuts();
 
 class SetupTest : public ::testing::Test {
  protected:

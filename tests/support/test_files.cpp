@@ -61,3 +61,12 @@ std::string ReadBytes(const std::wstring& path) {
 bool Exists(const std::wstring& path) {
   return GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+bool WaitUntilGone(const std::wstring& path, unsigned long timeoutMs) {
+  DWORD start = GetTickCount();
+  while (Exists(path)) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(200);
+  }
+  return true;
+}

@@ -10,3 +10,6 @@ void RemoveTree(const std::wstring& folder);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
+// Waits until a file or folder is gone (another process deletes it);
+// false when it is still there after `timeoutMs`.
+bool WaitUntilGone(const std::wstring& path, unsigned long timeoutMs);
