@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -93,6 +94,66 @@ std::string RegistryState() {
   return state;
 }
 
+// The whole registry as the registry editor exports it (the 32-bit view
+// of a 64-bit system below its Wow6432Node keys), one line per key and one
+// per value with its key in front. The trees above are compared exactly;
+// this catches what the product might leave anywhere else.
+std::vector<std::string> ExportedRegistry() {
+  const std::wstring file = L"C:\\tests\\registry.reg";
+  wchar_t regedit[MAX_PATH];
+  GetWindowsDirectoryW(regedit, MAX_PATH);
+  wcscat(regedit, L"\\regedit.exe");
+  CreateDirectoryW(L"C:\\tests", nullptr);
+  DeleteFileW(file.c_str());
+  RunProgram(regedit, L"/E \"" + file + L"\"", {}, 300000);
+  std::string bytes = ReadBytes(file);
+  std::vector<std::string> lines;
+  if (bytes.size() < 2) return lines;
+  std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+  std::wstring key, entry;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
+    std::wstring line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    entry += line;
+    if (!entry.empty() && entry.back() == L'\\') {  // a value continued on the next line
+      entry.pop_back();
+      continue;
+    }
+    if (!entry.empty()) {
+      if (entry[0] == L'[') key = entry;
+      std::wstring full = entry[0] == L'[' ? entry : key + L" : " + entry;
+      lines.push_back(Utf8(full));
+    }
+    entry.clear();
+  }
+  return lines;
+}
+
+// Lines of the registry that are new since `before` and name the product
+// or its shell extension.
+std::string ProductTraces(const std::vector<std::string>& before,
+                          const std::vector<std::string>& after) {
+  std::multiset<std::string> old(before.begin(), before.end());
+  std::string traces;
+  for (const std::string& line : after) {
+    auto found = old.find(line);
+    if (found != old.end()) {
+      old.erase(found);
+      continue;
+    }
+    std::string lower = line;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); });
+    if (lower.find("pelodra") != std::string::npos || lower.find("d3a57c10") != std::string::npos)
+      traces += line + "\n";
+  }
+  return traces;
+}
+
 // Links inside the prefix may lead in circles: they are listed, not entered.
 void ListFiles(const std::wstring& folder, std::vector<std::wstring>& files, int depth = 0) {
   if (depth > 12) return;
@@ -119,7 +180,7 @@ std::string FileState() {
   ListFiles(L"C:", files);
   std::sort(files.begin(), files.end());
   std::string state;
-  for (const auto& f : files) state += std::string(f.begin(), f.end()) + "\n";
+  for (const auto& f : files) state += Utf8(f) + "\n";
   return state;
 }
 
@@ -227,6 +288,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
       SetString(HKEY_CLASSES_ROOT, std::wstring(ext) + L"\\ShellNew", L"NullFile", L"");
     }
   std::string before = PrefixState();
+  std::vector<std::string> registryBefore = ExportedRegistry();
+  ASSERT_GT(registryBefore.size(), 1000u) << "no registry export";
 
   std::wstring name = L"Pelodra round trip " + std::wstring(v.name, v.name + strlen(v.name));
   Installation product = LayOutInstallation(name, v.withIni);
@@ -273,6 +336,7 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   Sleep(1000);  // the batch file deletes itself last
 
   std::string after = PrefixState();
+  EXPECT_EQ(ProductTraces(registryBefore, ExportedRegistry()), "");
   if (v.version) DeleteRegistryKeyTree(HKEY_CURRENT_USER, AppDefaults);
   EXPECT_EQ(Filtered(SnapshotDifference(before, after)), "");
   if (v.othersOwnExtensions) {

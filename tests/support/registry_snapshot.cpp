@@ -70,16 +70,6 @@ bool ReadKey(HKEY root, const std::wstring& path, REGSAM view, RegistryTree& tre
   return true;
 }
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                 0, nullptr, nullptr);
-  std::string result(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
-                      nullptr, nullptr);
-  return result;
-}
-
 const char* TypeName(DWORD type) {
   switch (type) {
     case REG_SZ: return "REG_SZ";
@@ -175,6 +165,16 @@ void CreateTree(HKEY root, const std::wstring& path, const RegistryTree& tree, R
 }
 
 }  // namespace
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                 0, nullptr, nullptr);
+  std::string result(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
+                      nullptr, nullptr);
+  return result;
+}
 
 std::string RegistrySnapshot(HKEY root, const std::wstring& path, REGSAM view) {
   RegistryTree tree;

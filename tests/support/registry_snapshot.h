@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// Wide text as UTF-8.
+std::string Utf8(const std::wstring& text);
+
 // A key with everything below it as UTF-8 text, one line per key and one
 // per value, subkeys and values in name order (regardless of case), so that
 // two snapshots of the same content are equal strings whatever order the
