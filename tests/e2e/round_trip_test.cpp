@@ -94,21 +94,11 @@ std::string RegistryState() {
   return state;
 }
 
-// The whole registry as the registry editor exports it (the 32-bit view
-// of a 64-bit system below its Wow6432Node keys), one line per key and one
-// per value with its key in front. The trees above are compared exactly;
-// this catches what the product might leave anywhere else.
-std::vector<std::string> ExportedRegistry() {
-  const std::wstring file = L"C:\\tests\\registry.reg";
-  wchar_t regedit[MAX_PATH];
-  GetWindowsDirectoryW(regedit, MAX_PATH);
-  wcscat(regedit, L"\\regedit.exe");
-  CreateDirectoryW(L"C:\\tests", nullptr);
-  DeleteFileW(file.c_str());
-  RunProgram(regedit, L"/E \"" + file + L"\"", {}, 300000);
+// Appends a registry export (UTF-16, as the registry tools write it) as
+// one line per key and one per value with its key in front.
+void ReadExport(const std::wstring& file, std::vector<std::string>& lines) {
   std::string bytes = ReadBytes(file);
-  std::vector<std::string> lines;
-  if (bytes.size() < 2) return lines;
+  if (bytes.size() < 2) return;
   std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
   std::wstring key, entry;
   size_t start = 0;
@@ -119,16 +109,38 @@ std::vector<std::string> ExportedRegistry() {
     start = end + 1;
     if (!line.empty() && line.back() == L'\r') line.pop_back();
     entry += line;
-    if (!entry.empty() && entry.back() == L'\\') {  // a value continued on the next line
+    if (!entry.empty() && entry[0] != L'[' && entry.back() == L'\\') {  // continued
       entry.pop_back();
       continue;
     }
     if (!entry.empty()) {
       if (entry[0] == L'[') key = entry;
-      std::wstring full = entry[0] == L'[' ? entry : key + L" : " + entry;
-      lines.push_back(Utf8(full));
+      lines.push_back(Utf8(entry[0] == L'[' ? entry : key + L" : " + entry));
     }
     entry.clear();
+  }
+}
+
+// The whole registry: the trees above are compared exactly, this catches
+// what the product might leave anywhere else. The registry editor exports
+// the registry as 32-bit programs see it; on 64-bit Windows the 64-bit view
+// of the trees that have one is read as well.
+std::vector<std::string> ExportedRegistry() {
+  const std::wstring file = L"C:\\tests\\registry.reg";
+  CreateDirectoryW(L"C:\\tests", nullptr);
+  DeleteFileW(file.c_str());
+  wchar_t regedit[MAX_PATH];
+  GetWindowsDirectoryW(regedit, MAX_PATH);
+  wcscat(regedit, L"\\regedit.exe");
+  RunProgram(regedit, L"/E \"" + file + L"\"", {}, 300000);
+  std::vector<std::string> lines;
+  ReadExport(file, lines);
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (wow64) {
+    std::istringstream view(RegistrySnapshot(HKEY_LOCAL_MACHINE, L"Software", KEY_WOW64_64KEY) +
+                            RegistrySnapshot(HKEY_USERS, L"", KEY_WOW64_64KEY));
+    for (std::string line; std::getline(view, line);) lines.push_back(line);
   }
   return lines;
 }
