@@ -15,6 +15,21 @@ harness=./scripts/wine-harness.sh
 "$harness" start "$build"
 trap '"$harness" stop "$build"' EXIT
 eval "$("$harness" env "$build")"
+state="$build/run-state.json"
+
+# Prints what of the product the prefix holds (see scripts/summary.py). The
+# exports are of the 64-bit view, which shows the 32-bit one below the
+# Wow6432Node keys.
+report() {
+  local hive exports=()
+  for hive in HKLM HKU; do
+    rm -f "$WINEPREFIX/drive_c/run-$hive.reg"
+    wine reg export "$hive" "C:\\run-$hive.reg" /y /reg:64 </dev/null >/dev/null 2>&1 || true
+    exports+=("$WINEPREFIX/drive_c/run-$hive.reg")
+  done
+  python3 ./scripts/summary.py "$WINEPREFIX" "${exports[@]}" "$@"
+  rm -f "${exports[@]}"
+}
 
 case ${1:-setup} in
   setup)
@@ -29,7 +44,7 @@ case ${1:-setup} in
     rc=$?
     set -e
     echo "uninstall.exe $switches ended with exit code $rc"
-    ./scripts/summary.sh "$build"
+    report --save "$state"
     echo "To take it back: ./run.sh uninstall"
     ;;
   uninstall)
@@ -42,8 +57,7 @@ case ${1:-setup} in
     echo "uninstall.exe /S ended with exit code $rc"
     # The batch file removes the program and its folder after it has ended.
     for _ in $(seq 150); do [ -d "$folder" ] || break; sleep 0.2; done
-    ./scripts/summary.sh "$build"
-    [ -d "$folder" ] && echo "Installation folder still present: $folder" || echo "Installation folder removed."
+    report --since "$state"
     ;;
   *)
     echo "usage: ./run.sh [uninstall]" >&2
