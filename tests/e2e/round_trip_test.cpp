@@ -231,22 +231,6 @@ struct Variant {
   bool lockedFile;  // Kel.txt is open in another program during the uninstall
 };
 
-// Answers each message box of the uninstall run as a user would (Yes to
-// the question, OK to a note) and keeps its texts, until the program ends.
-std::vector<std::wstring> AnswerBoxes(DWORD processId) {
-  std::vector<std::wstring> shown;
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-  while (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
-    HWND box = WaitForDialog(processId, 500);
-    if (!box) continue;
-    shown.push_back(StaticTexts(box));
-    ClickButton(box, GetDlgItem(box, IDYES) ? IDYES : IDOK);
-    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(100);
-  }
-  if (process) CloseHandle(process);
-  return shown;
-}
-
 const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 // The names in the list of files that Windows deletes at its next start.
@@ -319,7 +303,7 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
                              : INVALID_HANDLE_VALUE;
   std::vector<std::wstring> shown;
   RunResult uninstall = RunProgram(product.exe, L"", {}, 120000,
-                                   [&](DWORD process) { shown = AnswerBoxes(process); });
+                                   [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
   ASSERT_TRUE(uninstall.finished);
   EXPECT_EQ(uninstall.exitCode, 0u);
   ASSERT_GE(shown.size(), 1u) << "no confirmation";

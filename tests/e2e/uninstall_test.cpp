@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/e2e.h"
 #include "support/gui_driver.h"
@@ -47,16 +48,13 @@ TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
 TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
   Installation product = MakeInstallation(L"Pelodra no list");
   WriteBytes(product.folder + L"\\Pelodra.exe", "stand-in");
-  std::wstring shown;
-  RunResult run = RunProgram(product.exe, L"/S", {}, 60000, [&](DWORD process) {
-    HWND box = WaitForDialog(process, 30000);
-    ASSERT_NE(box, nullptr);
-    shown = StaticTexts(box);
-    ClickButton(box, IDOK);
-  });
+  std::vector<std::wstring> shown;
+  RunResult run = RunProgram(product.exe, L"/S", {}, 60000,
+                             [&](DWORD process) { shown = AnswerBoxes(process, IDOK); });
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_NE(shown.find(L"Uninstall.lst"), std::wstring::npos) << shown.c_str();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find(L"Uninstall.lst"), std::wstring::npos) << shown[0].c_str();
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(Exists(product.exe));
 }
@@ -64,16 +62,13 @@ TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
 TEST(Uninstall, AnsweringNoKeepsEverything) {
   Installation product = MakeInstallation(L"Pelodra answer no");
   LayOutProduct(product);
-  std::wstring question;
-  RunResult run = RunProgram(product.exe, L"", {}, 60000, [&](DWORD process) {
-    HWND box = WaitForDialog(process, 30000);
-    ASSERT_NE(box, nullptr);
-    question = StaticTexts(box);
-    ClickButton(box, IDNO);
-  });
+  std::vector<std::wstring> shown;
+  RunResult run = RunProgram(product.exe, L"", {}, 60000,
+                             [&](DWORD process) { shown = AnswerBoxes(process, IDNO); });
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_NE(question.find(L"remove Pelodra"), std::wstring::npos) << question.c_str();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find(L"remove Pelodra"), std::wstring::npos) << shown[0].c_str();
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(Exists(product.folder + L"\\Uninstall.lst"));
 }
@@ -81,13 +76,12 @@ TEST(Uninstall, AnsweringNoKeepsEverything) {
 TEST(Uninstall, AnsweringYesRemovesTheProduct) {
   Installation product = MakeInstallation(L"Pelodra answer yes");
   LayOutProduct(product);
-  RunResult run = RunProgram(product.exe, L"", {}, 60000, [&](DWORD process) {
-    HWND box = WaitForDialog(process, 30000);
-    ASSERT_NE(box, nullptr);
-    ClickButton(box, IDYES);
-  });
+  std::vector<std::wstring> shown;
+  RunResult run = RunProgram(product.exe, L"", {}, 60000,
+                             [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(shown.size(), 1u) << "only the question";
   EXPECT_FALSE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
 }

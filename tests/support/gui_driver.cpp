@@ -58,3 +58,17 @@ std::wstring StaticTexts(HWND dialog) {
 void ClickButton(HWND dialog, int id) {
   PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
+
+std::vector<std::wstring> AnswerBoxes(DWORD processId, int answer) {
+  std::vector<std::wstring> shown;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  while (process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+    HWND box = WaitForDialog(processId, 500);
+    if (!box) continue;
+    shown.push_back(StaticTexts(box));
+    ClickButton(box, GetDlgItem(box, answer) ? answer : IDOK);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(100);
+  }
+  if (process) CloseHandle(process);
+  return shown;
+}
