@@ -39,10 +39,14 @@ add_language_module(sample_language_module ${LANGUAGE_RESOURCES}/samples/kellng.
 add_language_module(sample_rtl_language_module
                     ${PROJECT_SOURCE_DIR}/tests/localization/rtl_language.rc
                     ${LANGUAGE_SAMPLES}/rtl/kellng.dll)
+add_language_module(sample_hostile_language_module
+                    ${PROJECT_SOURCE_DIR}/tests/localization/hostile_language.rc
+                    ${LANGUAGE_SAMPLES}/hostile/kellng.dll)
 add_language_file(sample_language_file_ansi ansi ${LANGUAGE_SAMPLES}/uninstall.lng)
 add_language_file(sample_language_file_utf16 utf16 ${LANGUAGE_SAMPLES}/utf16/uninstall.lng)
 add_custom_target(language_samples ALL
-  DEPENDS sample_language_module sample_rtl_language_module sample_language_file_ansi
+  DEPENDS sample_language_module sample_rtl_language_module sample_hostile_language_module
+          sample_language_file_ansi
           sample_language_file_utf16)
 
 # The tests find the samples through this header, and hold the program's own

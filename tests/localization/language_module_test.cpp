@@ -157,3 +157,36 @@ TEST_F(LanguageModuleTest, TranslatedFormatsReadNoArgumentsThatWereNotPassed) {
   EXPECT_EQ(length, static_cast<int>(wcslen(text)));
   EXPECT_STREQ(text, L"%n%x Uninstall.lst and %s, %d%");
 }
+
+// Anyone who can write beside the program can supply the language module:
+// its string blocks are read within their bounds, its texts are cut to the
+// ring's buffers, and a text it lacks or leaves empty is the program's own.
+TEST_F(LanguageModuleTest, AHostileStringTableGivesBoundedTextsOrTheProgramsOwn) {
+  ASSERT_TRUE(CopyFileW((std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\hostile\\kellng.dll").c_str(),
+                        (root_ + L"\\app\\kellng.dll").c_str(), FALSE));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  ASSERT_NE(ResourceModule(), ProgramModule());
+
+  // Its block of these claims more text than it holds.
+  for (UINT id : {IDS_WOW64_NOTE_CAPTION, IDS_GROUP_HELP_NAME, IDS_GROUP_README_NAME})
+    EXPECT_EQ(LoadMessage(id), OwnText(id)) << id;
+
+  // Empty, and empty before a NUL; a NUL further on ends the text.
+  EXPECT_EQ(LoadMessage(IDS_TYPE_ARCHIVE), OwnText(IDS_TYPE_ARCHIVE));
+  EXPECT_EQ(LoadMessage(IDS_TYPE_ZIP_ARCHIVE), OwnText(IDS_TYPE_ZIP_ARCHIVE));
+  EXPECT_STREQ(LoadMessage(IDS_TYPE_RECOVERY_VOLUME), L"cut");
+
+  const wchar_t* held = LoadMessage(IDS_TYPE_RECOVERY_VOLUME);
+  for (int i = 0; i < 6; ++i) LoadMessage(IDS_SETUP_EXPLAIN_1);
+  std::wstring cut = LoadMessage(IDS_SETUP_EXPLAIN_1);
+  EXPECT_EQ(cut, std::wstring(MessageChars - 1, L'L'));
+  EXPECT_STREQ(held, L"cut");
+
+  // Its conversions reach no argument that was not passed.
+  wchar_t text[MessageChars];
+  FormatMessageText(text, MessageChars, LoadMessage(IDS_LIST_MISSING_FORMAT), L"Uninstall.lst");
+  EXPECT_STREQ(text, L"%n%x Uninstall.lst %s %d");
+
+  // An icon image shorter than it claims is not made.
+  EXPECT_EQ(LoadIconW(ResourceModule(), L"KELICON"), nullptr);
+}
