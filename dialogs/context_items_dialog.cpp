@@ -51,13 +51,18 @@ void ShowStoredItems(HWND dialog) {
   }
 }
 
+// Only what the dialog holds is stored: a language module's template may
+// lack some controls, and their settings stay as they were.
 void StoreItems(HWND dialog) {
   for (const MenuItem& item : MenuItems)
-    SetUserInt(MenuItemsKey, item.valueName,
-               IsDlgButtonChecked(dialog, item.checkBoxId) == BST_CHECKED ? 1 : 0);
-  wchar_t masks[AlwaysArchiveChars] = {};
-  GetDlgItemTextW(dialog, IDC_ALWAYS_ARCHIVE, masks, AlwaysArchiveChars);
-  SetUserString(MenuItemsKey, AlwaysArchiveValue, masks);
+    if (GetDlgItem(dialog, item.checkBoxId))
+      SetUserInt(MenuItemsKey, item.valueName,
+                 IsDlgButtonChecked(dialog, item.checkBoxId) == BST_CHECKED ? 1 : 0);
+  if (GetDlgItem(dialog, IDC_ALWAYS_ARCHIVE)) {
+    wchar_t masks[AlwaysArchiveChars] = {};
+    GetDlgItemTextW(dialog, IDC_ALWAYS_ARCHIVE, masks, AlwaysArchiveChars);
+    SetUserString(MenuItemsKey, AlwaysArchiveValue, masks);
+  }
   // The shell extension may read the settings file before this run ends.
   SaveIniFile();
 }
@@ -65,8 +70,7 @@ void StoreItems(HWND dialog) {
 }  // namespace
 
 INT_PTR ShowContextItemsDialog(HWND owner) {
-  return DialogBoxParamW(DialogTemplateModule(DialogName), DialogName, owner,
-                         ContextItemsDialogProc, 0);
+  return ShowTemplateDialog(DialogName, owner, ContextItemsDialogProc);
 }
 
 INT_PTR CALLBACK ContextItemsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

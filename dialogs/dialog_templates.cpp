@@ -7,3 +7,13 @@ HMODULE DialogTemplateModule(const wchar_t* name) {
   if (module != ProgramModule() && !FindResourceW(module, name, RT_DIALOG)) return ProgramModule();
   return module;
 }
+
+INT_PTR ShowTemplateDialog(const wchar_t* name, HWND owner, DLGPROC procedure) {
+  HMODULE module = DialogTemplateModule(name);
+  INT_PTR result = DialogBoxParamW(module, name, owner, procedure, 0);
+  // A template that fails is dropped before the dialog starts: nothing of
+  // its run has to be undone.
+  if (result == -1 && module != ProgramModule())
+    result = DialogBoxParamW(ProgramModule(), name, owner, procedure, 0);
+  return result;
+}

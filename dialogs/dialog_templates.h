@@ -7,3 +7,8 @@
 // itself: a language module that lacks one of the dialogs still leaves the
 // program usable.
 HMODULE DialogTemplateModule(const wchar_t* name);
+
+// Shows the dialog `name` modally from DialogTemplateModule, or from the
+// program itself when the language module's template cannot be made (a
+// control of a class nobody registered, say). DialogBoxParamW's result.
+INT_PTR ShowTemplateDialog(const wchar_t* name, HWND owner, DLGPROC procedure);

@@ -46,7 +46,7 @@ void InitDoneDialog(HWND dialog) {
 }  // namespace
 
 void ShowDoneDialog() {
-  DialogBoxParamW(DialogTemplateModule(DialogName), DialogName, nullptr, DoneDialogProc, 0);
+  ShowTemplateDialog(DialogName, nullptr, DoneDialogProc);
 }
 
 INT_PTR CALLBACK DoneDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -50,6 +50,12 @@ void SetChecked(HWND dialog, int id, bool checked) {
   CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
+// A box the dialog lacks leaves its option alone: read as unchecked, it
+// would turn off what the user never saw.
+void ReadBox(HWND dialog, int id, bool& option) {
+  if (GetDlgItem(dialog, id)) option = IsChecked(dialog, id);
+}
+
 bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 void SetExplanation(HWND dialog) {
@@ -64,11 +70,17 @@ void SetExplanation(HWND dialog) {
   SetDlgItemTextW(dialog, IDC_EXPLANATION, text);
 }
 
+// The stored options amended by the command line: what the dialog shows
+// as it starts.
+void LoadStartingOptions(IntegrationOptions& options) {
+  LoadIntegrationOptions(options);
+  ApplySetupOptionString(InitOptionsText, options);
+}
+
 void InitSetupDialog(HWND dialog) {
   SetExplanation(dialog);
   IntegrationOptions options{};
-  LoadIntegrationOptions(options);
-  ApplySetupOptionString(InitOptionsText, options);
+  LoadStartingOptions(options);
   ShowOptionControls(dialog, options);
   SetForegroundWindow(dialog);
   SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ApplicationIcon));
@@ -78,7 +90,10 @@ void InitSetupDialog(HWND dialog) {
 }
 
 void ConfirmSetup(HWND dialog) {
+  // A language module's template may lack some boxes; their options stay
+  // as the dialog started with them.
   IntegrationOptions options{};
+  LoadStartingOptions(options);
   ReadOptionControls(dialog, options);
   SaveIntegrationOptions(options);
   ApplyIntegration(options, ProgramGroupPath, MaxPathChars);
@@ -97,8 +112,7 @@ void RefreshShellControls(HWND dialog) {
 }  // namespace
 
 INT_PTR ShowSetupDialog() {
-  INT_PTR result =
-      DialogBoxParamW(DialogTemplateModule(DialogName), DialogName, nullptr, SetupDialogProc, 0);
+  INT_PTR result = ShowTemplateDialog(DialogName, nullptr, SetupDialogProc);
   if (result == -1) {
     // Nothing was applied, so the run must not end as a confirmed setup.
     ExitCode = 1;
@@ -141,9 +155,9 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void ReadOptionControls(HWND dialog, IntegrationOptions& options) {
   for (unsigned row = 0; row < ExtensionRowCount; ++row)
-    options.Associate[row] = IsChecked(dialog, ExtensionTable[row].checkBoxId);
+    ReadBox(dialog, ExtensionTable[row].checkBoxId, options.Associate[row]);
   for (const FlagControl& control : FlagControls)
-    options.*control.field = IsChecked(dialog, control.id);
+    ReadBox(dialog, control.id, options.*control.field);
 }
 
 void ShowOptionControls(HWND dialog, const IntegrationOptions& options) {
@@ -158,7 +172,8 @@ void ShowOptionControls(HWND dialog, const IntegrationOptions& options) {
 void ToggleAllAssociations(HWND dialog) {
   bool anyUnchecked = false;
   for (const ExtensionRow& row : ExtensionTable)
-    if (!IsChecked(dialog, row.checkBoxId)) anyUnchecked = true;
+    if (GetDlgItem(dialog, row.checkBoxId) && !IsChecked(dialog, row.checkBoxId))
+      anyUnchecked = true;
   for (const ExtensionRow& row : ExtensionTable) SetChecked(dialog, row.checkBoxId, anyUnchecked);
 }
 

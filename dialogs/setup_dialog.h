@@ -14,7 +14,8 @@ INT_PTR ShowSetupDialog();
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The check boxes are the dialog's only state: these two move it between
-// the boxes and an options record.
+// the boxes and an options record. Options without a box in the dialog keep
+// their values.
 void ReadOptionControls(HWND dialog, IntegrationOptions& options);
 // Also enables the two shell-menu boxes exactly while the shell box is set.
 void ShowOptionControls(HWND dialog, const IntegrationOptions& options);

@@ -6,6 +6,7 @@
 
 #include "app/shared/run_state.h"
 #include "dialog_test_support.h"
+#include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "support/e2e.h"
@@ -144,4 +145,27 @@ TEST_F(ContextItemsTest, MasksReadLeftToRightInARightToLeftLanguage) {
   EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_ALWAYS_ARCHIVE), GWL_EXSTYLE) &
               WS_EX_RTLREADING);
   DestroyWindow(dialog);
+}
+
+// The hostile language module's template holds one box and no masks: OK
+// stores that box, and the settings it shows no control for stay.
+TEST_F(ContextItemsTest, ATemplateLackingControlsStoresOnlyWhatItShows) {
+  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"ExtrTo", REG_DWORD, &zero_, sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"ExtrHere", REG_DWORD, &zero_, sizeof zero_);
+  const wchar_t masks[] = L"*.cab;*.img";
+  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"AlwaysArc", REG_SZ, masks, sizeof masks);
+  LoadSampleLanguageModule(L"hostile");
+  HWND dialog = CreateDialogParamW(ResourceModule(), L"SETUPCONTEXTITEMS", nullptr,
+                                   ContextItemsDialogProc, 0);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(GetDlgItem(dialog, IDC_ALWAYS_ARCHIVE), nullptr);
+  EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ITEM_EXTRACT_HERE), BST_UNCHECKED);
+  SendDlgItemMessageW(dialog, IDC_ITEM_EXTRACT_HERE, BM_CLICK, 0, 0);
+  Press(dialog, IDOK);
+  DestroyWindow(dialog);
+
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, ItemsKey, L"ExtrHere"), 1u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, ItemsKey, L"ExtrTo"), 0u);
+  EXPECT_FALSE(RegistryDword(HKEY_CURRENT_USER, ItemsKey, L"Test"));
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, ItemsKey, L"AlwaysArc"), masks);
 }

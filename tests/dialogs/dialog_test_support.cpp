@@ -2,6 +2,8 @@
 
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "language_samples.h"
+#include "localization/language_module.h"
 #include "settings/settings_store.h"
 #include "support/test_files.h"
 
@@ -32,6 +34,7 @@ void DialogTest::SetUp() {
 }
 
 void DialogTest::TearDown() {
+  ReleaseLanguageModule();
   ResetSettingsStoreForTesting();
   ResetRunState();
   SetProgramPathForTesting(nullptr);
@@ -43,6 +46,15 @@ void DialogTest::TearDown() {
 
 HWND DialogTest::OpenDialog(const wchar_t* name, DLGPROC procedure) {
   return CreateDialogParamW(GetModuleHandleW(nullptr), name, nullptr, procedure, 0);
+}
+
+void DialogTest::LoadSampleLanguageModule(const wchar_t* sample) {
+  std::wstring source = std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\" + sample;
+  if (sample[0]) source += L"\\";
+  source += L"kellng.dll";
+  ASSERT_TRUE(CopyFileW(source.c_str(), (folder_ + L"\\kellng.dll").c_str(), FALSE));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  ASSERT_NE(ResourceModule(), ProgramModule());
 }
 
 std::wstring DialogTest::TextOf(HWND dialog, int id) {

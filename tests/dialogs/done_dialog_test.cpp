@@ -69,3 +69,22 @@ TEST_F(DoneDialogTest, DialogsMissingFromTheLanguageModuleComeFromTheProgram) {
   EXPECT_EQ(DialogTemplateModule(L"SETUPDLG"), ProgramModule());
   EXPECT_EQ(DialogTemplateModule(L"SETUPCONTEXTITEMS"), ProgramModule());
 }
+
+namespace {
+
+// Ends the dialog at once with 2 when it holds the program's help button.
+INT_PTR CALLBACK TellsWhoseTemplate(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message != WM_INITDIALOG) return FALSE;
+  EndDialog(dialog, GetDlgItem(dialog, IDC_DONE_HELP) ? 2 : 3);
+  return TRUE;
+}
+
+}  // namespace
+
+// The hostile module's done dialog names a control class nobody registers.
+TEST_F(DoneDialogTest, ATemplateOfTheLanguageModuleThatCannotBeMadeGivesWayToTheProgramsOwn) {
+  LoadSampleLanguageModule(L"hostile");
+  ASSERT_EQ(DialogTemplateModule(L"DONEDLG"), ResourceModule());
+  EXPECT_EQ(DialogBoxParamW(ResourceModule(), L"DONEDLG", nullptr, TellsWhoseTemplate, 0), -1);
+  EXPECT_EQ(ShowTemplateDialog(L"DONEDLG", nullptr, TellsWhoseTemplate), 2);
+}

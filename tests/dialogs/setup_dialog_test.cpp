@@ -8,6 +8,8 @@
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "dialog_test_support.h"
+#include "dialogs/dialog_templates.h"
+#include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "support/e2e.h"
 
@@ -277,4 +279,53 @@ TEST_F(SetupDialogTest, ADialogThatCannotBeShownCountsAsCancelled) {
   HWND dialog = Open();
   EXPECT_NE(dialog, nullptr);
   DestroyWindow(dialog);
+}
+
+// The hostile language module's setup template comes in the old form,
+// without a caption, as large as a template can say, with a box of its own
+// and only the boxes of ZIP, the desktop and the shell extension. What it
+// has no box for keeps the value the dialog started with.
+TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirValues) {
+  const std::wstring setupKey = L"Software\\Pelodra\\Setup";
+  // Nothing to associate, link or register: confirming changes no shared state.
+  for (const ExtensionRow& row : ExtensionTable)
+    RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\" + row.keyExtension).c_str(), L"Set",
+                    REG_DWORD, &zero_, sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\Links").c_str(), L"Programs", REG_DWORD,
+                  &zero_, sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\Links").c_str(), L"Desktop", REG_DWORD,
+                  &one_, sizeof one_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, setupKey.c_str(), L"ShellExt", REG_DWORD, &zero_,
+                  sizeof zero_);
+  RegSetKeyValueW(HKEY_CURRENT_USER, setupKey.c_str(), L"CascadedMenu", REG_DWORD, &one_,
+                  sizeof one_);
+  MsiMode = true;
+  LoadSampleLanguageModule(L"hostile");
+  ASSERT_EQ(DialogTemplateModule(L"SETUPDLG"), ResourceModule());
+  HWND dialog = CreateDialogParamW(ResourceModule(), L"SETUPDLG", nullptr, SetupDialogProc, 0);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(GetWindowTextLengthW(dialog), 0);
+  ASSERT_EQ(GetDlgItem(dialog, IDC_CASCADED_MENU), nullptr);
+
+  IntegrationOptions read = AllSet();
+  ReadOptionControls(dialog, read);
+  EXPECT_EQ(AssociateDigits(read), "10111111111111111111");
+  EXPECT_FALSE(read.ShellExt);
+  EXPECT_TRUE(read.Desktop && read.StartMenu && read.Programs && read.CascadedMenu &&
+              read.MenuIcons);
+
+  // Select all weighs only the boxes there are.
+  ToggleAllAssociations(dialog);
+  EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ASSOCIATE_ZIP), BST_CHECKED);
+  ToggleAllAssociations(dialog);
+  EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ASSOCIATE_ZIP), BST_UNCHECKED);
+
+  SendDlgItemMessageW(dialog, IDC_DESKTOP, BM_CLICK, 0, 0);
+  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+  DestroyWindow(dialog);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Desktop"), 0u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Programs"), 0u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"ShellExt"), 0u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"CascadedMenu"), 1u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"MenuIcons"), 1u);
 }
