@@ -1,6 +1,7 @@
 // The setup dialogs in other languages: the sample language file that
 // translates and widens them, a right-to-left language module that lacks
-// the dialogs, and a translated licence that the done dialog opens.
+// the dialogs, a language module built to break the program, and a
+// translated licence that the done dialog opens.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -158,6 +159,22 @@ TEST_F(SetupLanguage, ARightToLeftLanguageMirrorsTheDialogs) {
   EXPECT_TRUE(items.mirrored);
   EXPECT_TRUE(items.okRightOfCancel);
   EXPECT_FALSE(masksStyle & WS_EX_RTLREADING);
+}
+
+// The hostile sample's texts overrun their block, its setup template lacks
+// most boxes, its done dialog cannot be made and its icon is broken: a
+// silent setup still ends well and keeps what the template shows no box for.
+TEST_F(SetupLanguage, AHostileLanguageModuleStillLetsASilentSetupFinish) {
+  ASSERT_TRUE(CopyFileW(Sample(L"hostile\\kellng.dll").c_str(),
+                        (product_.folder + L"\\kellng.dll").c_str(), FALSE));
+  DWORD one = 1;
+  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Setup").c_str(), L"CascadedMenu",
+                  REG_DWORD, &one, sizeof one);
+  RunResult run = RunProgram(product_.exe, L"/setup /S /noexplorer", {}, 90000);
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Setup", L"CascadedMenu"), 1u);
+  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Setup", L"MenuIcons"), 1u);
 }
 
 // The licence of the language folder is preferred to the one of the
