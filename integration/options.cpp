@@ -31,6 +31,9 @@ namespace {
 
 constexpr wchar_t LinksKey[] = L"Setup\\Links";
 constexpr wchar_t ShellKey[] = L"Setup";
+// Room for any class name another program can own an extension with: key
+// names have at most 255 characters.
+constexpr unsigned OwnerNameChars = 256;
 
 bool ReadFlag(const wchar_t* keyPath, const wchar_t* valueName, bool defaultValue) {
   return GetUserInt(keyPath, valueName, defaultValue ? 1 : 0) != 0;
@@ -76,8 +79,8 @@ void LoadIntegrationOptions(IntegrationOptions& options) {
   for (unsigned row : {JarRow, IsoRow}) {
     const wchar_t* extension = ExtensionTable[row].keyExtension;
     if (IsOwnAssociation(extension)) continue;
-    wchar_t owner[ClassNameChars];
-    GetString(HKEY_CLASSES_ROOT, extension, L"", owner, L"", ClassNameChars);
+    wchar_t owner[OwnerNameChars];
+    GetString(HKEY_CLASSES_ROOT, extension, L"", owner, L"", OwnerNameChars);
     if (owner[0] || row == JarRow) options.Associate[row] = false;
   }
   options.Desktop = ReadFlag(LinksKey, L"Desktop", false);

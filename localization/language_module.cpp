@@ -84,9 +84,15 @@ void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity)
   long room = (static_cast<long>(MaxPathChars) - 1 - static_cast<long>(wcslen(name))) * 2;
   if (room <= 0) return;
   DWORD size = static_cast<DWORD>(room);
-  if (RegQueryValueExW(key.Get(), L"LanguageFolder", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(folder), &size) != ERROR_SUCCESS)
+  DWORD type = REG_NONE;
+  if (RegQueryValueExW(key.Get(), L"LanguageFolder", nullptr, &type,
+                       reinterpret_cast<BYTE*>(folder), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
     return;
+  // An odd last byte is no character.
+  folder[size / sizeof(wchar_t)] = 0;
+  // Without a folder the bare name would be looked for in the current one.
+  if (!folder[0]) return;
   wchar_t path[MaxPathChars] = {};
   DWORD expanded = ExpandEnvironmentStringsW(folder, path, MaxPathChars);
   if (expanded == 0 || expanded > MaxPathChars) return;

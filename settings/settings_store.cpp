@@ -208,6 +208,25 @@ Route RouteCall(HKEY root, const wchar_t* keyPath) {
 
 REGSAM ReadAccess() { return KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | RegistryViewFlags; }
 
+// Anyone can store anything under a value name. Text is no number (read as
+// bytes, the text "0" would set a flag); binary data of up to four bytes
+// is one.
+bool IsNumberType(DWORD type) { return type == REG_DWORD || type == REG_BINARY; }
+
+// Terminates the text read into `buffer` behind its `size` bytes (an odd
+// last byte is dropped). False for a value that is no text, or that fills
+// the buffer without a terminator of its own: it does not fit, and cut it
+// would be another text, such as another class name or file path.
+bool TerminateRegistryText(DWORD type, wchar_t* buffer, DWORD size, size_t capacity) {
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+  size_t length = size / sizeof(wchar_t);
+  if (length < capacity) {
+    buffer[length] = 0;
+    return true;
+  }
+  return std::wmemchr(buffer, 0, length) != nullptr;
+}
+
 LONG OpenKey(HKEY root, const wchar_t* name, REGSAM access, RegKey& key) {
   HKEY handle = nullptr;
   LONG result = RegOpenKeyExW(root, name, 0, access, &handle);
@@ -371,8 +390,9 @@ int32_t GetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int3
   // A value shorter than four bytes counts with zero bytes above it.
   uint8_t bytes[4] = {};
   DWORD size = sizeof bytes;
-  if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, bytes, &size) != ERROR_SUCCESS ||
-      size == 0)
+  DWORD type = REG_NONE;
+  if (RegQueryValueExW(key.Get(), valueName, nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
+      size == 0 || !IsNumberType(type))
     return defaultValue;
   uint32_t value;
   std::memcpy(&value, bytes, sizeof value);
@@ -406,14 +426,14 @@ bool GetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wcha
     return false;
   size_t usable = capacity < MAXDWORD / sizeof(wchar_t) ? capacity : MAXDWORD / sizeof(wchar_t);
   DWORD size = static_cast<DWORD>(usable * sizeof(wchar_t));
-  if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                       &size) != ERROR_SUCCESS) {
+  DWORD type = REG_NONE;
+  if (RegQueryValueExW(key.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                       &size) != ERROR_SUCCESS ||
+      !TerminateRegistryText(type, buffer, size, capacity)) {
     // A value that did not fit may have left part of itself in the buffer.
     BoundedCopy(buffer, defaultText, capacity);
     return false;
   }
-  size_t length = size / sizeof(wchar_t);
-  buffer[length < capacity - 1 ? length : capacity - 1] = 0;
   return true;
 }
 

@@ -50,13 +50,17 @@ struct IniEntry {
 // the key or below it.
 bool KeyExists(HKEY root, const wchar_t* keyPath);
 
-// The stored number, or `defaultValue` when there is none.
+// The stored number, or `defaultValue` when there is none. In the registry
+// only a REG_DWORD or REG_BINARY value of one to four bytes is a number
+// (shorter ones count with zero bytes above them); any other counts as
+// missing.
 int32_t GetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int32_t defaultValue);
 
 // Copies the stored text (or `defaultText`) into `buffer`, cut to
 // capacity - 1 characters and always terminated. False only when a registry
 // read failed (the buffer then holds the default), which includes a value
-// that does not fit.
+// that does not fit with a terminator and one that is not REG_SZ or
+// REG_EXPAND_SZ (taken unexpanded). Registry text ends at its first NUL.
 bool GetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer,
                const wchar_t* defaultText, size_t capacity);
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/shared/run_state.h"
 #include "localization/crc32.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
@@ -44,6 +45,17 @@ IntegrationOptions Rows(std::initializer_list<unsigned> rows, bool shellExt = tr
   for (unsigned row : rows) options.Associate[row] = true;
   options.ShellExt = shellExt;
   return options;
+}
+
+void PutValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
+              const void* data, size_t size) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
+                           static_cast<DWORD>(size)),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
 }
 
 // Every class key the integration may touch and the user's product
@@ -148,6 +160,38 @@ TEST_F(Associations, AKeyThatGainedSubkeysOnlyLosesItsClass) {
   EXPECT_EQ(ValueOf(Classes, L".cab", L""), L"");
   EXPECT_TRUE(KeyThere(Classes, L".cab\\OpenWithProgids"));
   EXPECT_EQ(ValueOf(Classes, L".arj", L""), L"");
+}
+
+TEST_F(Associations, FormerOwnersAndRecordsThatAreNoTextGiveBackNoGarbage) {
+  const uint32_t ab = 0x00620061;  // the bytes of "ab"
+  PutValue(Classes, L".tgz", L"", REG_DWORD, &ab, sizeof ab);
+  const std::wstring tooLong(5000, L'c');
+  PutString(Classes, L".gz", L"", tooLong);
+  PutString(Classes, L".tbz2", L"", L"..\\Other\\Class");
+  PutValue(Classes, L".zip\\ShellNew", L"FileName", REG_BINARY, L"C:\\t.zip", 18);
+  // A file name that fills the whole buffer without a terminator.
+  const std::wstring fullPath = L"C:\\" + std::wstring(MaxPathChars, L'k') + L"!";
+  PutValue(Classes, L".kel\\ShellNew", L"FileName", REG_SZ, fullPath.c_str(),
+           MaxPathChars * sizeof(wchar_t));
+  ApplyFileAssociations(Rows({0, 1, 9, 11}));
+  for (const wchar_t* extension : {L".tgz", L".gz", L".zip", L".kel"}) {
+    EXPECT_EQ(DwordOf(User, Record(extension), L"Exist"), 1) << extension;
+    EXPECT_EQ(ValueOf(User, Record(extension), L"Type"), L"") << extension;
+    EXPECT_EQ(ValueOf(User, Record(extension), L"ShellNew"), L"") << extension;
+  }
+  EXPECT_EQ(ValueOf(User, Record(L".tbz2"), L"Type"), L"..\\Other\\Class");
+
+  // Records that were tampered with since.
+  PutValue(User, Record(L".tbz2"), L"Type", REG_DWORD, &ab, sizeof ab);
+  PutValue(User, Record(L".zip"), L"ShellNew", REG_BINARY, L"C:\\t.zip", 18);
+  PutValue(User, Record(L".kel"), L"ShellNew", REG_MULTI_SZ, L"C:\\t.kel\0", 20);
+
+  ApplyFileAssociations(NoOptions());
+  for (const wchar_t* extension : {L".tgz", L".gz", L".tbz2", L".zip", L".kel"})
+    EXPECT_EQ(ValueOf(Classes, extension, L""), L"") << extension;
+  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), L"<missing>");
+  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), L"<missing>");
+  EXPECT_FALSE(KeyThere(Classes, Volume(0)));
 }
 
 TEST_F(Associations, TemplatesAreEmptyArchivesWrittenWhenTheirSizeIsWrong) {

@@ -227,6 +227,24 @@ TEST_F(Options, FirstRunDefaultsLeaveJarAndAnIsoOfAnotherProgramAlone) {
   EXPECT_TRUE(options.Associate[IsoRow]);
 }
 
+TEST_F(Options, AnyClassNameOwnsTheIsoButNoValueThatCannotBeOne) {
+  BorrowedClassKey iso(L".iso");
+  IntegrationOptions options;
+  iso.Own(std::wstring(255, L'i'));
+  LoadIntegrationOptions(options);
+  EXPECT_FALSE(options.Associate[IsoRow]);
+
+  // Too long for a class name, or no text: as if nobody owned it.
+  iso.Own(std::wstring(5000, L'i'));
+  LoadIntegrationOptions(options);
+  EXPECT_TRUE(options.Associate[IsoRow]);
+  const uint32_t number = 0x00620061;
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".iso", nullptr, REG_DWORD, &number, sizeof number),
+            ERROR_SUCCESS);
+  LoadIntegrationOptions(options);
+  EXPECT_TRUE(options.Associate[IsoRow]);
+}
+
 TEST_F(Options, OwnershipOverridesAStoredChoiceOnlyToClearIt) {
   BorrowedClassKey jar(L".jar"), iso(L".iso");
   IntegrationOptions options{};

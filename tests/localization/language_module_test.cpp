@@ -10,6 +10,7 @@
 #include "language_samples.h"
 #include "language_test_support.h"
 #include "resources/resource_ids.h"
+#include "support/current_folder.h"
 #include "support/test_files.h"
 
 namespace {
@@ -25,6 +26,17 @@ void SetLanguageFolder(const std::wstring& folder) {
   RegSetValueExW(key, L"LanguageFolder", 0, REG_EXPAND_SZ,
                  reinterpret_cast<const BYTE*>(folder.c_str()),
                  static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+void SetLanguageFolderValue(DWORD type, const void* data, size_t size) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GeneralKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, L"LanguageFolder", 0, type, static_cast<const BYTE*>(data),
+                           static_cast<DWORD>(size)),
+            ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
@@ -99,6 +111,41 @@ TEST_F(LanguageModuleTest, TheLanguageFolderComesFromTheRegistryWithVariablesExp
   wchar_t small[24];
   FindInLanguageFolder(L"license.txt", small, 24);
   EXPECT_STREQ(small, L"license.txt");
+}
+
+TEST_F(LanguageModuleTest, ALanguageFolderValueThatIsNoFolderNameLeavesTheName) {
+  const std::wstring name = L"C:\\x\\license.txt";
+  const std::wstring lang = root_ + L"\\lang";
+  WriteBytes(lang + L"\\license.txt", "translated");
+  // Files that a garbage or empty folder would find relative to the current one.
+  ScopedCurrentFolder current(root_);
+  WriteBytes(root_ + L"\\license.txt", "planted");
+  CreateDirectoryW((root_ + L"\\ab").c_str(), nullptr);
+  WriteBytes(root_ + L"\\ab\\license.txt", "planted");
+  auto bytes = [](const std::wstring& text) { return (text.size() + 1) * sizeof(wchar_t); };
+
+  SetLanguageFolderValue(REG_SZ, L"", 2);
+  EXPECT_EQ(Found(name), name) << "empty";
+  SetLanguageFolderValue(REG_SZ, L"", 0);
+  EXPECT_EQ(Found(name), name) << "no bytes";
+  const uint32_t ab = 0x00620061;  // the bytes of "ab"
+  SetLanguageFolderValue(REG_DWORD, &ab, sizeof ab);
+  EXPECT_EQ(Found(name), name) << "number";
+  for (DWORD type : {REG_BINARY, REG_MULTI_SZ, REG_NONE}) {
+    SetLanguageFolderValue(type, lang.c_str(), bytes(lang));
+    EXPECT_EQ(Found(name), name) << type;
+  }
+  std::wstring tooLong = lang + L"\\" + std::wstring(5000, L'x');
+  SetLanguageFolderValue(REG_SZ, tooLong.c_str(), bytes(tooLong));
+  EXPECT_EQ(Found(name), name) << "too long";
+
+  // A value without its terminator, or with an odd byte after its text,
+  // still names the folder.
+  const std::wstring trailing = lang + L"X";
+  SetLanguageFolderValue(REG_SZ, trailing.c_str(), lang.size() * sizeof(wchar_t));
+  EXPECT_EQ(Found(name), lang + L"\\license.txt") << "unterminated";
+  SetLanguageFolderValue(REG_SZ, trailing.c_str(), lang.size() * sizeof(wchar_t) + 1);
+  EXPECT_EQ(Found(name), lang + L"\\license.txt") << "odd byte";
 }
 
 TEST_F(LanguageModuleTest, ADllInTheLanguageFolderIsUsedAndCanBeDeletedAfterRelease) {

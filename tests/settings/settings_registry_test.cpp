@@ -118,7 +118,7 @@ TEST_F(RegistryStore, NumbersRoundTripAsDwords) {
   EXPECT_EQ(GetUserInt((Sub + L"\\Missing").c_str(), L"N", -3), -3);
 }
 
-TEST_F(RegistryStore, NumbersIgnoreTheStoredTypeAndShortValuesCountWithZeros) {
+TEST_F(RegistryStore, NumbersAreDwordsOrShortBinaryDataAndShortValuesCountWithZeros) {
   struct Case {
     std::string bytes;
     DWORD type;
@@ -127,9 +127,17 @@ TEST_F(RegistryStore, NumbersIgnoreTheStoredTypeAndShortValuesCountWithZeros) {
       {std::string("\x34\x12\0\0", 4), REG_BINARY, 0x1234},
       {"\x7F", REG_BINARY, 0x7F},
       {std::string("\xFF\xFF\x01", 3), REG_BINARY, 0x01FFFF},
+      {std::string("\x05\x01", 2), REG_DWORD, 0x0105},
       {"", REG_BINARY, 77},                // no bytes: the default
+      {"", REG_DWORD, 77},
       {"12345", REG_BINARY, 77},           // more than four: the default
-      {std::string("7\0\0\0", 4), REG_SZ, 0x37},  // the text "7" as bytes
+      {std::string(8, '\x01'), REG_QWORD, 77},
+      // Text is no number: "0" read as bytes would be 0x30 and set a flag.
+      {std::string("0\0\0\0", 4), REG_SZ, 77},
+      {std::string("7\0\0\0", 4), REG_EXPAND_SZ, 77},
+      {std::string("1\0\0\0", 4), REG_MULTI_SZ, 77},
+      {std::string("\x01\0\0\0", 4), REG_NONE, 77},
+      {std::string("\0\0\0\x01", 4), REG_DWORD_BIG_ENDIAN, 77},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"V", c.type, c.bytes.data(),
@@ -149,17 +157,18 @@ TEST_F(RegistryStore, StringsFitOrDeliverTheDefault) {
   EXPECT_FALSE(GetUserString(Sub.c_str(), L"S", buffer, L"def", 8));
   EXPECT_STREQ(buffer, L"def");
 
-  // A value stored without its terminator that fills the buffer is cut
-  // to make room for one. (The registry adds a terminator that the caller
-  // forgot when one follows the data, so none may follow here.)
+  // A value stored without its terminator that fills the buffer does not
+  // fit either: cut, it would be another text. (The registry adds a
+  // terminator that the caller forgot when one follows the data, so none
+  // may follow here.)
   const wchar_t unterminated[] = L"abcdefghX";
   ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_SZ, unterminated, 16));
   EXPECT_EQ(RawString(HKEY_CURRENT_USER, ProductSub, L"Raw"), L"abcdefgh");
+  EXPECT_FALSE(GetUserString(Sub.c_str(), L"Raw", buffer, L"def", 8));
+  EXPECT_STREQ(buffer, L"def");
+  ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_SZ, unterminated, 14));
   EXPECT_TRUE(GetUserString(Sub.c_str(), L"Raw", buffer, L"def", 8));
   EXPECT_STREQ(buffer, L"abcdefg");
-  ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_BINARY, L"ab", 4));
-  EXPECT_TRUE(GetUserString(Sub.c_str(), L"Raw", buffer, L"def", 8));
-  EXPECT_STREQ(buffer, L"ab");
 
   EXPECT_FALSE(GetUserString(Sub.c_str(), L"Missing", buffer, L"def", 8));
   EXPECT_STREQ(buffer, L"def");
@@ -171,6 +180,44 @@ TEST_F(RegistryStore, StringsFitOrDeliverTheDefault) {
   // A line break is plain data in the registry.
   EXPECT_EQ(SetUserString(Sub.c_str(), L"Lines", L"a\r\nb"), ERROR_SUCCESS);
   EXPECT_EQ(RawString(HKEY_CURRENT_USER, ProductSub, L"Lines"), L"a\r\nb");
+}
+
+TEST_F(RegistryStore, StringsOfAnotherTypeOrTooLongCountAsMissing) {
+  wchar_t buffer[MaxPathChars];
+  auto expectDefault = [&](DWORD type, const void* data, DWORD size) {
+    ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"V", type, data, size));
+    wmemset(buffer, L'#', MaxPathChars);
+    EXPECT_FALSE(GetUserString(Sub.c_str(), L"V", buffer, L"def", MaxPathChars)) << type;
+    EXPECT_STREQ(buffer, L"def") << type;
+  };
+  const uint32_t number = 0x00620061;  // the bytes of "ab"
+  expectDefault(REG_DWORD, &number, sizeof number);
+  expectDefault(REG_BINARY, L"ab", 6);
+  expectDefault(REG_NONE, L"ab", 6);
+  expectDefault(REG_MULTI_SZ, L"ab\0cd\0", 14);
+  for (size_t length : {size_t{MaxPathChars}, size_t{5000}, size_t{70000}}) {
+    std::wstring text(length, L'x');
+    expectDefault(REG_SZ, text.c_str(), static_cast<DWORD>((length + 1) * sizeof(wchar_t)));
+  }
+  // Exactly the buffer's characters without a terminator: one too many.
+  std::wstring full = std::wstring(MaxPathChars, L'y') + L"Z";
+  expectDefault(REG_SZ, full.c_str(), MaxPathChars * sizeof(wchar_t));
+
+  auto expectText = [&](DWORD type, const void* data, DWORD size, const wchar_t* text) {
+    ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"V", type, data, size));
+    wmemset(buffer, L'#', MaxPathChars);
+    EXPECT_TRUE(GetUserString(Sub.c_str(), L"V", buffer, L"def", MaxPathChars)) << text;
+    EXPECT_STREQ(buffer, text);
+  };
+  expectText(REG_EXPAND_SZ, L"%TEMP%\\x", 18, L"%TEMP%\\x");  // taken unexpanded
+  expectText(REG_SZ, L"abX", 5, L"ab");                        // an odd last byte
+  expectText(REG_SZ, L"abcX", 6, L"abc");                      // no terminator
+  expectText(REG_SZ, L"ab\0cd", 12, L"ab");                    // text ends at a NUL
+  expectText(REG_SZ, L"", 2, L"");
+  expectText(REG_SZ, L"", 0, L"");  // a present value without bytes is empty text
+  std::wstring longest(MaxPathChars - 1, L'z');
+  expectText(REG_SZ, longest.c_str(), static_cast<DWORD>(MaxPathChars * sizeof(wchar_t)),
+             longest.c_str());
 }
 
 TEST_F(RegistryStore, PathsTooLongForTheRegistryNameAreRefused) {
