@@ -75,15 +75,35 @@ void EmptyGroupFolder(const wchar_t* group) {
     if (!entry.isFolder) EraseFile(entry.name);
 }
 
+// Translations name the group's items and the files they open. An item
+// must stay a file of the group and its target a file in the program's
+// folder (or below it): a separator, a drive or stream colon, "." or ".."
+// or a character no file name may hold would put the shortcut, or what it
+// opens, somewhere else. An empty text would name the folder itself.
+bool IsFileName(const wchar_t* name, size_t length) {
+  if (length == 0 || (name[0] == L'.' && (length == 1 || (length == 2 && name[1] == L'.'))))
+    return false;
+  for (size_t i = 0; i < length; ++i)
+    if (name[i] < L' ' || wcschr(L"\\/:*?\"<>|", name[i])) return false;
+  return true;
+}
+
+bool IsPathBelowFolder(const wchar_t* path) {
+  for (const wchar_t* part = path;;) {
+    size_t length = wcscspn(part, L"\\/");
+    if (!IsFileName(part, length)) return false;
+    if (!part[length]) return true;
+    part += length + 1;
+  }
+}
+
 void MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting) {
   for (const GroupItem& item : GroupItems) {
     wchar_t name[MessageChars];
     BoundedCopy(name, item.name ? item.name : LoadMessage(item.nameId), MessageChars);
     wchar_t targetName[MessageChars];
     BoundedCopy(targetName, item.target ? item.target : LoadMessage(item.targetId), MessageChars);
-    // An empty text would name the group folder or the program's folder
-    // itself rather than an item.
-    if (!name[0] || !targetName[0]) continue;
+    if (!IsFileName(name, wcslen(name)) || !IsPathBelowFolder(targetName)) continue;
     wchar_t target[MaxPathChars];
     JoinPath(setting.programFolder, targetName, target, MaxPathChars);
     if (!PathExists(target)) continue;

@@ -7,6 +7,7 @@
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
 #include "fs/file_ops.h"
+#include "localization/language_file.h"
 #include "settings/settings_store.h"
 #include "support/test_files.h"
 #include "tests/integration/setup_fixture.h"
@@ -158,6 +159,44 @@ TEST_F(Shortcuts, AnExistingShortcutKeepsWhatTheUserSet) {
   Shortcut expected = Expected(L"Pelodra.exe", L"C:\\tests");
   expected.hotkey = MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT);
   EXPECT_EQ(Read(desktop), expected);
+}
+
+// A translation that names an item or its file with a path is not followed
+// out of the group or the program's folder; a subfolder of the program's
+// folder is fine.
+TEST_F(Shortcuts, TranslatedItemNamesStayInTheGroupAndTargetsInTheProgramFolder) {
+  auto translate = [](std::vector<std::pair<const wchar_t*, const wchar_t*>> texts) {
+    std::wstring section = L"***messages***\r\n";
+    for (const auto& text : texts) {
+      wchar_t key[TextKeyChars];
+      MakeTextKey(text.first, TextKind::Message, nullptr, key);
+      std::wstring value;  // backslashes escaped
+      for (const wchar_t* c = text.second; *c; ++c) {
+        value += *c;
+        if (*c == L'\\') value += L'\\';
+      }
+      section += std::wstring(key) + L"=\"" + value + L"\"\r\n";
+    }
+    ASSERT_TRUE(LoadLanguageSection(section.data(),
+                                    static_cast<uint32_t>(section.size() * sizeof(wchar_t)), true));
+  };
+  std::wstring group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra";
+  translate({{L"Pelodra help", L"..\\..\\Startup\\evil"},
+             {L"What is new in Pelodra", L"Neu in Pelodra"},
+             {L"License.txt", L"..\\..\\windows\\win.ini"}});
+  ApplyShortcuts(Choose(false, false, true), group_, MaxPathChars, nullptr);
+  EXPECT_EQ(FolderContent(group),
+            (std::vector<std::wstring>{L"Neu in Pelodra.lnk", L"Pelodra.lnk"}));
+  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTUP) + L"\\evil.lnk"));
+
+  ASSERT_TRUE(CreateDirectoryW(InProgramFolder(L"Docs").c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(InProgramFolder(L"Docs\\License.txt"), "license"));
+  translate({{L"Pelodra help", L"help:stream"},
+             {L"What is new in Pelodra", L".."},
+             {L"License.txt", L"Docs/License.txt"}});
+  ApplyShortcuts(Choose(false, false, true), group_, MaxPathChars, nullptr);
+  EXPECT_EQ(FolderContent(group), (std::vector<std::wstring>{DocumentItem, L"Pelodra.lnk"}));
+  ResetLanguageFileForTesting();
 }
 
 TEST_F(Shortcuts, ASettingsFileThatForbidsTheRegistryForbidsShortcuts) {
