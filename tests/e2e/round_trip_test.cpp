@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 #include <cstring>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
