@@ -200,7 +200,8 @@ enum class Route { File, Blocked, Registry };
 
 Route RouteCall(HKEY root, const wchar_t* keyPath) {
   LoadIniFile();
-  if (iniActive && (root == GlobalRoot || root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE) &&
+  if (iniActive &&
+      (root == GlobalRoot || root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE) &&
       keyPath[0] != L'\\')
     return Route::File;
   return integrationFlag ? Route::Registry : Route::Blocked;

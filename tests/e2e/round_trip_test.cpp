@@ -158,8 +158,9 @@ std::string ProductTraces(const std::vector<std::string>& before,
       continue;
     }
     std::string lower = line;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+      return static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    });
     if (lower.find("pelodra") != std::string::npos || lower.find("d3a57c10") != std::string::npos)
       traces += line + "\n";
   }
@@ -295,7 +296,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".zip", L""), L"Pelodra.ZIP");
   EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command"));
   EXPECT_TRUE(RegistryKeyExists(
-      HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver"));
+      HKEY_LOCAL_MACHINE,
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver"));
 
   std::wstring locked = product.folder + L"\\Kel.txt";
   HANDLE lock = v.lockedFile ? CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

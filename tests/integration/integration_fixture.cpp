@@ -77,6 +77,20 @@ void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const s
   RegCloseKey(key);
 }
 
+void RedirectAppData(const std::wstring& folder) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  HKEY folders = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
+                            L"Folders",
+                            0, nullptr, 0, KEY_WRITE, nullptr, &folders, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(folders, L"AppData", 0, REG_EXPAND_SZ,
+                 reinterpret_cast<const BYTE*>(folder.c_str()),
+                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(folders);
+}
+
 void IntegrationTest::SetUp() {
   ResetSettingsStoreForTesting();
   RegistryViewFlags = 0;
@@ -91,19 +105,7 @@ void IntegrationTest::SetUp() {
   SetProgramPathForTesting(ProductFile(L"uninstall.exe").c_str());
   for (const wchar_t* file : {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll"})
     ASSERT_TRUE(WriteBytes(ProductFile(file), "MZ"));
-  // No settings file turns up by chance in the user's application data.
-  std::wstring appData = ProductFile(L"AppData");
-  CreateDirectoryW(appData.c_str(), nullptr);
-  HKEY folders = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
-                            L"Folders",
-                            0, nullptr, 0, KEY_WRITE, nullptr, &folders, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(folders, L"AppData", 0, REG_EXPAND_SZ,
-                 reinterpret_cast<const BYTE*>(appData.c_str()),
-                 static_cast<DWORD>((appData.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(folders);
+  RedirectAppData(ProductFile(L"AppData"));
 }
 
 void IntegrationTest::TearDown() {

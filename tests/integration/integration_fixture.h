@@ -39,6 +39,10 @@ long long DwordOf(HKEY root, const std::wstring& path, const wchar_t* name);
 void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
                REGSAM view = 0);
 
+// Points the current user's application-data folder at `folder` (made
+// here), so that no settings file turns up there by chance.
+void RedirectAppData(const std::wstring& folder);
+
 class IntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -12,6 +12,7 @@
 #include "app/shared/program_path.h"
 #include "settings/settings_store.h"
 #include "support/test_files.h"
+#include "tests/integration/integration_fixture.h"
 
 namespace {
 
@@ -93,18 +94,7 @@ class Options : public ::testing::Test {
                               &hive_, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, hive_), ERROR_SUCCESS);
-    std::wstring appData = folder_ + L"\\AppData";
-    CreateDirectoryW(appData.c_str(), nullptr);
-    HKEY folders = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(
-                  HKEY_CURRENT_USER,
-                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                  0, nullptr, 0, KEY_WRITE, nullptr, &folders, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(folders, L"AppData", 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(appData.c_str()),
-                   static_cast<DWORD>((appData.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(folders);
+    RedirectAppData(folder_ + L"\\AppData");
   }
   void TearDown() override {
     ResetSettingsStoreForTesting();
@@ -135,7 +125,8 @@ class Options : public ::testing::Test {
 }  // namespace
 
 TEST(ExtensionTable, RowsExtensionsAndCheckBoxes) {
-  EXPECT_EQ(Split(L".bz2.tbz2.bz.tbz"), (std::vector<std::wstring>{L".bz2", L".tbz2", L".bz", L".tbz"}));
+  EXPECT_EQ(Split(L".bz2.tbz2.bz.tbz"),
+            (std::vector<std::wstring>{L".bz2", L".tbz2", L".bz", L".tbz"}));
   EXPECT_EQ(Split(L".kel"), (std::vector<std::wstring>{L".kel"}));
   EXPECT_EQ(Split(L""), (std::vector<std::wstring>{}));
   EXPECT_EQ(Split(nullptr), (std::vector<std::wstring>{}));
