@@ -16,6 +16,7 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/registry_snapshot.h"
+#include "support/restart_list.h"
 #include "support/test_files.h"
 
 namespace {
@@ -232,31 +233,6 @@ struct Variant {
   bool lockedFile;  // Kel.txt is open in another program during the uninstall
 };
 
-const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-
-// The names in the list of files that Windows deletes at its next start.
-std::vector<std::wstring> ScheduledForRestart() {
-  std::vector<std::wstring> names;
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return names;
-  std::vector<wchar_t> data(65536);
-  DWORD size = static_cast<DWORD>((data.size() - 2) * sizeof(wchar_t));
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
-    // Pairs of source and target; an empty target means deletion.
-    for (const wchar_t* p = data.data(); *p;) {
-      std::wstring source = p;
-      p += source.size() + 1;
-      std::wstring target = p;
-      p += target.size() + 1;
-      if (target.empty()) names.push_back(source);
-    }
-  }
-  RegCloseKey(key);
-  return names;
-}
-
 // Wine's start-up work of a restart, which carries out that list as
 // Windows does when it starts.
 bool Restart() {
@@ -318,9 +294,9 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     // is empty and goes too.
     std::vector<std::wstring> scheduled = ScheduledForRestart();
     ASSERT_EQ(scheduled.size(), 2u);
-    EXPECT_EQ(_wcsicmp(scheduled[0].c_str(), (L"\\??\\" + locked).c_str()), 0)
+    EXPECT_EQ(_wcsicmp(scheduled[0].c_str(), locked.c_str()), 0)
         << scheduled[0].c_str();
-    EXPECT_EQ(_wcsicmp(scheduled[1].c_str(), (L"\\??\\" + product.folder).c_str()), 0)
+    EXPECT_EQ(_wcsicmp(scheduled[1].c_str(), product.folder.c_str()), 0)
         << scheduled[1].c_str();
     Sleep(5000);  // the batch file's tries at the folder
     EXPECT_TRUE(Exists(locked));

@@ -22,6 +22,18 @@ void LayOutProduct(const Installation& product) {
              "uninstall.exe\r\n..\\neighbour.txt\r\n");
 }
 
+// Runs the program as a user would, answering its boxes with `answer`;
+// the texts of the boxes it showed.
+std::vector<std::wstring> RunAnswering(const Installation& product, const wchar_t* args,
+                                       int answer) {
+  std::vector<std::wstring> shown;
+  RunResult run = RunProgram(product.exe, args, {}, 60000,
+                             [&](DWORD process) { shown = AnswerBoxes(process, answer); });
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  return shown;
+}
+
 }  // namespace
 
 TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
@@ -48,11 +60,7 @@ TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
 TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
   Installation product = MakeInstallation(L"Pelodra no list");
   WriteBytes(product.folder + L"\\Pelodra.exe", "stand-in");
-  std::vector<std::wstring> shown;
-  RunResult run = RunProgram(product.exe, L"/S", {}, 60000,
-                             [&](DWORD process) { shown = AnswerBoxes(process, IDOK); });
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
+  std::vector<std::wstring> shown = RunAnswering(product, L"/S", IDOK);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find(L"Uninstall.lst"), std::wstring::npos) << shown[0].c_str();
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
@@ -62,11 +70,7 @@ TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
 TEST(Uninstall, AnsweringNoKeepsEverything) {
   Installation product = MakeInstallation(L"Pelodra answer no");
   LayOutProduct(product);
-  std::vector<std::wstring> shown;
-  RunResult run = RunProgram(product.exe, L"", {}, 60000,
-                             [&](DWORD process) { shown = AnswerBoxes(process, IDNO); });
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
+  std::vector<std::wstring> shown = RunAnswering(product, L"", IDNO);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find(L"remove Pelodra"), std::wstring::npos) << shown[0].c_str();
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
@@ -76,11 +80,7 @@ TEST(Uninstall, AnsweringNoKeepsEverything) {
 TEST(Uninstall, AnsweringYesRemovesTheProduct) {
   Installation product = MakeInstallation(L"Pelodra answer yes");
   LayOutProduct(product);
-  std::vector<std::wstring> shown;
-  RunResult run = RunProgram(product.exe, L"", {}, 60000,
-                             [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
+  std::vector<std::wstring> shown = RunAnswering(product, L"", IDYES);
   EXPECT_EQ(shown.size(), 1u) << "only the question";
   EXPECT_FALSE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(WaitUntilGone(product.folder, 30000));

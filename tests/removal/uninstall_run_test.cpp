@@ -7,6 +7,7 @@
 #include <string>
 
 #include "removal/batch_file.h"
+#include "support/restart_list.h"
 #include "support/test_files.h"
 
 namespace {
@@ -25,31 +26,11 @@ struct ListFile {
 
 std::wstring WithSeparator(const std::wstring& folder) { return folder + L"\\"; }
 
-const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-
-// The list of renames and deletions at the next restart, its names
-// separated by "|".
+// The scheduled paths, each followed by "||".
 std::wstring PendingNames() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return L"";
-  wchar_t pending[8192] = {};
-  DWORD size = sizeof pending - 4;
-  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                   reinterpret_cast<BYTE*>(pending), &size);
-  RegCloseKey(key);
   std::wstring names;
-  for (DWORD i = 0; i < size / sizeof(wchar_t); ++i) names += pending[i] ? pending[i] : L'|';
+  for (const std::wstring& name : ScheduledForRestart()) names += name + L"||";
   return names;
-}
-
-// Leaves no restart work behind in the shared prefix.
-void ClearPendingNames() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return;
-  RegDeleteValueW(key, L"PendingFileRenameOperations");
-  RegCloseKey(key);
 }
 
 }  // namespace
@@ -153,7 +134,7 @@ TEST(RemoveListedFiles, SchedulesLockedFilesForRestart) {
   EXPECT_EQ(names.find(L"uninstall.exe"), std::wstring::npos);
   EXPECT_EQ(names.find(L"Uninstall.lst"), std::wstring::npos);
 
-  ClearPendingNames();
+  ClearScheduledForRestart();
 }
 
 // A program in a drive's root: its locked file is scheduled, the root is
@@ -168,7 +149,7 @@ TEST(RemoveListedFiles, NeverSchedulesADrivesRoot) {
   CloseHandle(lock);
 
   std::wstring names = PendingNames();
-  ClearPendingNames();
+  ClearScheduledForRestart();
   DeleteFileW(L"C:\\pelodra-locked.dat");
   DeleteFileW(L"C:\\pelodra-locked.dat.0.tmp");
   EXPECT_NE(names.find(L"C:\\pelodra-locked.dat"), std::wstring::npos)
