@@ -115,7 +115,7 @@ INT_PTR ShowSetupDialog() {
   INT_PTR result = ShowTemplateDialog(DialogName, nullptr, SetupDialogProc);
   if (result == -1) {
     // Nothing was applied, so the run must not end as a confirmed setup.
-    ExitCode = 1;
+    ExitCode = ExitCancelled;
     return 0;
   }
   return result;
@@ -135,7 +135,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       ConfirmSetup(dialog);
       break;
     case IDCANCEL:
-      ExitCode = 1;
+      ExitCode = ExitCancelled;
       EndDialog(dialog, 0);
       break;
     case IDC_SHELL_EXT:

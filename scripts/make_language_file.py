@@ -90,7 +90,8 @@ def entries(translations, messages):
         if m:
             if m.group(1) not in messages:
                 sys.exit("%s:%d: no message %s" % (translations, number, m.group(1)))
-            yield crc_key(b"s", "", messages[m.group(1)]), m.group(2), m.group(1)
+            text = m.group(2).replace("\\n", "\n")
+            yield crc_key(b"s", "", messages[m.group(1)]), text, m.group(1)
             continue
         m = re.match(r'dialog\s+(\w+)\s+"(.*)"\s*=\s*(.*)$', line)
         if m:

@@ -9,6 +9,20 @@
 constexpr unsigned MaxPathChars = 2048;
 constexpr unsigned InitOptionsChars = 40;
 
+// Exit codes, one scheme for setup and uninstall, so that an installer or a
+// script can tell what a silent run did.
+constexpr int32_t ExitDone = 0;
+// The user cancelled the setup dialog or answered No to the uninstall.
+constexpr int32_t ExitCancelled = 1;
+// The run went to its end, but Windows refused part of it: registry
+// writes or give-backs, files that could be neither deleted nor scheduled,
+// a folder that no batch line can name. What is left is kept for a later
+// run with the right.
+constexpr int32_t ExitIncomplete = 2;
+// "Uninstall.lst" cannot be read: nothing was removed.
+constexpr int32_t ExitListMissing = 3;
+// A run that memory fails ends with the error record's code 8.
+
 extern bool SilentMode;
 extern bool MsiMode;
 extern bool NoExplorer;
