@@ -60,8 +60,44 @@ wchar_t Unescaped(wchar_t c) {
   }
 }
 
-// The section of the file from its marker on, one entry per line, with the
-// start of every line but the first sorted by its key.
+// An entry line: its key, parsed once at load, and where the line starts.
+struct IndexEntry {
+  uint32_t key;
+  uint32_t offset;
+};
+
+// By key, and in file order where a key repeats, so that the file's first
+// entry of a key is the one found.
+int CompareIndexEntries(const void* a, const void* b) {
+  const auto* x = static_cast<const IndexEntry*>(a);
+  const auto* y = static_cast<const IndexEntry*>(b);
+  if (x->key != y->key) return x->key < y->key ? -1 : 1;
+  return x->offset < y->offset ? -1 : x->offset > y->offset;
+}
+
+// An entry line begins with its key, eight lower-case hexadecimal digits,
+// and "="; any other line never matches a text.
+bool ParseEntryKey(const wchar_t* line, uint32_t& key) {
+  uint32_t value = 0;
+  for (unsigned i = 0; i < KeyChars; ++i) {
+    wchar_t c = line[i];
+    uint32_t digit;
+    if (c >= L'0' && c <= L'9') {
+      digit = c - L'0';
+    } else if (c >= L'a' && c <= L'f') {
+      digit = c - L'a' + 10;
+    } else {
+      return false;
+    }
+    value = value << 4 | digit;
+  }
+  if (line[KeyChars] != L'=') return false;
+  key = value;
+  return true;
+}
+
+// The section of the file from its marker on, one entry per line, with
+// every entry line indexed by its key.
 class LanguageFile {
  public:
   bool Loaded() const { return text_ != nullptr; }
@@ -83,16 +119,13 @@ class LanguageFile {
     BuildIndex();
   }
 
-  // The line whose first eight characters are `key`, or null.
-  const wchar_t* FindEntry(const wchar_t* key) const {
-    const wchar_t* text = text_.get();
-    const uint32_t* begin = index_.Data();
-    const uint32_t* end = begin + index_.Count();
-    const uint32_t* line = std::lower_bound(begin, end, key, [text](uint32_t offset, const wchar_t* k) {
-      return std::wcsncmp(text + offset, k, KeyChars) < 0;
-    });
-    if (line != end && std::wcsncmp(text + *line, key, KeyChars) == 0) return text + *line;
-    return ScanForEntry(key);
+  // The entry line of `key`, or null.
+  const wchar_t* FindEntry(uint32_t key) const {
+    const IndexEntry* begin = index_.Data();
+    const IndexEntry* end = begin + index_.Count();
+    const IndexEntry* entry = std::lower_bound(
+        begin, end, key, [](const IndexEntry& e, uint32_t k) { return e.key < k; });
+    return entry != end && entry->key == key ? text_.get() + entry->offset : nullptr;
   }
 
  private:
@@ -122,31 +155,21 @@ class LanguageFile {
 
   void BuildIndex() {
     const wchar_t* text = text_.get();
-    for (uint32_t j = 1; j + KeyChars < length_; ++j)
-      if (text[j - 1] == LineBreak && text[j] != LineBreak) {
+    for (const wchar_t* line = text; *line;) {
+      uint32_t key;
+      if (ParseEntryKey(line, key)) {
         index_.Add(1);
-        index_[index_.Count() - 1] = j;
+        index_[index_.Count() - 1] = {key, static_cast<uint32_t>(line - text)};
       }
-    std::sort(index_.Data(), index_.Data() + index_.Count(), [text](uint32_t a, uint32_t b) {
-      return std::wcsncmp(text + a, text + b, KeyChars) < 0;
-    });
-  }
-
-  // The lines in file order, for an entry the index does not hold.
-  const wchar_t* ScanForEntry(const wchar_t* key) const {
-    const wchar_t* p = text_.get();
-    while (*p) {
-      if (std::wcsncmp(p, key, KeyChars) == 0 && p[KeyChars] == L'=' && p[KeyChars + 1] == L'"')
-        return p;
-      while (*p && *p != LineBreak) ++p;
-      while (*p == LineBreak) ++p;
+      while (*line && *line != LineBreak) ++line;
+      while (*line == LineBreak) ++line;
     }
-    return nullptr;
+    HeapSort(index_.Data(), index_.Count(), sizeof(IndexEntry), CompareIndexEntries);
   }
 
   HeapBlock<wchar_t> text_;
   uint32_t length_ = 0;
-  GrowableArray<uint32_t> index_;
+  GrowableArray<IndexEntry> index_;
 };
 
 LanguageFile languageFile;
@@ -267,10 +290,9 @@ void SettleTextDirection() {
   if (rightToLeft) SetProcessDefaultLayout(LAYOUT_RTL);
 }
 
-}  // namespace
-
-void MakeTextKey(const wchar_t* source, TextKind kind, const wchar_t* context,
-                 wchar_t key[TextKeyChars]) {
+// The CRC-32 of the kind byte, the ANSI form of the context and the ANSI
+// form of the source.
+uint32_t TextKey(const wchar_t* source, TextKind kind, const wchar_t* context) {
   char ansi[AnsiTextBytes];
   uint8_t kindByte = static_cast<uint8_t>(kind);
   uint32_t crc = Crc32Update(Crc32Start, &kindByte, 1);
@@ -280,15 +302,20 @@ void MakeTextKey(const wchar_t* source, TextKind kind, const wchar_t* context,
   }
   ToNarrow(source, ansi, AnsiTextBytes);
   crc = Crc32Update(crc, ansi, std::strlen(ansi));
-  FormatText(key, TextKeyChars, L"%08x", ~crc);
+  return ~crc;
+}
+
+}  // namespace
+
+void MakeTextKey(const wchar_t* source, TextKind kind, const wchar_t* context,
+                 wchar_t key[TextKeyChars]) {
+  FormatText(key, TextKeyChars, L"%08x", TextKey(source, kind, context));
 }
 
 void TranslateText(const wchar_t* source, wchar_t* destination, size_t capacity, TextKind kind,
                    const wchar_t* context) {
   if (languageFile.Loaded()) {
-    wchar_t key[TextKeyChars];
-    MakeTextKey(source, kind, context, key);
-    if (const wchar_t* line = languageFile.FindEntry(key)) {
+    if (const wchar_t* line = languageFile.FindEntry(TextKey(source, kind, context))) {
       CopyEntryValue(line, destination, capacity);
       return;
     }

@@ -54,6 +54,20 @@ TEST(Crc32, EightBytesAtATimeAgreesWithBitwiseAtEveryAlignmentAndLength) {
   EXPECT_EQ(~crc, BitwiseCrc(data.data(), data.size()));
 }
 
+TEST_F(LanguageFileTest, KeysHashTheAnsiFormOfTheText) {
+  // "Grüße" in windows-1252, the code page of the test prefix, and a letter
+  // that code page lacks, which becomes "?".
+  const uint8_t german[] = {'s', 'G', 'r', 0xFC, 0xDF, 'e'};
+  const uint8_t missing[] = {'s', '?'};
+  wchar_t key[2][TextKeyChars];
+  swprintf(key[0], TextKeyChars, L"%08x", BitwiseCrc(german, sizeof german));
+  swprintf(key[1], TextKeyChars, L"%08x", BitwiseCrc(missing, sizeof missing));
+  LoadSection(std::wstring(Marker) + L"\r\n" + key[0] + L"=\"german\"\r\n" + key[1] +
+              L"=\"unknown\"");
+  EXPECT_EQ(Translate(L"Gr\u00FC\u00DFe"), L"german");
+  EXPECT_EQ(Translate(L"\u0416"), L"unknown");
+}
+
 TEST_F(LanguageFileTest, WithoutALanguageFileTextsStayAndCopiesAreBounded) {
   EXPECT_FALSE(IsLanguageFileLoaded());
   EXPECT_EQ(Translate(L"abc"), L"abc");
@@ -140,7 +154,9 @@ TEST_F(LanguageFileTest, ManyEntriesAreAllFoundInAnyOrder) {
   LoadSection(section);
   for (int i = 0; i < 3000; ++i)
     ASSERT_EQ(Translate(std::to_wstring(i).c_str()), L"v" + std::to_wstring(i));
-  EXPECT_EQ(Translate(L"3000"), L"3000");
+  // Texts without an entry, with keys on both sides of every entry's key.
+  for (int i = 3000; i < 6000; ++i)
+    ASSERT_EQ(Translate(std::to_wstring(i).c_str()), std::to_wstring(i));
 }
 
 TEST_F(LanguageFileTest, AnsiSectionsAreConvertedFromTheCodePage) {
@@ -170,4 +186,51 @@ TEST_F(LanguageFileTest, RandomBytesAndOddSizesAreHarmless) {
   std::wstring section = std::wstring(Marker) + L"\r\n" + Entry(L"odd", L"\"byte\"");
   LoadLanguageSection(section.data(), static_cast<uint32_t>(section.size() * 2 + 1), true);
   EXPECT_EQ(Translate(L"odd"), L"byte");
+}
+
+TEST_F(LanguageFileTest, OnlyLinesOfEightLowerCaseHexDigitsAndAnEqualsSignAreEntries) {
+  std::wstring key = KeyOf(L"abc");
+  std::wstring upper = key;
+  for (auto& c : upper) c = towupper(c);
+  // None of these may shadow the entry below them or translate on its own.
+  std::wstring malformed = key + L" is the key of abc\r\n" +     //
+                           upper + L"=\"upper case\"\r\n" +        //
+                           key + L"\r\n" +                         //
+                           key.substr(0, 7) + L"=\"short\"\r\n" +  //
+                           key + L"\"no equals sign\"\r\n" +       //
+                           key + L" =\"blank before\"\r\n" +       //
+                           L" " + key + L"=\"indented\"\r\n" +     //
+                           key + L"0=\"nine digits\"\r\n" +        //
+                           // An escaped line break does not start a line.
+                           Entry(L"other", L"\"x\\n" + key + L"=\\\"escaped\\\"\"");
+  LoadSection(std::wstring(Marker) + L"\r\n" + malformed);
+  EXPECT_EQ(Translate(L"abc"), L"abc");
+  EXPECT_EQ(Translate(L"other"), L"x\n" + key + L"=\"escaped\"");
+  LoadSection(std::wstring(Marker) + L"\r\n" + malformed + Entry(L"abc", L"\"the entry\""));
+  EXPECT_EQ(Translate(L"abc"), L"the entry");
+  // A key at the very end of the text, without its "=", is no entry either.
+  LoadSection(std::wstring(Marker) + L"\r\n" + key);
+  EXPECT_EQ(Translate(L"abc"), L"abc");
+}
+
+TEST_F(LanguageFileTest, ARepeatedKeyGivesTheFilesFirstEntry) {
+  std::wstring section = std::wstring(Marker) + L"\r\n";
+  for (int i = 0; i < 2000; ++i) {
+    section += Entry(std::to_wstring(i).c_str(), L"\"first " + std::to_wstring(i) + L"\"");
+    if (i % 7 == 0) section += Entry(std::to_wstring(i / 2).c_str(), L"\"again\"");
+  }
+  for (int i = 0; i < 2000; i += 3) section += Entry(std::to_wstring(i).c_str(), L"\"later\"");
+  LoadSection(section);
+  for (int i = 0; i < 2000; ++i)
+    ASSERT_EQ(Translate(std::to_wstring(i).c_str()), L"first " + std::to_wstring(i)) << i;
+}
+
+TEST_F(LanguageFileTest, FilesOfOneLine) {
+  // The marker's line alone: a language file without entries.
+  LoadSection(Marker);
+  EXPECT_TRUE(IsLanguageFileLoaded());
+  EXPECT_EQ(Translate(L"abc"), L"abc");
+  LoadSection(KeyOf(L"abc") + L"=\"only line\"");
+  EXPECT_EQ(Translate(L"abc"), L"only line");
+  EXPECT_EQ(Translate(L"abd"), L"abd");
 }
