@@ -49,6 +49,23 @@ add_custom_target(language_samples ALL
           sample_language_file_ansi
           sample_language_file_utf16)
 
+# Copies of the sample module damaged in the ways the program must survive:
+# build/samples/damaged/<kind>/kellng.dll.
+set(DAMAGED_LANGUAGE_MODULES half cut-data data-past loop icon-group template)
+foreach(kind IN LISTS DAMAGED_LANGUAGE_MODULES)
+  set(output ${LANGUAGE_SAMPLES}/damaged/${kind}/kellng.dll)
+  set(damager ${PROJECT_SOURCE_DIR}/scripts/damage_language_module.py)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${LANGUAGE_SAMPLES}/damaged/${kind}
+    COMMAND ${PYTHON3} ${damager} ${LANGUAGE_SAMPLES}/kellng.dll ${output} ${kind}
+    DEPENDS ${damager} ${LANGUAGE_SAMPLES}/kellng.dll
+    VERBATIM)
+  list(APPEND damaged_outputs ${output})
+endforeach()
+add_custom_target(damaged_language_modules DEPENDS ${damaged_outputs})
+add_dependencies(damaged_language_modules sample_language_module)
+add_dependencies(language_samples damaged_language_modules)
+
 # The tests find the samples through this header, and hold the program's own
 # string table, as the program does.
 string(REPLACE "/" "\\\\" LANGUAGE_SAMPLES_WINDOWS "Z:${LANGUAGE_SAMPLES}")

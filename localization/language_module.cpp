@@ -1,6 +1,7 @@
 #include "localization/language_module.h"
 
 #include <cwchar>
+#include <utility>
 
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
@@ -8,6 +9,7 @@
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "localization/language_file.h"
+#include "localization/module_check.h"
 
 namespace {
 
@@ -18,6 +20,8 @@ struct LanguageModuleState {
   HMODULE program = nullptr;
   HMODULE resources = nullptr;
   bool loaded = false;
+  // Open while the module is loaded, so that the file stays as checked.
+  FileHandle file;
   wchar_t ring[RingSize][MessageChars] = {};
   unsigned ringIndex = 0;
 
@@ -109,14 +113,21 @@ void LoadLanguageModule(HINSTANCE program) {
   GetProgramPath(path, MaxPathChars);
   ReplaceNamePart(path, LanguageModuleName, MaxPathChars);
   FindInLanguageFolder(path, path, MaxPathChars);
-  HMODULE module = CanMapAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
-                                      : LoadLibraryW(path);
+  // A module whose resources do not lie inside its file would have every
+  // reader of them fault: the program's own texts are used instead.
+  FileHandle file = OpenSoundModule(path);
+  HMODULE module = nullptr;
+  if (file)
+    module = CanMapAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                                : LoadLibraryW(path);
   state.loaded = module != nullptr;
   state.resources = module ? module : program;
+  if (module) state.file = std::move(file);
 }
 
 void ReleaseLanguageModule() {
   if (state.loaded) FreeLibrary(state.resources);
+  state.file.Reset();
   state.loaded = false;
   state.resources = state.program;
 }

@@ -52,6 +52,8 @@ void DialogTest::LoadSampleLanguageModule(const wchar_t* sample) {
   std::wstring source = std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\" + sample;
   if (sample[0]) source += L"\\";
   source += L"kellng.dll";
+  // A loaded module's file cannot be replaced.
+  ReleaseLanguageModule();
   ASSERT_TRUE(CopyFileW(source.c_str(), (folder_ + L"\\kellng.dll").c_str(), FALSE));
   LoadLanguageModule(GetModuleHandleW(nullptr));
   ASSERT_NE(ResourceModule(), ProgramModule());

@@ -18,8 +18,8 @@ class DialogTest : public ::testing::Test {
   // A modeless dialog from the program's template `name`.
   HWND OpenDialog(const wchar_t* name, DLGPROC procedure);
   // Places the sample language module of `sample` (a folder of the samples,
-  // "" for the German one) beside the program and loads it; released when
-  // the test ends.
+  // "" for the German one) beside the program, in place of one loaded
+  // before, and loads it; released when the test ends.
   void LoadSampleLanguageModule(const wchar_t* sample);
   static std::wstring TextOf(HWND dialog, int id);
   static void Pump();

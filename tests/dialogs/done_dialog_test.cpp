@@ -29,10 +29,13 @@ class DoneDialogTest : public DialogTest {
 
 }  // namespace
 
-TEST_F(DoneDialogTest, ShowsTheCurrentFolderUnderABoldHeading) {
+// An installer may start the program from any folder: the folder shown is
+// the program's own.
+TEST_F(DoneDialogTest, ShowsTheProgramsFolderUnderABoldHeading) {
   std::wstring folder = folder_ + L"\\A & B";
   CreateDirectoryW(folder.c_str(), nullptr);
-  ScopedCurrentFolder current(folder);
+  SetProgramPathForTesting((folder + L"\\uninstall.exe").c_str());
+  ScopedCurrentFolder current(folder_);
   BoldFont = CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
                          L"MS Shell Dlg");
   ApplicationIcon = LoadIconW(nullptr, IDI_APPLICATION);
@@ -87,4 +90,40 @@ TEST_F(DoneDialogTest, ATemplateOfTheLanguageModuleThatCannotBeMadeGivesWayToThe
   ASSERT_EQ(DialogTemplateModule(L"DONEDLG"), ResourceModule());
   EXPECT_EQ(DialogBoxParamW(ResourceModule(), L"DONEDLG", nullptr, TellsWhoseTemplate, 0), -1);
   EXPECT_EQ(ShowTemplateDialog(L"DONEDLG", nullptr, TellsWhoseTemplate), 2);
+}
+
+// A translation names what the "how to order" button opens, and may come
+// from a folder any user can write: only a web address, or a file that
+// stays in the program's folder, is opened.
+TEST_F(DoneDialogTest, TheOrderButtonOpensOnlyAnAddressOrAFileOfTheProgramsFolder) {
+  auto resolved = [](const wchar_t* text) {
+    wchar_t target[MaxPathChars] = L"untouched";
+    return ResolveDoneDocument(text, target, MaxPathChars) ? std::wstring(target)
+                                                           : std::wstring(L"(nothing)");
+  };
+  for (const wchar_t* name : {L"Order.htm", L"Bestellung \u00fcber Preise.htm", L"NULL.htm",
+                              L"com10.txt", L".htaccess"})
+    EXPECT_EQ(resolved(name), folder_ + L"\\" + name);
+  for (const wchar_t* address : {L"http://example.com/order", L"HTTPS://example.com/a?b=c&d=%20",
+                                 L"https://example.com"})
+    EXPECT_EQ(resolved(address), address);
+
+  for (const wchar_t* refused :
+       {L"", L".", L"..", L"...", L"..\\Order.htm", L"sub\\Order.htm", L"sub/Order.htm",
+        L"C:\\Windows\\notepad.exe", L"C:Order.htm", L"\\\\server\\share\\Order.htm",
+        L"\\Order.htm", L"Order.htm:hidden", L"Order.htm.", L"Order.htm ", L"*.htm",
+        L"Order\t.htm", L"NUL", L"con.htm", L"Aux .txt", L"COM1", L"lpt9.txt", L"COM\u00b9",
+        L"CONOUT$", L"file:///C:/Windows/notepad.exe", L"mailto:order@example.com",
+        L"javascript:alert(1)", L"http://", L"http:///etc/passwd", L"http://a b",
+        L"http://example.com/\" --new-window C:\\x", L"https://example.com/<script>",
+        L"http://\u0435xample.com", L"ftp://example.com"})
+    EXPECT_EQ(resolved(refused), L"(nothing)") << refused;
+
+  // A result that would be cut is no result.
+  wchar_t small[8];
+  EXPECT_FALSE(ResolveDoneDocument(L"Order.htm", small, 8));
+  std::wstring longName(MaxPathChars - folder_.size() - 1, L'x');
+  wchar_t target[MaxPathChars];
+  EXPECT_FALSE(ResolveDoneDocument(longName.c_str(), target, MaxPathChars));
+  EXPECT_TRUE(ResolveDoneDocument(longName.substr(1).c_str(), target, MaxPathChars));
 }

@@ -211,3 +211,41 @@ TEST_F(SetupLanguage, TheDoneDialogOpensTheTranslatedLicence) {
   EXPECT_FALSE(CloseFolderWindow(L"Pelodra", 3000)) << "the program group was opened";
   RemoveTree(lang);
 }
+
+// An installer may start the program from any folder: the done dialog shows
+// the program's folder and opens the licence and the order page lying
+// there, not those of the folder it was started in.
+TEST_F(SetupLanguage, TheDoneDialogKeepsToTheProgramsFolder) {
+  WriteBytes(product_.folder + L"\\license.txt", "License");
+  WriteBytes(product_.folder + L"\\Order.htm", "<p>Order</p>");
+  std::wstring elsewhere = FreshFolder(L"elsewhere");
+  WriteBytes(elsewhere + L"\\license.txt", "planted");
+  WriteBytes(elsewhere + L"\\Order.htm", "planted");
+  OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
+  OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
+
+  std::wstring folderShown;
+  std::string licence, order;
+  {
+    ScopedCurrentFolder current(elsewhere);
+    RunResult run =
+        RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
+          HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+          ASSERT_NE(dialog, nullptr) << "no setup dialog";
+          ClickButton(dialog, IDOK);
+          HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
+          ASSERT_NE(done, nullptr) << "no done dialog";
+          ClickButton(done, IDC_DONE_LICENSE);
+          licence = texts.Opened(30000);
+          ClickButton(done, IDC_DONE_DOCUMENT);
+          order = pages.Opened(30000);
+          CloseDoneDialogs(process, &folderShown);
+        });
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+  }
+  EXPECT_EQ(folderShown, product_.folder);
+  EXPECT_NE(licence.find("Pelodra setup language\\license.txt"), std::string::npos) << licence;
+  EXPECT_NE(order.find("Pelodra setup language\\Order.htm"), std::string::npos) << order;
+  RemoveTree(elsewhere);
+}

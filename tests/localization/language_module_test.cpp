@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/shared/format.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
 #include "language_samples.h"
 #include "language_test_support.h"
+#include "localization/module_check.h"
 #include "resources/resource_ids.h"
 #include "support/current_folder.h"
 #include "support/test_files.h"
@@ -236,4 +239,136 @@ TEST_F(LanguageModuleTest, AHostileStringTableGivesBoundedTextsOrTheProgramsOwn)
 
   // An icon image shorter than it claims is not made.
   EXPECT_EQ(LoadIconW(ResourceModule(), L"KELICON"), nullptr);
+}
+
+namespace {
+
+std::wstring DamagedSample(const wchar_t* kind) {
+  return std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\damaged\\" + kind + L"\\kellng.dll";
+}
+
+bool Sound(const std::string& bytes, size_t size) {
+  return HasSoundResources(reinterpret_cast<const uint8_t*>(bytes.data()), size);
+}
+bool Sound(const std::string& bytes) { return Sound(bytes, bytes.size()); }
+
+uint32_t Get(const std::string& bytes, size_t at, size_t width) {
+  uint32_t value = 0;
+  std::memcpy(&value, bytes.data() + at, width);
+  return value;
+}
+void Put(std::string& bytes, size_t at, uint32_t value, size_t width) {
+  std::memcpy(&bytes[at], &value, width);
+}
+
+// Where the parts of the sample module lie in its file.
+struct Layout {
+  size_t fileHeader = 0;
+  size_t optional = 0;
+  size_t resourceEntry = 0;  // the resource data directory
+  size_t tree = 0;           // the root directory of the resources
+  size_t treeRva = 0;
+
+  explicit Layout(const std::string& bytes) {
+    fileHeader = Get(bytes, 0x3C, 4) + 4;
+    optional = fileHeader + 20;
+    resourceEntry = optional + 96 + 2 * 8;
+    treeRva = Get(bytes, resourceEntry, 4);
+    size_t sections = optional + Get(bytes, fileHeader + 16, 2);
+    for (size_t i = 0; i < Get(bytes, fileHeader + 2, 2); ++i) {
+      size_t section = sections + i * 40;
+      uint32_t address = Get(bytes, section + 12, 4);
+      if (treeRva >= address && treeRva - address < Get(bytes, section + 16, 4))
+        tree = treeRva - address + Get(bytes, section + 20, 4);
+    }
+  }
+  // The offset in the file of entry `index` of the directory at `directory`.
+  size_t Entry(size_t directory, size_t index) const { return tree + directory + 16 + index * 8; }
+  // The directory or data entry an entry leads to.
+  size_t Target(const std::string& bytes, size_t entry) const {
+    return Get(bytes, entry + 4, 4) & 0x7FFFFFFF;
+  }
+};
+
+}  // namespace
+
+// Cut downloads and damaged disks leave modules whose resources the system
+// would read past the end of the file: such a module is not used, the
+// program's own texts are, and the file is not held.
+TEST_F(LanguageModuleTest, ADamagedModuleIsRefusedForTheProgramsOwnTexts) {
+  std::wstring dll = root_ + L"\\app\\kellng.dll";
+  for (const wchar_t* kind : {L"half", L"cut-data", L"data-past", L"loop", L"icon-group"}) {
+    SCOPED_TRACE(testing::Message() << kind);
+    ASSERT_TRUE(CopyFileW(DamagedSample(kind).c_str(), dll.c_str(), FALSE));
+    LoadLanguageModule(GetModuleHandleW(nullptr));
+    EXPECT_EQ(ResourceModule(), ProgramModule());
+    EXPECT_EQ(LoadMessage(IDS_TYPE_ARCHIVE), OwnText(IDS_TYPE_ARCHIVE));
+    EXPECT_TRUE(DeleteFileW(dll.c_str()));
+  }
+}
+
+// The file that was checked is the one the system maps, and stays so while
+// it is in use: nobody can write, move or delete it until it is released.
+TEST_F(LanguageModuleTest, ALoadedModuleCannotBeChangedUntilItIsReleased) {
+  std::wstring dll = root_ + L"\\app\\kellng.dll";
+  std::wstring moved = root_ + L"\\app\\moved.dll";
+  ASSERT_TRUE(CopyFileW(SampleModule.c_str(), dll.c_str(), FALSE));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  ASSERT_NE(ResourceModule(), ProgramModule());
+  auto openForWriting = [&] {
+    return FileHandle(CreateFileW(dll.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  EXPECT_FALSE(openForWriting());
+  EXPECT_FALSE(MoveFileW(dll.c_str(), moved.c_str()));
+  EXPECT_FALSE(DeleteFileW(dll.c_str()));
+
+  ReleaseLanguageModule();
+  EXPECT_TRUE(openForWriting());
+  EXPECT_TRUE(MoveFileW(dll.c_str(), moved.c_str()));
+}
+
+TEST(ModuleCheck, EveryPartOfTheResourceTreeMustLieInsideTheFile) {
+  const std::string sample = ReadBytes(SampleModule);
+  ASSERT_TRUE(Sound(sample));
+  // The resource section is the sample's last: every shorter file cuts it.
+  for (size_t size = 0; size < sample.size(); ++size)
+    if (Sound(sample, size)) ADD_FAILURE() << "cut at " << size;
+
+  const Layout at(sample);
+  ASSERT_NE(at.tree, 0u);
+  // The types are numbered and sorted: dialogs (5) come second, and the
+  // first dialog, DONEDLG, is named.
+  size_t dialogs = at.Entry(0, 1);
+  ASSERT_EQ(Get(sample, dialogs, 4), 5u);
+  size_t done = at.Entry(at.Target(sample, dialogs), 0);
+  ASSERT_TRUE(Get(sample, done, 4) & 0x80000000);
+  size_t doneData = at.tree + at.Target(sample, at.Entry(at.Target(sample, done), 0));
+
+  struct Damage {
+    const char* what;
+    size_t offset;
+    uint32_t value;
+    size_t width;
+  };
+  const Damage damages[] = {
+      {"headers past the end", 0x3C, static_cast<uint32_t>(sample.size() - 8), 4},
+      {"no PE signature", at.fileHeader - 4, 0x454E, 2},
+      {"optional header of no known form", at.optional, 0x107, 2},
+      {"no resource data directory", at.optional + 92, 2, 4},
+      {"section table past the end", at.fileHeader + 2, 0xFFFF, 2},
+      {"tree inside the headers", at.optional + 60, static_cast<uint32_t>(at.treeRva + 1), 4},
+      {"tree in no section", at.resourceEntry, 0x7FFF0000, 4},
+      {"root counts more entries than there are", at.tree + 14, 0xFFFF, 2},
+      {"named entry after numbered ones", at.tree + 12, 1, 2},
+      {"name past the end of the section",
+       at.tree + (Get(sample, done, 4) & 0x7FFFFFFF), 0xFFFF, 2},
+      {"data in another section", doneData, 0x1000, 4},
+  };
+  for (const Damage& damage : damages) {
+    std::string bytes = sample;
+    Put(bytes, damage.offset, damage.value, damage.width);
+    EXPECT_FALSE(Sound(bytes)) << damage.what;
+  }
 }
