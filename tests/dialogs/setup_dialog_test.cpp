@@ -12,7 +12,6 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "support/e2e.h"
-#include "support/read_only_key.h"
 
 namespace {
 
@@ -331,33 +330,3 @@ TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirVal
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"MenuIcons"), 1u);
 }
 
-// A user without the right to change the machine confirms: the dialog
-// closes as confirmed, but the run knows that setup is not done.
-TEST_F(SetupDialogTest, AWriteWindowsRefusesMakesTheRunIncomplete) {
-  const std::wstring setupKey = L"Software\\Pelodra\\Setup";
-  // Nothing to associate, link or register: confirming changes no shared state.
-  for (const ExtensionRow& row : ExtensionTable)
-    RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\" + row.keyExtension).c_str(), L"Set",
-                    REG_DWORD, &zero_, sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\Links").c_str(), L"Programs", REG_DWORD,
-                  &zero_, sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, setupKey.c_str(), L"ShellExt", REG_DWORD, &zero_,
-                  sizeof zero_);
-  MsiMode = true;
-  HWND dialog = Open();
-  ASSERT_NE(dialog, nullptr);
-  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-  DestroyWindow(dialog);
-  EXPECT_EQ(ExitCode, ExitDone);
-
-  const std::wstring appPaths =
-      L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
-  {
-    ReadOnlyKey locked(HKEY_LOCAL_MACHINE, appPaths);
-    dialog = Open();
-    ASSERT_NE(dialog, nullptr);
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    DestroyWindow(dialog);
-  }
-  EXPECT_EQ(ExitCode, ExitIncomplete);
-}

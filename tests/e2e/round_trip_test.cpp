@@ -337,8 +337,9 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".zip", L""), L"Pelodra.ZIP");
   EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command"));
   ExpectWhatOtherReadersNeed(product, !v.version || wcscmp(v.version, L"xp") != 0);
-  if (v.othersOwnExtensions)
+  if (v.othersOwnExtensions) {
     EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".k05", L""), L"Otherk05");
+  }
   // The installation keeps its settings in the file from the start: the
   // records of the former owners are there, none in the registry.
   if (v.iniBesideInstaller) {

@@ -12,7 +12,6 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "support/read_only_key.h"
 #include "support/registry_snapshot.h"
 #include "support/test_files.h"
 #include "tests/integration/integration_fixture.h"
@@ -158,32 +157,6 @@ TEST_F(Associations, VolumeExtensionsOfOtherProgramsStayTheirs) {
   for (int n : {0, 3, 29}) EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
   EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
   EXPECT_FALSE(KeyThere(Classes, Volume(60)));
-}
-
-// A user without the right to change a class key: what could not be given
-// back is named, with its record, and the rest is given back.
-TEST_F(Associations, ARefusedGiveBackNamesItsRecord) {
-  PutString(Classes, L".7z", L"", L"Other7z");
-  PutString(Classes, L".cab", L"", L"OtherCab");
-  ApplyFileAssociations(Rows({2, 7, 9}));
-  RefusedGiveBacks refused{};
-  {
-    ReadOnlyKey locked7z(Classes, L".7z");
-    ReadOnlyKey lockedGz(Classes, L".gz");
-    EXPECT_FALSE(ApplyFileAssociations(NoOptions(), &refused));
-  }
-  ASSERT_EQ(refused.count, 2u);
-  EXPECT_STREQ(refused.settingsKeys[0], L"Setup\\.7z");
-  EXPECT_STREQ(refused.settingsKeys[1], L"Setup\\.gz");
-  EXPECT_EQ(ValueOf(Classes, L".7z", L""), L"Pelodra");
-  EXPECT_EQ(ValueOf(Classes, L".cab", L""), L"OtherCab");
-  EXPECT_FALSE(KeyThere(Classes, L".tgz"));
-
-  // With the right, the same records give them back.
-  EXPECT_TRUE(ApplyFileAssociations(NoOptions(), &refused));
-  EXPECT_EQ(refused.count, 0u);
-  EXPECT_EQ(ValueOf(Classes, L".7z", L""), L"Other7z");
-  EXPECT_FALSE(KeyThere(Classes, L".gz"));
 }
 
 TEST_F(Associations, WhatAnotherProgramTookSinceStaysWithIt) {
