@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/shared/message_box.h"
+#include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
 #include "dialogs/done_dialog.h"
@@ -17,10 +18,14 @@
 #include "removal/uninstall_run.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
+#include "text/conversion.h"
 
 namespace {
 
 constexpr unsigned InstallerTextChars = 1024;
+// The settings file an installer may bring beside itself, and its copy in
+// the program's folder.
+constexpr wchar_t InstallerSettingsName[] = L"pelodra.ini";
 
 // Static teardown at process end, in reverse order of start-up.
 struct ProcessTeardown {
@@ -64,13 +69,42 @@ void OpenProgramGroup() {
   ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL);
 }
 
+// The copy belongs to a setup that did not happen: the store lets go of it
+// unsaved, and it goes.
+void TakeBackSettingsCopy() {
+  wchar_t copy[MaxPathChars];
+  if (!GetSettingsCopyPath(copy)) return;
+  ReleaseIni();
+  DeleteFileW(copy);
+}
+
+void ShowSetupRefused() {
+  ShowMessageBox(nullptr, LoadMessage(IDS_SETUP_REFUSED), LoadMessage(IDS_CAPTION),
+                 MB_ICONWARNING | MB_SETFOREGROUND);
+}
+
 void FinishSetup() {
-  CopySettingsFromInstaller();
+  // Windows refused part of the setup: what is done would mislead.
+  if (ExitCode == ExitIncomplete) {
+    if (!SilentMode) ShowSetupRefused();
+    return;
+  }
   if (!MsiMode) {
     ShowDoneDialog();
     if (IsWow64() && !SilentMode && !IsNativeItanium()) ShowWow64Note();
   }
   OpenProgramGroup();
+}
+
+void RunSetup() {
+  // Copied before the store is first used, so that the options shown and
+  // saved, the records of former owners and the uninstall all use one
+  // store: the one this installation keeps.
+  bool copied = CopySettingsFromInstaller();
+  if (ShowSetupDialog() != 0)
+    FinishSetup();
+  else if (copied)
+    TakeBackSettingsCopy();
 }
 
 }  // namespace
@@ -83,12 +117,28 @@ void RestrictDllSearch() {
     set(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-void CopySettingsFromInstaller() {
+bool GetSettingsCopyPath(wchar_t* path) {
+  if (!GetProgramPath(path, MaxPathChars)) return false;
+  ReplaceNamePart(path, InstallerSettingsName, MaxPathChars);
+  // A cut path would name another file.
+  return CompareNoCase(FindNamePart(path), InstallerSettingsName) == 0;
+}
+
+bool CopySettingsFromInstaller() {
   wchar_t source[MaxPathChars] = {};
   DWORD n = GetEnvironmentVariableW(L"sfxname", source, MaxPathChars);
-  if (n == 0 || n >= MaxPathChars) return;
-  ReplaceNamePart(source, L"pelodra.ini", MaxPathChars);
-  if (PathExists(source)) CopyFileW(source, L"pelodra.ini", TRUE);
+  if (n == 0 || n >= MaxPathChars) return false;
+  ReplaceNamePart(source, InstallerSettingsName, MaxPathChars);
+  if (CompareNoCase(FindNamePart(source), InstallerSettingsName) != 0 || !PathExists(source))
+    return false;
+  wchar_t copy[MaxPathChars];
+  if (!GetSettingsCopyPath(copy) || !CopyFileW(source, copy, TRUE)) return false;
+  // A file from a read-only medium keeps its attribute in the copy, and
+  // the store could not save the installation's settings into it.
+  DWORD attributes = GetAttributes(copy);
+  if (attributes != InvalidAttributes && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetAttributes(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
+  return true;
 }
 
 int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
@@ -97,9 +147,9 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   LoadLanguageFile(L"uninstall.lng");
   HRESULT ole = OleInitialize(nullptr);
   LoadedModule richEdit = LoadSystemLibrary(L"riched20.dll");
-  IconHandle icon(LoadApplicationIcon());
+  // An icon from LoadIconW is shared: it is never destroyed.
+  ApplicationIcon = LoadApplicationIcon();
   GdiObject font(CreateBoldFont());
-  ApplicationIcon = icon.Get();
   BoldFont = static_cast<HFONT>(font.Get());
 
   wchar_t installerText[InstallerTextChars] = {};
@@ -112,7 +162,7 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   ParseCommandLine(CommandSource::RealCommandLine, commandLine, setupRequested,
                    uninstallRequested);
 
-  if (setupRequested && ShowSetupDialog() != 0) FinishSetup();
+  if (setupRequested) RunSetup();
   if (uninstallRequested) RunUninstall();
 
   richEdit.Reset();

@@ -12,6 +12,7 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/registry_deletion.h"
+#include "settings/settings_store.h"
 #include "text/conversion.h"
 
 namespace {
@@ -95,11 +96,15 @@ void ConfirmSetup(HWND dialog) {
   IntegrationOptions options{};
   LoadStartingOptions(options);
   ReadOptionControls(dialog, options);
+  unsigned refusedBefore = RefusedRegistryChanges();
   SaveIntegrationOptions(options);
-  ApplyIntegration(options, ProgramGroupPath, MaxPathChars);
+  bool complete = ApplyIntegration(options, ProgramGroupPath, MaxPathChars);
   ClearRemShown();
   // An outside installer keeps its own uninstall entry.
   if (!MsiMode) WriteUninstallEntry();
+  // A user without the right to change the machine gets little or nothing
+  // written: the run must not end as if setup were done.
+  if (!complete || RefusedRegistryChanges() != refusedBefore) ExitCode = ExitIncomplete;
   EndDialog(dialog, 1);
 }
 

@@ -7,8 +7,9 @@
 #include "integration/options.h"
 
 // Shows the dialog modally, with no owner. 1 after the integration was
-// saved and applied; 0 when the user cancelled or the dialog could not be
-// shown (ExitCode is then 1).
+// saved and applied (ExitCode is ExitIncomplete when Windows refused part
+// of it); 0 when the user cancelled or the dialog could not be shown
+// (ExitCode is then ExitCancelled).
 INT_PTR ShowSetupDialog();
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,6 +11,7 @@
 #include "settings/settings_store.h"
 
 bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity) {
+  unsigned refusedBefore = RefusedRegistryChanges();
   // Without write access to HKEY_LOCAL_MACHINE nothing else is attempted.
   if (!RegisterAppPaths()) return false;
   ApplyShellExtension(false, options);
@@ -21,6 +22,6 @@ bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, siz
   wchar_t icon[MaxPathChars];
   GetUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", MaxPathChars);
   bool iconUsable = icon[0] && PathExists(icon);
-  ApplyShortcuts(options, groupPath, capacity, iconUsable ? icon : nullptr);
-  return true;
+  bool shortcutsMade = ApplyShortcuts(options, groupPath, capacity, iconUsable ? icon : nullptr);
+  return shortcutsMade && RefusedRegistryChanges() == refusedBefore;
 }

@@ -6,5 +6,6 @@
 #include "integration/options.h"
 
 // App Paths, shell extension, associations and class names, shortcuts, in
-// this order. False when it stopped because the system refused access.
+// this order. False when Windows refused part of it; without the right to
+// write App Paths or the product's class names it stops there.
 bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity);

@@ -34,8 +34,12 @@ constexpr unsigned OpenCommandChars = 2080;
 
 constexpr unsigned TakenVolumeCount = 30;
 // Earlier releases made volume extensions up to .k99; giving the format back
-// clears all of them.
+// clears all of them that are still the product's.
 constexpr unsigned ReleasedVolumeCount = 100;
+// In the record of the product's own format: bit n is set when the product
+// made the volume extension n, which did not exist before. Such a key goes
+// when the format is given back; one that existed is given back.
+constexpr wchar_t MadeVolumesValue[] = L"MadeVolumes";
 
 // The empty archives that Explorer's New menu copies. Their first bytes are
 // stored as zero and set before use, so that the program's own file holds no
@@ -98,21 +102,59 @@ void OfferTemplate(const wchar_t* shellNewKey, bool isOwnFormat) {
   SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", path);
 }
 
+// A volume extension is taken only when it is missing or the product's
+// already: another program's (or a key someone keeps without a class) is
+// left as it is, so there is nothing to give back for it.
+void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
+  uint32_t made =
+      firstTakeover ? 0 : static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
+  wchar_t volume[ClassKeyChars];
+  for (unsigned n = 0; n < TakenVolumeCount; ++n) {
+    FormatText(volume, ClassKeyChars, L".k%02u", n);
+    if (!KeyExists(HKEY_CLASSES_ROOT, volume))
+      made |= 1u << n;
+    else if (!IsOwnAssociation(volume))
+      continue;
+    SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass);
+  }
+  SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made));
+}
+
 void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
                    const wchar_t* shellNewKey, bool templatesWanted, bool isOwnFormat,
                    bool isZip) {
   // Only the first takeover records: later setups find the product's own
   // class there and keep the record of the real former owner.
-  if (!IsOwnAssociation(extension)) RecordFormerAssociation(extension, settingsKey, shellNewKey);
+  bool firstTakeover = !IsOwnAssociation(extension);
+  if (firstTakeover) RecordFormerAssociation(extension, settingsKey, shellNewKey);
   SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass);
-  if (isOwnFormat) {
-    wchar_t volume[ClassKeyChars];
-    for (unsigned n = 0; n < TakenVolumeCount; ++n) {
-      FormatText(volume, ClassKeyChars, L".k%02u", n);
-      SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass);
-    }
-  }
+  if (isOwnFormat) TakeVolumes(settingsKey, firstTakeover);
   if (templatesWanted && (isOwnFormat || isZip)) OfferTemplate(shellNewKey, isOwnFormat);
+}
+
+// A key that keeps subkeys survives the deletion; its emptied default value
+// is then what dissociates it.
+void RemoveClassKey(const wchar_t* extension) {
+  SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
+  DeleteKey(HKEY_CLASSES_ROOT, extension);
+}
+
+// Only volume extensions that are still the product's go back: another
+// program's stay, and a key that is not there is not made. Those the
+// product made go; others (made by earlier releases, which kept no record)
+// get the format's former class, or go when it had none.
+void GiveBackVolumes(const wchar_t* settingsKey, bool existed, const wchar_t* former) {
+  auto made = static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
+  wchar_t volume[ClassKeyChars];
+  for (unsigned n = 0; n < ReleasedVolumeCount; ++n) {
+    FormatText(volume, ClassKeyChars, L".k%02d", n);
+    if (!IsOwnAssociation(volume)) continue;
+    bool madeByProduct = n < TakenVolumeCount && ((made >> n) & 1) != 0;
+    if (!madeByProduct && existed && former[0])
+      SetString(HKEY_CLASSES_ROOT, volume, L"", former);
+    else
+      RemoveClassKey(volume);
+  }
 }
 
 void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
@@ -135,21 +177,9 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
       SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew);
   } else {
     DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
-    // A key that keeps subkeys survives the deletion; its emptied default
-    // value is then what dissociates it.
-    SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
-    DeleteKey(HKEY_CLASSES_ROOT, extension);
+    RemoveClassKey(extension);
   }
-  if (isOwnFormat) {
-    wchar_t volume[ClassKeyChars];
-    for (unsigned n = 0; n < ReleasedVolumeCount; ++n) {
-      FormatText(volume, ClassKeyChars, L".k%02d", n);
-      if (existed && former[0])
-        SetString(HKEY_CLASSES_ROOT, volume, L"", former);
-      else
-        DeleteKey(HKEY_CLASSES_ROOT, volume);
-    }
-  }
+  if (isOwnFormat) GiveBackVolumes(settingsKey, existed, former);
 }
 
 // Open command and, unless one is there already, icon of one class name.
@@ -170,12 +200,21 @@ LONG WriteClassDescription(const wchar_t* className, uint32_t messageId) {
 
 }  // namespace
 
-void ApplyFileAssociations(const IntegrationOptions& options) {
+bool ApplyFileAssociations(const IntegrationOptions& options, RefusedGiveBacks* refused) {
+  if (refused) refused->count = 0;
+  bool complete = true;
   for (unsigned row = 0; row < ExtensionRowCount; ++row) {
-    for (RowExtensions e(ExtensionTable[row].extensions); e.Next();)
-      AssociateExtension(e.Current(), options.Associate[row], options.ShellExt, row == 0,
-                         row == 1);
+    for (RowExtensions e(ExtensionTable[row].extensions); e.Next();) {
+      bool selected = options.Associate[row];
+      unsigned refusedBefore = RefusedRegistryChanges();
+      AssociateExtension(e.Current(), selected, options.ShellExt, row == 0, row == 1);
+      if (RefusedRegistryChanges() == refusedBefore) continue;
+      complete = false;
+      if (refused && !selected && refused->count < TableExtensionCount)
+        FormatExtensionSettingsKey(e.Current(), refused->settingsKeys[refused->count++]);
+    }
   }
+  return complete;
 }
 
 void AssociateExtension(const wchar_t* extension, bool selected, bool templatesWanted,

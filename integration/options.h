@@ -42,6 +42,8 @@ struct ExtensionRow {
 };
 
 extern const ExtensionRow ExtensionTable[ExtensionRowCount];
+// Every extension of every row.
+constexpr unsigned TableExtensionCount = 28;
 
 // The extensions of a row string in their order: the string is cut before
 // every dot after its first character.

@@ -22,8 +22,15 @@ constexpr unsigned ShellKeyChars = 1024;
 constexpr wchar_t ApprovedKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr wchar_t RegisteredApplicationsKey[] = L"\\Software\\RegisteredApplications";
-constexpr wchar_t CapabilitiesKey[] = L"Capabilities";
-constexpr wchar_t FileAssociationsKey[] = L"Capabilities\\FileAssociations";
+// Windows reads the default-programs registration from the registry, even
+// while the product's settings live in the settings file: the key that
+// RegisteredApplications names (without the leading backslash), from the
+// root.
+constexpr wchar_t CapabilitiesKey[] = L"\\Software\\Pelodra\\Capabilities";
+constexpr wchar_t FileAssociationsKey[] = L"\\Software\\Pelodra\\Capabilities\\FileAssociations";
+// The product's machine-wide key, from the root: removal takes it from the
+// registry whether the settings live there or in the file.
+constexpr wchar_t ProductMachineKey[] = L"\\Software\\Pelodra";
 
 // Class keys that name the server by its CLSID.
 constexpr const wchar_t* ClsidHandlerKeys[] = {
@@ -49,6 +56,23 @@ constexpr const wchar_t* FormerHandlerKeys[] = {
     L"Directory\\shellex\\ContextMenuHandlers\\%s",
     L"Directory\\shellex\\DragDropHandlers\\%s",
 };
+
+// Under WOW64 a 64-bit reader (default-programs settings, 64-bit Explorer
+// enforcing approved extensions) looks in the 64-bit view, where the
+// redirected keys of a 32-bit program do not reach: `step` runs in the
+// default view, then again in the 64-bit view.
+template <typename Step>
+void InEveryView(Step step) {
+  step();
+  if (!IsWow64()) return;
+  SelectRegistryView(true);
+  step();
+  SelectRegistryView(false);
+}
+
+void Approve(const wchar_t* clsid) {
+  SetString(HKEY_LOCAL_MACHINE, ApprovedKey, clsid, L"Pelodra shell extension");
+}
 
 struct ServerKeys {
   wchar_t clsidKey[ShellKeyChars];
@@ -90,20 +114,26 @@ void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* 
     FormatText(key, ShellKeyChars, format, handlerName);
     SetString(HKEY_CLASSES_ROOT, key, L"", clsid);
   }
-  SetString(HKEY_LOCAL_MACHINE, ApprovedKey, clsid, L"Pelodra shell extension");
+  // The 64-bit server is approved where 64-bit Explorer looks as well.
+  if (is64Bit)
+    InEveryView([clsid] { Approve(clsid); });
+  else
+    Approve(clsid);
 }
 
 void RemoveServer(const wchar_t* clsid, const wchar_t* handlerName, bool is64Bit) {
   ServerKeys server;
   FormatServerKeys(clsid, server);
-  DeleteKey(HKEY_CLASSES_ROOT, server.serverKey);
-  DeleteKey(HKEY_CLASSES_ROOT, server.clsidKey);
   // Setup put the 64-bit server's keys where 64-bit Explorer looks; they
   // are taken back from there too.
-  if (is64Bit) {
-    DeleteKeyIn64BitView(HKEY_CLASSES_ROOT, server.serverKey);
-    DeleteKeyIn64BitView(HKEY_CLASSES_ROOT, server.clsidKey);
-  }
+  auto deleteServerKeys = [&server] {
+    DeleteKey(HKEY_CLASSES_ROOT, server.serverKey);
+    DeleteKey(HKEY_CLASSES_ROOT, server.clsidKey);
+  };
+  if (is64Bit)
+    InEveryView(deleteServerKeys);
+  else
+    deleteServerKeys();
   wchar_t key[ShellKeyChars];
   for (const wchar_t* format : ClsidHandlerKeys) {
     FormatText(key, ShellKeyChars, format, clsid);
@@ -118,14 +148,13 @@ void RemoveServer(const wchar_t* clsid, const wchar_t* handlerName, bool is64Bit
     FormatText(key, ShellKeyChars, format, handlerName);
     DeleteKey(HKEY_CLASSES_ROOT, key);
   }
-  DeleteValue(HKEY_LOCAL_MACHINE, ApprovedKey, clsid);
+  InEveryView([clsid] { DeleteValue(HKEY_LOCAL_MACHINE, ApprovedKey, clsid); });
 }
 
 // The product among the system's default programs, with every extension it
 // can open, whichever of them the user chose.
 void RegisterDefaultPrograms() {
-  SetString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, L"Pelodra",
-            L"Software\\Pelodra\\Capabilities");
+  SetString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, L"Pelodra", CapabilitiesKey + 1);
   SetString(HKEY_LOCAL_MACHINE, CapabilitiesKey, L"ApplicationDescription", L"Pelodra");
   for (const ExtensionRow& row : ExtensionTable) {
     for (RowExtensions e(row.extensions); e.Next();)
@@ -144,11 +173,14 @@ void ApplyShellExtension(bool removal, const IntegrationOptions& options) {
     RegisterShellExtension(options.ShellExt, L"kelext64.dll", Server64Clsid, L"Pelodra", true);
   if (GetWindowsVersion() >= 0x0600) {
     if (removal)
-      DeleteValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, L"Pelodra");
+      InEveryView([] { DeleteValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, L"Pelodra"); });
     else
-      RegisterDefaultPrograms();
+      InEveryView(RegisterDefaultPrograms);
   }
-  if (removal) DeleteKeyTree(HKEY_LOCAL_MACHINE, L"");
+  if (removal) {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, L"");
+    InEveryView([] { DeleteKeyTree(HKEY_LOCAL_MACHINE, ProductMachineKey); });
+  }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 

@@ -1,7 +1,6 @@
 #include "integration/shortcuts.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -47,32 +46,51 @@ const GroupItem GroupItems[] = {
 struct ShortcutSetting {
   wchar_t programFolder[MaxPathChars];
   wchar_t target[MaxPathChars];
-  wchar_t workingFolder[MaxPathChars];
+  // The installing user's desktop: the working folder of the user's own
+  // shortcuts. Shortcuts that every user starts work in the program's
+  // folder, since no other user may enter this one.
+  wchar_t usersDesktop[MaxPathChars];
   wchar_t description[MessageChars];
   const wchar_t* icon;
 };
 
+// True when the file is gone, or was never there.
+bool RemoveFile(const wchar_t* path) {
+  if (EraseFile(path)) return true;
+  DWORD attributes = GetAttributes(path);
+  if (attributes == InvalidAttributes) return true;
+  if (!(attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  return SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY) && EraseFile(path);
+}
+
 // Makes the shortcut `name` in `folder` when `wanted`, deletes it otherwise.
-void PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& setting,
+// False when the system refused it.
+bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& setting,
                    const wchar_t* workingFolder) {
   wchar_t shortcut[MaxPathChars];
   JoinPath(folder, ShortcutFileName, shortcut, MaxPathChars);
   if (wanted)
-    CreateShortcut(setting.target, shortcut, workingFolder, setting.description, setting.icon);
-  else
-    EraseFile(shortcut);
+    return CreateShortcut(setting.target, shortcut, workingFolder, setting.description,
+                          setting.icon);
+  return RemoveFile(shortcut);
 }
 
 // Deletes the files directly inside a group folder, so that items of
-// earlier releases under other names go; subfolders are the user's.
-void EmptyGroupFolder(const wchar_t* group) {
+// earlier releases under other names go; subfolders are the user's. A group
+// that is a link is not emptied: the files behind it are another folder's.
+// False when a file stays.
+bool EmptyGroupFolder(const wchar_t* group) {
+  DWORD attributes = GetAttributes(group);
+  if (attributes == InvalidAttributes || IsReparsePoint(attributes)) return true;
   wchar_t mask[MaxPathChars];
   JoinPath(group, L"*", mask, MaxPathChars);
   DirScanner scanner;
   scanner.SetMask(mask);
   ScanEntry entry;
+  bool complete = true;
   while (scanner.Next(entry))
-    if (!entry.isFolder) EraseFile(entry.name);
+    if (!entry.isFolder && !RemoveFile(entry.name)) complete = false;
+  return complete;
 }
 
 // Translations name the group's items and the files they open. An item
@@ -97,7 +115,9 @@ bool IsPathBelowFolder(const wchar_t* path) {
   }
 }
 
-void MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting) {
+bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
+                    const wchar_t* workingFolder) {
+  bool complete = true;
   for (const GroupItem& item : GroupItems) {
     wchar_t name[MessageChars];
     BoundedCopy(name, item.name ? item.name : LoadMessage(item.nameId), MessageChars);
@@ -110,30 +130,29 @@ void MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting) {
     wchar_t shortcut[MaxPathChars];
     JoinPath(group, name, shortcut, MaxPathChars);
     BoundedAppend(shortcut, ShortcutExtension, MaxPathChars);
-    CreateShortcut(target, shortcut, setting.workingFolder, setting.description,
-                   item.takesIcon ? setting.icon : nullptr);
+    if (!CreateShortcut(target, shortcut, workingFolder, setting.description,
+                        item.takesIcon ? setting.icon : nullptr))
+      complete = false;
   }
+  return complete;
 }
 
 // Makes or removes the program group inside one programs folder; `group`
-// receives the group folder's path.
-void ApplyGroupCopy(bool wanted, const wchar_t* programsFolder, const ShortcutSetting& setting,
-                    wchar_t* group) {
+// receives the group folder's path. False when the system refused part.
+bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder, const ShortcutSetting& setting,
+                    const wchar_t* workingFolder, wchar_t* group) {
   JoinPath(programsFolder, GroupFolderName, group, MaxPathChars);
-  if (!wanted) {
-    DeleteFolderTree(group);
-    return;
-  }
-  if (PathExists(group)) EmptyGroupFolder(group);
+  if (!wanted) return RemoveProgramGroup(group);
+  bool complete = EmptyGroupFolder(group);
   CreateFolder(group, false, 0);
-  MakeGroupItems(group, setting);
+  return MakeGroupItems(group, setting, workingFolder) && complete;
 }
 
 }  // namespace
 
-void ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity,
+bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity,
                     const wchar_t* icon) {
-  if (!IsIntegrationEnabled()) return;
+  if (!IsIntegrationEnabled()) return true;
   ShortcutSetting setting;
   GetProgramPath(setting.programFolder, MaxPathChars);
   RemoveNamePart(setting.programFolder);
@@ -141,6 +160,7 @@ void ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
   setting.icon = icon && icon[0] ? icon : nullptr;
 
   const bool allUsers = GetWindowsVersion() >= FirstAllUsersVersion;
+  bool complete = true;
   wchar_t folder[MaxPathChars];
   bool desktopFound;
   if (allUsers) {
@@ -149,29 +169,35 @@ void ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
     if (GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY, folder)) {
       wchar_t old[MaxPathChars];
       JoinPath(folder, ShortcutFileName, old, MaxPathChars);
-      EraseFile(old);
+      complete = RemoveFile(old);
     }
     desktopFound = GetSpecialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY, folder);
   } else {
-    if (!GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY, folder)) return;
+    if (!GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY, folder)) return true;
     desktopFound = true;
   }
-  GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY, setting.workingFolder);
+  GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY, setting.usersDesktop);
   BoundedCopy(setting.description, LoadMessage(IDS_SHORTCUT_DESCRIPTION), MessageChars);
+  const wchar_t* allUsersFolder = setting.programFolder;
 
-  if (desktopFound) PlaceShortcut(options.Desktop, folder, setting, nullptr);
-  if (GetSpecialFolderPath(allUsers ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU, folder))
-    PlaceShortcut(options.StartMenu, folder, setting, setting.workingFolder);
+  if (desktopFound && !PlaceShortcut(options.Desktop, folder, setting, nullptr)) complete = false;
+  if (GetSpecialFolderPath(allUsers ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU, folder) &&
+      !PlaceShortcut(options.StartMenu, folder, setting,
+                     allUsers ? allUsersFolder : setting.usersDesktop))
+    complete = false;
 
   wchar_t group[MaxPathChars];
   if (GetSpecialFolderPath(CSIDL_PROGRAMS, folder)) {
-    ApplyGroupCopy(options.Programs, folder, setting, group);
+    if (!ApplyGroupCopy(options.Programs, folder, setting, setting.usersDesktop, group))
+      complete = false;
     if (options.Programs && groupPath) BoundedCopy(groupPath, group, capacity);
   }
   if (GetSpecialFolderPath(CSIDL_COMMON_PROGRAMS, folder)) {
-    ApplyGroupCopy(options.Programs, folder, setting, group);
+    if (!ApplyGroupCopy(options.Programs, folder, setting, allUsersFolder, group))
+      complete = false;
     if (options.Programs && groupPath && PathExists(group)) BoundedCopy(groupPath, group, capacity);
   }
+  return complete;
 }
 
 bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_t* workingFolder,
@@ -205,16 +231,11 @@ bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
   return found;
 }
 
-bool DeleteFolderTree(const wchar_t* folder) {
-  if (GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES) return false;
-  // A cut path would name another folder than the one meant.
-  if (wcslen(folder) >= MaxPathChars) return false;
-  // The source list ends with a second zero.
-  wchar_t from[MaxPathChars + 1] = {};
-  BoundedCopy(from, folder, MaxPathChars);
-  SHFILEOPSTRUCTW operation = {};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from;
-  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-  return SHFileOperationW(&operation) == 0;
+bool RemoveProgramGroup(const wchar_t* group) {
+  DWORD attributes = GetAttributes(group);
+  if (attributes == InvalidAttributes) return true;
+  if (IsReparsePoint(attributes)) return RemoveDirectoryW(group) != FALSE;
+  bool complete = EmptyGroupFolder(group);
+  RemoveDirectoryW(group);
+  return complete;
 }

@@ -7,8 +7,9 @@
 
 // Makes or removes the shortcuts and both copies of the program group.
 // `groupPath` (optional, `capacity` characters) receives the group's folder;
-// `icon` (optional) is the icon file of the product's shortcuts.
-void ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity,
+// `icon` (optional) is the icon file of the product's shortcuts. False when
+// the system refused to save or delete one of them.
+bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity,
                     const wchar_t* icon);
 
 // Saves a shortcut, loading an existing one first so that properties not
@@ -20,5 +21,10 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_
 // and an empty buffer when the system has none.
 bool GetSpecialFolderPath(int csidl, wchar_t* buffer);
 
-// Deletes a folder with all its content; true when it existed and went.
-bool DeleteFolderTree(const wchar_t* folder);
+// Takes a program group out of its programs folder: the files directly in
+// it (the product's items, and those of earlier releases), then the folder
+// itself when nothing else is left. Subfolders are the user's and stay, and
+// the group with them. A group that is a link to another folder is removed
+// as a link; what it leads to is left alone. False when the system refused
+// to remove a file or the link.
+bool RemoveProgramGroup(const wchar_t* group);

@@ -22,6 +22,8 @@ constexpr wchar_t Publisher[] = L"Brenmark";
 // The product name and the version text, with room for long translations.
 constexpr unsigned DisplayNameChars = 2148;
 constexpr unsigned VersionChars = 32;
+// The program's path and the quotation marks around it.
+constexpr unsigned UninstallCommandChars = MaxPathChars + 2;
 
 // The product's main program beside the running one.
 void GetMainProgramPath(wchar_t* path) {
@@ -62,11 +64,13 @@ void WriteUninstallEntry() {
   SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"VersionMajor", PRODUCT_VERSION_MAJOR);
   SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"VersionMinor", PRODUCT_VERSION_MINOR);
 
-  // The path as the system reports it: readers of the entry have always
-  // found it without quotation marks.
   wchar_t program[MaxPathChars];
   GetProgramPath(program, MaxPathChars);
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString", program);
+  // Windows runs this value as a command line: unquoted, a path with blanks
+  // would first start "C:\Program.exe", whoever put it there.
+  wchar_t command[UninstallCommandChars];
+  FormatText(command, UninstallCommandChars, L"\"%s\"", program);
+  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString", command);
   wchar_t path[MaxPathChars];
   BoundedCopy(path, program, MaxPathChars);
   ReplaceNamePart(path, ProgramFileName, MaxPathChars);

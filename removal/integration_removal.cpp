@@ -9,12 +9,16 @@
 #include "integration/shell_extension.h"
 #include "integration/shortcuts.h"
 #include "settings/registry_deletion.h"
+#include "settings/settings_store.h"
 
 namespace {
 
 // The class names and the extension key that setup writes for the product.
 const wchar_t* const ProductClassKeys[] = {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev"};
 
+// The user's settings tree from the root: removal takes it from the
+// registry also while the settings live in the settings file.
+constexpr wchar_t ProductUserKey[] = L"\\Software\\Pelodra";
 constexpr wchar_t UninstallKey[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
 constexpr wchar_t AppPathsKey[] =
@@ -22,18 +26,27 @@ constexpr wchar_t AppPathsKey[] =
 
 }  // namespace
 
-void RemoveIntegration() {
+bool RemoveIntegration() {
+  unsigned refusedBefore = RefusedRegistryChanges();
   // "All clear" makes every applier take its removal path.
   const IntegrationOptions none{};
-  ApplyFileAssociations(none);
+  RefusedGiveBacks refused;
+  ApplyFileAssociations(none, &refused);
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
   ApplyShellExtension(true, none);
-  ApplyShortcuts(none, nullptr, 0, nullptr);
+  bool shortcutsGone = ApplyShortcuts(none, nullptr, 0, nullptr);
   for (const wchar_t* key : ProductClassKeys) DeleteKeyTree(HKEY_CLASSES_ROOT, key);
-  DeleteKeyTree(HKEY_CURRENT_USER, L"");
-  if (MsiMode) return;
-  DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
-  DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
-  // Setup wrote App Paths a second time in the 64-bit view.
-  DeleteKeyIn64BitView(HKEY_LOCAL_MACHINE, AppPathsKey);
+  const wchar_t* kept[TableExtensionCount];
+  for (unsigned i = 0; i < refused.count; ++i) kept[i] = refused.settingsKeys[i];
+  DeleteKeyTreeSparing(HKEY_CURRENT_USER, L"", kept, refused.count);
+  DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductUserKey, kept, refused.count);
+  if (!MsiMode) {
+    DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
+    DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
+    // Setup wrote App Paths a second time in the 64-bit view.
+    SelectRegistryView(true);
+    DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
+    SelectRegistryView(false);
+  }
+  return shortcutsGone && RefusedRegistryChanges() == refusedBefore;
 }

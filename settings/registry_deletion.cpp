@@ -4,6 +4,7 @@
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
 #include "settings/settings_store.h"
+#include "text/conversion.h"
 
 namespace {
 
@@ -11,15 +12,65 @@ namespace {
 // 256 under Wine): a subkey whose name did not fit would end the
 // enumeration of its parent and leave the tree behind.
 constexpr DWORD SubkeyNameChars = MAX_PATH;
-
 unsigned keysDeletedThisPass = 0;
+
+// RegDeleteKeyW works in the default view only; the call that takes a view
+// is looked up by name, since 32-bit Windows XP, where the program also
+// runs, lacks it (and has no other view).
+LONG DeleteKeyInView(HKEY root, const wchar_t* path) {
+  if (!RegistryViewFlags) return RegDeleteKeyW(root, path);
+  using DeleteInView = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+  HMODULE advapi = GetModuleHandleW(L"advapi32");
+  auto deleteInView = advapi ? reinterpret_cast<DeleteInView>(reinterpret_cast<void*>(
+                                   GetProcAddress(advapi, "RegDeleteKeyExW")))
+                             : nullptr;
+  if (!deleteInView) return ERROR_CALL_NOT_IMPLEMENTED;
+  return deleteInView(root, path, RegistryViewFlags, 0);
+}
+
+bool HasSubkeys(HKEY root, const wchar_t* path) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, &handle) != ERROR_SUCCESS)
+    return false;
+  RegKey key(handle);
+  DWORD subkeys = 0;
+  return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                          nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys != 0;
+}
+
+// Windows answers "access denied" both for a key the caller may not delete
+// and for one that still has subkeys; only the first is a refusal.
+LONG DeleteOneKey(HKEY root, const wchar_t* path) {
+  LONG result = DeleteKeyInView(root, path);
+  if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path)) return result;
+  return NoteRegistryChange(result);
+}
+
+// Key paths of the caller, resolved as they are compared.
+struct SparedKeys {
+  HKEY root;
+  const wchar_t* const* paths;
+  unsigned count;
+  bool Contains(const wchar_t* path) const {
+    wchar_t resolved[ResolvedKeyChars];
+    for (unsigned i = 0; i < count; ++i)
+      if (ResolveKeyPath(root, paths[i], resolved) && CompareNoCase(resolved, path) == 0)
+        return true;
+    return false;
+  }
+};
 
 // Enumerating by rising index while deleting skips keys; the caller repeats
 // whole passes to catch them.
-void DeleteTreePass(HKEY root, const wchar_t* path) {
-  if (!path[0]) return;
+void DeleteTreePass(HKEY root, const wchar_t* path, const SparedKeys& spared) {
+  if (!path[0] || spared.Contains(path)) return;
   HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
+  LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | RegistryViewFlags, &handle);
+  if (opened != ERROR_SUCCESS) {
+    NoteRegistryChange(opened);
+    return;
+  }
   RegKey key(handle);
   wchar_t name[SubkeyNameChars];
   for (DWORD index = 0;; ++index) {
@@ -31,22 +82,32 @@ void DeleteTreePass(HKEY root, const wchar_t* path) {
     // A cut path would name another key; such a subkey stays, and so does
     // its parent.
     if (FormatText(child, ResolvedKeyChars, L"%s\\%s", path, name) < 0) continue;
-    DeleteTreePass(root, child);
+    DeleteTreePass(root, child, spared);
   }
   key.Reset();
-  if (RegDeleteKeyW(root, path) == ERROR_SUCCESS) ++keysDeletedThisPass;
+  if (DeleteOneKey(root, path) == ERROR_SUCCESS) ++keysDeletedThisPass;
 }
 
 }  // namespace
 
 unsigned DeleteKeyTree(HKEY root, const wchar_t* keyPath) {
-  if (DeleteIniEntries(root, keyPath, L"")) return 0;
+  return DeleteKeyTreeSparing(root, keyPath, nullptr, 0);
+}
+
+unsigned DeleteKeyTreeSparing(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
+                              unsigned sparedCount) {
+  if (DeleteIniTree(root, keyPath, spared, sparedCount)) return 0;
   wchar_t resolved[ResolvedKeyChars];
   if (!ResolveKeyPath(root, keyPath, resolved)) return 0;
+  wchar_t check[ResolvedKeyChars];
+  // Better to leave the whole tree than to miss a key that was to stay.
+  for (unsigned i = 0; i < sparedCount; ++i)
+    if (!ResolveKeyPath(root, spared[i], check)) return 0;
+  const SparedKeys kept{root, spared, sparedCount};
   unsigned passes = 0;
   do {
     keysDeletedThisPass = 0;
-    DeleteTreePass(root, resolved);
+    DeleteTreePass(root, resolved, kept);
     ++passes;
   } while (keysDeletedThisPass != 0);
   return passes;
@@ -58,7 +119,7 @@ LONG DeleteKey(HKEY root, const wchar_t* keyPath) {
   if (!ResolveKeyPath(root, keyPath, resolved)) return ERROR_FILENAME_EXCED_RANGE;
   // An empty name would address the root itself.
   if (!resolved[0]) return ERROR_INVALID_PARAMETER;
-  return RegDeleteKeyW(root, resolved);
+  return DeleteOneKey(root, resolved);
 }
 
 void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
@@ -66,28 +127,15 @@ void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
   wchar_t resolved[ResolvedKeyChars];
   if (!ResolveKeyPath(root, keyPath, resolved)) return;
   HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, resolved, 0, KEY_WRITE, &handle) != ERROR_SUCCESS) return;
+  LONG opened = RegOpenKeyExW(root, resolved, 0, KEY_WRITE | RegistryViewFlags, &handle);
+  if (opened != ERROR_SUCCESS) {
+    NoteRegistryChange(opened);
+    return;
+  }
   RegKey key(handle);
-  RegDeleteValueW(key.Get(), valueName ? valueName : L"");
+  NoteRegistryChange(RegDeleteValueW(key.Get(), valueName ? valueName : L""));
 }
 
 void DeleteUserValue(const wchar_t* keyPath, const wchar_t* valueName) {
   DeleteValue(HKEY_CURRENT_USER, keyPath, valueName);
-}
-
-LONG DeleteKeyIn64BitView(HKEY root, const wchar_t* keyPath) {
-  if (DeleteIniEntries(root, keyPath, L"")) return ERROR_SUCCESS;
-  wchar_t resolved[ResolvedKeyChars];
-  if (!ResolveKeyPath(root, keyPath, resolved)) return ERROR_FILENAME_EXCED_RANGE;
-  if (!resolved[0]) return ERROR_INVALID_PARAMETER;
-  if (!IsWow64()) return RegDeleteKeyW(root, resolved);
-  // Looked up by name: 32-bit Windows XP, where the program also runs, lacks
-  // it, and there is no 64-bit view there anyway.
-  using DeleteInView = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-  HMODULE advapi = GetModuleHandleW(L"advapi32");
-  auto deleteInView = advapi ? reinterpret_cast<DeleteInView>(reinterpret_cast<void*>(
-                                   GetProcAddress(advapi, "RegDeleteKeyExW")))
-                             : nullptr;
-  if (!deleteInView) return ERROR_CALL_NOT_IMPLEMENTED;
-  return deleteInView(root, resolved, KEY_WOW64_64KEY, 0);
 }

@@ -1,7 +1,12 @@
 // Deletion of registry keys and values. Each operation first offers the
-// call to the settings file (DeleteIniEntries); the registry is touched only
-// when the call does not belong there. Deletions work in the registry's
-// default view, whatever view the writes have selected.
+// call to the settings file; the registry is touched only when the call
+// does not belong there. Deletions work in the registry view that
+// RegistryViewFlags selects, as writes do, so that a caller takes back what
+// it wrote in the 64-bit view by selecting that view again.
+//
+// A deletion that Windows refuses is counted by the store
+// (RefusedRegistryChanges); a key that stays only because it still has
+// subkeys is not a refusal.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +15,11 @@
 // until a pass deletes nothing. Returns the number of passes made (0 when
 // the registry was not touched).
 unsigned DeleteKeyTree(HKEY root, const wchar_t* keyPath);
+// The same, leaving the keys named in `spared` (key paths of the same root,
+// such as "Setup\.7z") with everything below them, and so also the keys
+// above them.
+unsigned DeleteKeyTreeSparing(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
+                              unsigned sparedCount);
 // Deletes one key that has no subkeys; the registry's result (0 when the
 // call was dealt with in the settings file).
 LONG DeleteKey(HKEY root, const wchar_t* keyPath);
@@ -17,7 +27,3 @@ LONG DeleteKey(HKEY root, const wchar_t* keyPath);
 void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // DeleteValue under HKEY_CURRENT_USER.
 void DeleteUserValue(const wchar_t* keyPath, const wchar_t* valueName);
-// DeleteKey in the 64-bit view when the program runs under WOW64 (where
-// setup writes the 64-bit shell extension's keys), in the default view
-// otherwise.
-LONG DeleteKeyIn64BitView(HKEY root, const wchar_t* keyPath);

@@ -28,6 +28,7 @@ bool saveSettingsFlag = true;
 bool appDataFlag = true;
 IniEntry* firstEntry = nullptr;
 IniEntry* lastEntry = nullptr;
+unsigned refusedChanges = 0;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
@@ -250,9 +251,10 @@ LONG WriteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
   HKEY handle = nullptr;
   LONG result = RegCreateKeyExW(root, resolved, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_WRITE | RegistryViewFlags, nullptr, &handle, nullptr);
-  if (result != ERROR_SUCCESS) return result;
+  if (result != ERROR_SUCCESS) return NoteRegistryChange(result);
   RegKey key(handle);
-  return RegSetValueExW(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size);
+  return NoteRegistryChange(
+      RegSetValueExW(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size));
 }
 
 // An entry and its place in the list. Entries of the same name keep their
@@ -503,8 +505,9 @@ LONG SetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t value)
 }
 
 bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
-  keyPath = OrEmpty(keyPath);
   valueName = OrEmpty(valueName);
+  if (!valueName[0]) return DeleteIniTree(root, keyPath, nullptr, 0);
+  keyPath = OrEmpty(keyPath);
   switch (RouteCall(root, keyPath)) {
     case Route::Registry:
       return false;
@@ -516,11 +519,40 @@ bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueNam
   wchar_t name[EntryNameChars];
   // A cut name would also match entries that were not meant.
   if (!MakeEntryName(root, keyPath, valueName, name)) return true;
-  if (valueName[0])
-    RemoveEntries([&](const wchar_t* entryName) { return std::wcscmp(entryName, name) == 0; });
-  else
-    RemoveEntries([&](const wchar_t* entryName) { return StartsWith(entryName, name); });
+  RemoveEntries([&](const wchar_t* entryName) { return std::wcscmp(entryName, name) == 0; });
   return true;
+}
+
+bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
+                   unsigned sparedCount) {
+  keyPath = OrEmpty(keyPath);
+  switch (RouteCall(root, keyPath)) {
+    case Route::Registry:
+      return false;
+    case Route::Blocked:
+      return true;
+    case Route::File:
+      break;
+  }
+  wchar_t prefix[EntryNameChars];
+  if (!MakeEntryName(root, keyPath, L"", prefix)) return true;
+  wchar_t kept[EntryNameChars];
+  for (unsigned i = 0; i < sparedCount; ++i)
+    if (!MakeEntryName(root, spared[i], L"", kept)) return true;
+  RemoveEntries([&](const wchar_t* entryName) {
+    if (!StartsWith(entryName, prefix)) return false;
+    for (unsigned i = 0; i < sparedCount; ++i)
+      if (MakeEntryName(root, spared[i], L"", kept) && StartsWith(entryName, kept)) return false;
+    return true;
+  });
+  return true;
+}
+
+unsigned RefusedRegistryChanges() { return refusedChanges; }
+
+LONG NoteRegistryChange(LONG result) {
+  if (result == ERROR_ACCESS_DENIED) ++refusedChanges;
+  return result;
 }
 
 bool IsIntegrationEnabled() { return integrationFlag; }

@@ -85,6 +85,18 @@ LONG SetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t value)
 // the call has been dealt with and the registry must not be touched; false
 // when the caller is to delete in the registry.
 bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
+// DeleteIniEntries for a key with everything below it, sparing the entries
+// of the keys named in `spared` (key paths of the same root) and below them.
+bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
+                   unsigned sparedCount);
+
+// Registry changes (writes and deletions) that Windows refused with
+// ERROR_ACCESS_DENIED since the program started. A run compares the count
+// before and after a step to learn whether the step did all it meant to.
+unsigned RefusedRegistryChanges();
+// Counts `result` when it is such a refusal and returns it; for the
+// deletions, which change the registry outside the store.
+LONG NoteRegistryChange(LONG result);
 
 // The registry key name for a root and key path into `resolved`
 // (ResolvedKeyChars). Always fills the buffer; false when the name had to

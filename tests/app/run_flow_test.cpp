@@ -2,31 +2,44 @@
 
 #include <gtest/gtest.h>
 
+#include "app/shared/program_path.h"
+#include "app/shared/run_state.h"
 #include "support/current_folder.h"
 #include "support/test_files.h"
 
-TEST(CopySettingsFromInstaller, CopiesOnlyAnExistingFileAndNeverOverwrites) {
+// The installer's settings file goes beside the program, wherever the
+// installer started it from; never over a file that is there, and without
+// the read-only attribute of an installer's medium.
+TEST(CopySettingsFromInstaller, CopiesOnlyAnExistingFileIntoTheProgramsFolder) {
   std::wstring installer = FreshFolder(L"installer");
   std::wstring product = FreshFolder(L"product");
-  ScopedCurrentFolder current(product);
+  std::wstring elsewhere = FreshFolder(L"elsewhere");
+  SetProgramPathForTesting((product + L"\\uninstall.exe").c_str());
+  ScopedCurrentFolder current(elsewhere);
   std::wstring archive = installer + L"\\pelodra-setup.exe";
+  wchar_t copy[MaxPathChars] = {};
+  ASSERT_TRUE(GetSettingsCopyPath(copy));
+  EXPECT_EQ(std::wstring(copy), product + L"\\pelodra.ini");
 
   SetEnvironmentVariableW(L"sfxname", nullptr);
-  CopySettingsFromInstaller();
-  EXPECT_FALSE(Exists(product + L"\\pelodra.ini"));
-
+  EXPECT_FALSE(CopySettingsFromInstaller());
   SetEnvironmentVariableW(L"sfxname", archive.c_str());
-  CopySettingsFromInstaller();
+  EXPECT_FALSE(CopySettingsFromInstaller());
   EXPECT_FALSE(Exists(product + L"\\pelodra.ini"));
 
   ASSERT_TRUE(WriteBytes(installer + L"\\pelodra.ini", "from installer"));
-  CopySettingsFromInstaller();
+  SetFileAttributesW((installer + L"\\pelodra.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(CopySettingsFromInstaller());
   EXPECT_EQ(ReadBytes(product + L"\\pelodra.ini"), "from installer");
+  EXPECT_FALSE(GetFileAttributesW((product + L"\\pelodra.ini").c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(Exists(elsewhere + L"\\pelodra.ini"));
 
+  SetFileAttributesW((installer + L"\\pelodra.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
   ASSERT_TRUE(WriteBytes(installer + L"\\pelodra.ini", "newer"));
-  CopySettingsFromInstaller();
+  EXPECT_FALSE(CopySettingsFromInstaller());
   EXPECT_EQ(ReadBytes(product + L"\\pelodra.ini"), "from installer");
   SetEnvironmentVariableW(L"sfxname", nullptr);
+  SetProgramPathForTesting(nullptr);
 }
 
 TEST(RestrictDllSearch, TakesTheCurrentFolderOutOfTheSearch) {

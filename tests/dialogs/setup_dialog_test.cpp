@@ -329,3 +329,4 @@ TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirVal
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"CascadedMenu"), 1u);
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"MenuIcons"), 1u);
 }
+

@@ -231,7 +231,64 @@ struct Variant {
   bool withIni;
   bool othersOwnExtensions;
   bool lockedFile;  // Kel.txt is open in another program during the uninstall
+  bool iniBesideInstaller;  // the installer brings the settings file
 };
+
+// The working folder of a shortcut, as the shell reads it.
+std::wstring WorkingFolderOf(const std::wstring& shortcut) {
+  wchar_t folder[MAX_PATH] = L"<unreadable>";
+  HRESULT com = CoInitialize(nullptr);
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)))
+        link->GetWorkingDirectory(folder, MAX_PATH);
+      file->Release();
+    }
+    link->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return folder;
+}
+
+std::wstring SpecialFolderPath(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+// What setup leaves for the readers that the round trip does not see:
+// Windows running the uninstall entry, 64-bit readers, other users.
+void ExpectWhatOtherReadersNeed(const Installation& product, bool from60) {
+  const std::wstring uninstallKey =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, uninstallKey, L"UninstallString"),
+            L"\"" + product.exe + L"\"");
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (wow64 && from60) {
+    const REGSAM view64 = KEY_WOW64_64KEY;
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra",
+                             view64),
+              L"Software\\Pelodra\\Capabilities");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities",
+                             L"ApplicationDescription", view64),
+              L"Pelodra");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE,
+                             L"Software\\Pelodra\\Capabilities\\FileAssociations", L".7z", view64),
+              L"Pelodra");
+    EXPECT_EQ(RegistryString(
+                  HKEY_LOCAL_MACHINE,
+                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+                  L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}", view64),
+              L"Pelodra shell extension");
+  }
+  // Every user starts the all users' group in a folder every user has.
+  std::wstring shortcut = SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra\\Pelodra.lnk";
+  EXPECT_EQ(WorkingFolderOf(shortcut), product.folder);
+}
 
 // Wine's start-up work of a restart, which carries out that list as
 // Windows does when it starts.
@@ -254,7 +311,7 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
                                                             : v.version;
     SetString(HKEY_CURRENT_USER, AppDefaults, L"Version", version);
   }
-  const wchar_t* owned[] = {L".zip", L".7z", L".iso"};
+  const wchar_t* owned[] = {L".zip", L".7z", L".iso", L".k05"};
   if (v.othersOwnExtensions)
     for (const wchar_t* ext : owned) {
       SetString(HKEY_CLASSES_ROOT, ext, nullptr, (std::wstring(L"Other") + (ext + 1)).c_str());
@@ -266,14 +323,30 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
 
   std::wstring name = L"Pelodra round trip " + std::wstring(v.name, v.name + strlen(v.name));
   Installation product = LayOutInstallation(name, v.withIni);
-  RunResult setup = RunProgram(product.exe, L"/setup", {{L"sfxcmd", L"/S"}}, 120000);
+  // As the product's installer starts it: its switches, and its own name,
+  // beside which it may bring the settings file of the installation.
+  Environment installer = {{L"sfxcmd", L"/S"}};
+  std::wstring installerFolder = FreshFolder(L"round trip installer");
+  if (v.iniBesideInstaller) {
+    WriteBytes(installerFolder + L"\\pelodra.ini", "Global\\Integration=1\r\n");
+    installer.push_back({L"sfxname", installerFolder + L"\\pelodra-5.61.exe"});
+  }
+  RunResult setup = RunProgram(product.exe, L"/setup", installer, 120000);
   ASSERT_TRUE(setup.finished);
   EXPECT_EQ(setup.exitCode, 0u);
   EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".zip", L""), L"Pelodra.ZIP");
   EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command"));
-  EXPECT_TRUE(RegistryKeyExists(
-      HKEY_LOCAL_MACHINE,
-      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver"));
+  ExpectWhatOtherReadersNeed(product, !v.version || wcscmp(v.version, L"xp") != 0);
+  if (v.othersOwnExtensions) {
+    EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".k05", L""), L"Otherk05");
+  }
+  // The installation keeps its settings in the file from the start: the
+  // records of the former owners are there, none in the registry.
+  if (v.iniBesideInstaller) {
+    EXPECT_TRUE(Exists(product.folder + L"\\pelodra.ini"));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  }
+  RemoveTree(installerFolder);
 
   std::wstring locked = product.folder + L"\\Kel.txt";
   HANDLE lock = v.lockedFile ? CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -323,11 +396,12 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, RoundTrip,
-    ::testing::Values(Variant{"registry", nullptr, false, false, false},
-                      Variant{"before60", L"xp", false, false, false},
-                      Variant{"ini", nullptr, true, false, false},
-                      Variant{"owners", L"vista", false, true, false},
-                      Variant{"locked", nullptr, false, false, true}),
+    ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
+                      Variant{"before60", L"xp", false, false, false, false},
+                      Variant{"ini", nullptr, true, false, false, false},
+                      Variant{"owners", L"vista", false, true, false, false},
+                      Variant{"locked", nullptr, false, false, true, false},
+                      Variant{"installer", nullptr, false, true, false, true}),
     [](const ::testing::TestParamInfo<Variant>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -148,11 +148,13 @@ TEST_F(SetupDialogRun, FirstRunShowsTheDefaultsAndOkSavesTheChoices) {
   EXPECT_FALSE(StartMenuShortcutExists());
   EXPECT_NE(ProgramGroup(), L"");
   EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, UninstallEntryKey, L"UninstallString"),
-            product_.exe);
+            L"\"" + product_.exe + L"\"");
 }
 
 // The stored choices, amended by the command line, are what the dialog
-// starts from; cancelling it then leaves everything as it was.
+// starts from: those of the installer's settings file when it brings one,
+// since the installation keeps its settings there. Cancelling leaves
+// everything as it was, the settings file taken back too.
 TEST_F(SetupDialogRun, CancelLeavesTheStoredChoicesAndEndsWithOne) {
   Store(L"Setup\\.zip", L"Set", 0);
   Store(L"Setup\\Links", L"Desktop", 1);
@@ -166,9 +168,10 @@ TEST_F(SetupDialogRun, CancelLeavesTheStoredChoicesAndEndsWithOne) {
                  {{L"sfxname", installer + L"\\pelodra-setup.exe"}}, 60000, [&](DWORD process) {
                    HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
                    ASSERT_NE(dialog, nullptr) << "no setup dialog";
+                   EXPECT_TRUE(Exists(product_.folder + L"\\pelodra.ini"));
                    EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_KEL));
-                   EXPECT_FALSE(IsChecked(dialog, IDC_ASSOCIATE_ZIP));
-                   EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_CAB));
+                   EXPECT_TRUE(IsChecked(dialog, IDC_ASSOCIATE_ZIP));
+                   EXPECT_TRUE(IsChecked(dialog, IDC_START_MENU));
                    EXPECT_FALSE(IsChecked(dialog, IDC_DESKTOP));
                    EXPECT_TRUE(IsChecked(dialog, IDC_PROGRAMS));
                    for (int box : {IDC_ASSOCIATE_ZIP, IDC_START_MENU, IDC_SHELL_EXT})

@@ -58,9 +58,11 @@ class ShellRegistration : public ::testing::Test {
           L"Folder\\shellex\\ContextMenuHandlers", L"Folder\\shellex\\DragDropHandlers", L"Drive",
           L"Directory\\shellex"})
       Keep(Classes, path);
-    Keep(Machine, Approved);
-    Keep(Machine, RegisteredApplications);
-    Keep(Machine, L"Software\\Pelodra");
+    for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+      Keep(Machine, Approved, view);
+      Keep(Machine, RegisteredApplications, view);
+      Keep(Machine, L"Software\\Pelodra", view);
+    }
     folder_ = FreshFolder(L"e2e_shell_registration");
     SetProgramPathForTesting((folder_ + L"\\uninstall.exe").c_str());
     for (const wchar_t* file : {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll"})
@@ -115,14 +117,15 @@ TEST_F(ShellRegistration, ServersFollowTheWindowsTheyRunOn) {
             L"Software\\Pelodra\\Capabilities");
 
   ApplyShellExtension(true, IntegrationOptions{});
+  EXPECT_FALSE(RegistryKeyExists(Classes, L"*\\shellex\\ContextMenuHandlers\\Pelodra"));
   for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server32Clsid), view));
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), view));
+    for (const wchar_t* clsid : {Server32Clsid, Server64Clsid})
+      EXPECT_FALSE(RegistryString(Machine, Approved, clsid, view).has_value()) << view;
+    EXPECT_FALSE(RegistryString(Machine, RegisteredApplications, L"Pelodra", view).has_value());
+    EXPECT_FALSE(RegistryKeyExists(Machine, L"Software\\Pelodra", view)) << view;
   }
-  EXPECT_FALSE(RegistryKeyExists(Classes, L"*\\shellex\\ContextMenuHandlers\\Pelodra"));
-  EXPECT_FALSE(RegistryString(Machine, Approved, Server32Clsid).has_value());
-  EXPECT_FALSE(RegistryString(Machine, RegisteredApplications, L"Pelodra").has_value());
-  EXPECT_FALSE(RegistryKeyExists(Machine, L"Software\\Pelodra"));
 }
 
 // Run by the test below in a process that sees an older Windows.

@@ -1,7 +1,6 @@
 #include "integration/apply.h"
 
 #include <windows.h>
-#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -9,42 +8,11 @@
 #include <map>
 
 #include "app/shared/run_state.h"
+#include "support/read_only_key.h"
 #include "support/test_files.h"
 #include "tests/integration/setup_fixture.h"
 
 namespace {
-
-// Makes a key exist that nobody may write to, as for a user without
-// administrator's rights, and gives the rights back at the end through the
-// handle opened before.
-class ReadOnlyKey {
- public:
-  ReadOnlyKey(HKEY root, const wchar_t* path) {
-    EXPECT_EQ(RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | WRITE_DAC, nullptr, &key_,
-                              nullptr),
-              ERROR_SUCCESS);
-    DWORD size = 0;
-    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
-    original_.resize(size);
-    EXPECT_EQ(RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data(), &size),
-              ERROR_SUCCESS);
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
-    EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        L"D:P(A;OICI;KR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
-    LocalFree(readOnly);
-  }
-  ~ReadOnlyKey() {
-    RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, original_.data());
-    RegCloseKey(key_);
-  }
-  ReadOnlyKey(const ReadOnlyKey&) = delete;
-  ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
-
- private:
-  HKEY key_ = nullptr;
-  std::vector<BYTE> original_;
-};
 
 IntegrationOptions EveryShortcut() {
   IntegrationOptions options{};

@@ -116,23 +116,47 @@ TEST_F(Associations, FormerNewFileEntriesComeBack) {
   EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), L"C:\\Old\\empty.kel");
 }
 
-TEST_F(Associations, VolumeExtensionsTakeThirtyAndGiveBackAHundred) {
+// Volume extensions: the product takes .k00 to .k29 where nobody else
+// holds them and, giving its format back, takes back only what is still its
+// own: what it made goes, another program's stays, and no key is made.
+TEST_F(Associations, VolumeExtensionsOfOtherProgramsStayTheirs) {
+  PutString(Classes, Volume(5), L"", L"Other.k05");
+  PutString(Classes, Volume(7), L"Content Type", L"application/x-other");  // no class
   PutString(Classes, Volume(55), L"", L"Pelodra");  // left by an earlier release
   ApplyFileAssociations(Rows({0}));
-  for (int n = 0; n < 30; ++n) EXPECT_EQ(ValueOf(Classes, Volume(n), L""), L"Pelodra") << n;
+  for (int n = 0; n < 30; ++n) {
+    if (n == 5 || n == 7) continue;
+    EXPECT_EQ(ValueOf(Classes, Volume(n), L""), L"Pelodra") << n;
+  }
+  EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
+  EXPECT_EQ(ValueOf(Classes, Volume(7), L""), L"<missing>");
   EXPECT_FALSE(KeyThere(Classes, Volume(30)));
-  EXPECT_TRUE(KeyThere(Classes, Volume(55)));
 
-  // Nobody had ".kel": every volume extension goes with it.
+  // Nobody had ".kel": what the product made goes with it, and the earlier
+  // release's key too.
   ApplyFileAssociations(NoOptions());
   EXPECT_FALSE(KeyThere(Classes, L".kel"));
-  for (int n = 0; n < 100; ++n) EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
+  for (int n = 0; n < 100; ++n) {
+    if (n == 5 || n == 7) continue;
+    EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
+  }
+  EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
+  EXPECT_EQ(ValueOf(Classes, Volume(7), L"Content Type"), L"application/x-other");
 
-  // A former class gets all of them.
+  // A former class of ".kel" goes only to the product's keys that it did
+  // not make itself; a key made in a later setup counts as made too.
   PutString(Classes, L".kel", L"", L"OldKel");
+  PutString(Classes, Volume(40), L"", L"Pelodra");
   ApplyFileAssociations(Rows({0}));
+  ASSERT_TRUE(RegDeleteKeyW(Classes, Volume(3).c_str()) == ERROR_SUCCESS);
+  ApplyFileAssociations(Rows({0}));
+  EXPECT_EQ(ValueOf(Classes, Volume(3), L""), L"Pelodra");
   ApplyFileAssociations(NoOptions());
-  for (int n = 0; n < 100; ++n) EXPECT_EQ(ValueOf(Classes, Volume(n), L""), L"OldKel") << n;
+  EXPECT_EQ(ValueOf(Classes, L".kel", L""), L"OldKel");
+  EXPECT_EQ(ValueOf(Classes, Volume(40), L""), L"OldKel");
+  for (int n : {0, 3, 29}) EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
+  EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
+  EXPECT_FALSE(KeyThere(Classes, Volume(60)));
 }
 
 TEST_F(Associations, WhatAnotherProgramTookSinceStaysWithIt) {

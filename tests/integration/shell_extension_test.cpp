@@ -10,6 +10,7 @@
 
 #include "app/shared/run_state.h"
 #include "fs/file_ops.h"
+#include "settings/settings_store.h"
 #include "support/registry_snapshot.h"
 #include "tests/integration/integration_fixture.h"
 
@@ -171,4 +172,22 @@ TEST_F(ShellExtension, RemovalAlsoTakesTheMachineSettingsAndTheDefaultProgramsEn
   EXPECT_TRUE(KeyThere(Classes, Clsid(Server32Clsid) + L"\\Extra"));
   EXPECT_FALSE(KeyThere(Classes, Clsid(Server32Clsid) + L"\\InProcServer32"));
   EXPECT_FALSE(KeyThere(Classes, Clsid(Server64Clsid), View64));
+}
+
+// With the settings in the file, the key that RegisteredApplications names
+// must still be in the registry, where Windows looks.
+TEST_F(ShellExtension, TheDefaultProgramsEntryGoesToTheRegistryWithASettingsFile) {
+  ASSERT_GE(GetWindowsVersion(), 0x0600u);
+  UseIniFile("Global\\Integration=1\r\n");
+  ApplyShellExtension(false, IntegrationOptions{});
+  EXPECT_EQ(ValueOf(Machine, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription"),
+            L"Pelodra");
+  EXPECT_EQ(ValueOf(Machine, L"Software\\Pelodra\\Capabilities\\FileAssociations", L".zip"),
+            L"Pelodra.ZIP");
+  for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
+    EXPECT_EQ(std::wstring(entry->name).find(L"Capabilities"), std::wstring::npos) << entry->name;
+
+  ApplyShellExtension(true, IntegrationOptions{});
+  EXPECT_FALSE(KeyThere(Machine, L"Software\\Pelodra"));
+  EXPECT_EQ(ValueOf(Machine, RegisteredApplications, L"Pelodra"), L"<missing>");
 }

@@ -9,6 +9,7 @@
 #include "fs/file_ops.h"
 #include "localization/language_file.h"
 #include "settings/settings_store.h"
+#include "support/folder_link.h"
 #include "support/test_files.h"
 #include "tests/integration/setup_fixture.h"
 
@@ -44,13 +45,13 @@ class Shortcuts : public SetupTest {
     return shortcut;
   }
   // Checks the four items of one group copy.
-  void ExpectGroup(const std::wstring& group, const std::wstring& icon) {
-    std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+  void ExpectGroup(const std::wstring& group, const std::wstring& workingFolder,
+                   const std::wstring& icon) {
     ASSERT_EQ(FolderContent(group), AllItems);
-    EXPECT_EQ(Read(group + L"\\Pelodra.lnk"), Expected(L"Pelodra.exe", desktop, icon));
-    EXPECT_EQ(Read(group + L"\\" + HelpItem), Expected(L"Pelodra.chm", desktop));
-    EXPECT_EQ(Read(group + L"\\" + ReadmeItem), Expected(L"Kel.txt", desktop));
-    EXPECT_EQ(Read(group + L"\\" + DocumentItem), Expected(DocumentFile, desktop));
+    EXPECT_EQ(Read(group + L"\\Pelodra.lnk"), Expected(L"Pelodra.exe", workingFolder, icon));
+    EXPECT_EQ(Read(group + L"\\" + HelpItem), Expected(L"Pelodra.chm", workingFolder));
+    EXPECT_EQ(Read(group + L"\\" + ReadmeItem), Expected(L"Kel.txt", workingFolder));
+    EXPECT_EQ(Read(group + L"\\" + DocumentItem), Expected(DocumentFile, workingFolder));
   }
 
   wchar_t group_[MaxPathChars] = L"untouched";
@@ -67,22 +68,27 @@ TEST_F(Shortcuts, BeforeVistaEveryShortcutIsTheUsersOwn) {
             Expected(L"Pelodra.exe", desktop, icon));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk"));
-  ExpectGroup(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra", icon);
-  ExpectGroup(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra", icon);
+  // The user's group starts where the user's other shortcuts do; the all
+  // users' one in a folder every user may enter.
+  ExpectGroup(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra", desktop, icon);
+  ExpectGroup(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra", folder_, icon);
   // The all users' copy is the one that setup opens.
   EXPECT_EQ(std::wstring(group_), SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra");
 
-  // All clear takes everything back, both groups with whatever they held.
+  // All clear takes the shortcuts and the groups' files back, read-only
+  // ones too; a subfolder the user made is the user's, and keeps its group.
   std::wstring userGroup = SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra";
+  std::wstring commonGroup = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra";
   ASSERT_TRUE(CreateDirectoryW((userGroup + L"\\Extras").c_str(), nullptr));
-  ASSERT_TRUE(WriteBytes(userGroup + L"\\Extras\\notes.txt", "kept?"));
-  SetAttributes((userGroup + L"\\Extras\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(WriteBytes(userGroup + L"\\Extras\\notes.txt", "kept"));
+  SetAttributes((commonGroup + L"\\" + HelpItem).c_str(), FILE_ATTRIBUTE_READONLY);
   wcscpy(group_, L"untouched");
-  ApplyShortcuts(Choose(false, false, false), group_, MaxPathChars, nullptr);
+  EXPECT_TRUE(ApplyShortcuts(Choose(false, false, false), group_, MaxPathChars, nullptr));
   EXPECT_FALSE(Exists(desktop + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_STARTMENU) + L"\\Pelodra.lnk"));
-  EXPECT_FALSE(Exists(userGroup));
-  EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra"));
+  EXPECT_EQ(FolderContent(userGroup), std::vector<std::wstring>{L"Extras\\"});
+  EXPECT_EQ(ReadBytes(userGroup + L"\\Extras\\notes.txt"), "kept");
+  EXPECT_FALSE(Exists(commonGroup));
   EXPECT_STREQ(group_, L"untouched");
 }
 
@@ -101,9 +107,11 @@ TEST_F(Shortcuts, FromVistaTheDesktopAndStartMenuShortcutsAreAllUsers) {
     std::wstring startMenu = SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk";
     EXPECT_EQ(Exists(common), wanted);
     EXPECT_EQ(Exists(startMenu), wanted);
+    // Every user starts them: the Start menu's works in the program's
+    // folder, not in the installing user's profile.
     if (wanted) {
       EXPECT_EQ(Read(common), Expected(L"Pelodra.exe", L""));
-      EXPECT_EQ(Read(startMenu), Expected(L"Pelodra.exe", desktop));
+      EXPECT_EQ(Read(startMenu), Expected(L"Pelodra.exe", folder_));
     }
     EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
   }
@@ -217,14 +225,15 @@ TEST_F(Shortcuts, FolderHelpers) {
   EXPECT_FALSE(GetSpecialFolderPath(0x7E, path));
   EXPECT_STREQ(path, L"");
 
-  std::wstring tree = InProgramFolder(L"tree");
-  EXPECT_FALSE(DeleteFolderTree(tree.c_str()));
-  ASSERT_TRUE(CreateDirectoryW(tree.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryW((tree + L"\\inner").c_str(), nullptr));
-  ASSERT_TRUE(WriteBytes(tree + L"\\inner\\read-only.txt", "x"));
-  SetAttributes((tree + L"\\inner\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_TRUE(DeleteFolderTree(tree.c_str()));
-  EXPECT_FALSE(Exists(tree));
+  // A program group loses its files, then itself when nothing else is in
+  // it; a missing one is no failure.
+  std::wstring group = InProgramFolder(L"group");
+  EXPECT_TRUE(RemoveProgramGroup(group.c_str()));
+  ASSERT_TRUE(CreateDirectoryW(group.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(group + L"\\read-only.lnk", "x"));
+  SetAttributes((group + L"\\read-only.lnk").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(RemoveProgramGroup(group.c_str()));
+  EXPECT_FALSE(Exists(group));
   EXPECT_TRUE(Exists(folder_));
 
   // A shortcut to a target that is not there is still saved.
@@ -237,3 +246,23 @@ TEST_F(Shortcuts, FolderHelpers) {
 }
 
 }  // namespace
+
+// A group folder that is a link to another folder: neither setup nor
+// removal deletes anything through it.
+TEST_F(Shortcuts, AGroupThatIsALinkLeavesWhatItLeadsTo) {
+  std::wstring group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra";
+  std::wstring elsewhere = InProgramFolder(L"Elsewhere");
+  ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(elsewhere + L"\\notes.txt", "the user's"));
+  SetAttributes((elsewhere + L"\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(WriteBytes(elsewhere + L"\\other.lnk", "the user's"));
+  ASSERT_TRUE(MakeFolderLink(group, elsewhere));
+
+  ApplyShortcuts(Choose(false, false, true), group_, MaxPathChars, nullptr);
+  EXPECT_EQ(ReadBytes(elsewhere + L"\\other.lnk"), "the user's");
+  ApplyShortcuts(Choose(false, false, false), group_, MaxPathChars, nullptr);
+  EXPECT_EQ(ReadBytes(elsewhere + L"\\notes.txt"), "the user's");
+  EXPECT_EQ(ReadBytes(elsewhere + L"\\other.lnk"), "the user's");
+  // Windows removes the link itself here; Wine cannot, and leaves it.
+  RemoveFolderLink(group);
+}

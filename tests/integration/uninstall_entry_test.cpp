@@ -45,8 +45,9 @@ TEST_F(UninstallEntry, ElevenValuesPointingAtTheProgram) {
   EXPECT_EQ(text(L"DisplayVersion"), L"5.61.1");
   EXPECT_EQ(number(L"VersionMajor"), 5);
   EXPECT_EQ(number(L"VersionMinor"), 61);
-  // No quotation marks, blanks or not.
-  EXPECT_EQ(text(L"UninstallString"), InProgramFolder(L"uninstall.exe"));
+  // Run as a command line: quoted, so that a path with blanks cannot start
+  // another program first.
+  EXPECT_EQ(text(L"UninstallString"), L"\"" + InProgramFolder(L"uninstall.exe") + L"\"");
   EXPECT_EQ(text(L"DisplayIcon"), InProgramFolder(L"Pelodra.exe"));
   EXPECT_EQ(text(L"InstallLocation"), folder_ + L"\\");
   EXPECT_EQ(number(L"NoModify"), 1);

@@ -4,16 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "integration/associations.h"
 #include "settings/settings_store.h"
 #include "support/e2e.h"
 #include "support/private_user_hive.h"
+#include "support/read_only_key.h"
+#include "support/registry_snapshot.h"
+#include "support/test_files.h"
 
 namespace {
 
 const wchar_t UninstallKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
 const wchar_t AppPathsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+const wchar_t ApprovedKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+const wchar_t Server64Clsid[] = L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}";
 
 void Write(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text) {
   HKEY key;
@@ -36,6 +44,22 @@ void Write64(HKEY root, const std::wstring& path, const wchar_t* name, const wch
 
 // What setup leaves besides the appliers' own keys: the class names, the
 // user's and the machine's settings trees, the uninstall entry, App Paths.
+// Setup's default-programs entry and approval, in the 64-bit view too.
+void WriteMachineRegistration() {
+  for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+    HKEY key = nullptr;
+    for (const wchar_t* path : {L"Software\\RegisteredApplications", ApprovedKey,
+                                L"Software\\Pelodra\\Capabilities\\FileAssociations"}) {
+      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE | view, nullptr,
+                                &key, nullptr),
+                ERROR_SUCCESS);
+      const wchar_t* name = path == ApprovedKey ? Server64Clsid : L"Pelodra";
+      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
+      RegCloseKey(key);
+    }
+  }
+}
+
 void WriteProductKeys() {
   Write(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command", nullptr, L"\"x\" \"%1\"");
   Write(HKEY_CLASSES_ROOT, L"Pelodra.ZIP\\DefaultIcon", nullptr, L"x,0");
@@ -61,24 +85,96 @@ class RemoveIntegrationTest : public ::testing::Test {
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, UninstallKey);
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, AppPathsKey);
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, AppPathsKey, KEY_WOW64_64KEY);
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Pelodra");
+    for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+      DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", view);
+      HKEY key = nullptr;
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", 0,
+                        KEY_SET_VALUE | view, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"Pelodra");
+        RegCloseKey(key);
+      }
+      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ApprovedKey, 0, KEY_SET_VALUE | view, &key) ==
+          ERROR_SUCCESS) {
+        RegDeleteValueW(key, Server64Clsid);
+        RegCloseKey(key);
+      }
+    }
     ResetRunState();
   }
 };
 
 }  // namespace
 
-TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehind) {
+TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
   PrivateUserHive user(L"RemoveIntegration");
   WriteProductKeys();
-  RemoveIntegration();
+  WriteMachineRegistration();
+  EXPECT_TRUE(RemoveIntegration());
   for (const wchar_t* key : {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev"})
     EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, key)) << key;
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra"));
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey, KEY_WOW64_64KEY));
+  for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", view)) << view;
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey, view)) << view;
+    EXPECT_FALSE(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
+                                L"Pelodra", view));
+    EXPECT_FALSE(RegistryString(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view));
+  }
+}
+
+// With the settings in the file, the uninstall empties the file of them and
+// still takes the product's keys out of the registry.
+TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
+  PrivateUserHive user(L"RemoveIntegrationIni");
+  WriteProductKeys();
+  WriteMachineRegistration();
+  std::wstring folder = FreshFolder(L"removal_settings_file");
+  SetProgramPathForTesting((folder + L"\\uninstall.exe").c_str());
+  ASSERT_TRUE(WriteBytes(folder + L"\\Pelodra.ini",
+                         "HKCU\\Setup\\.zip\\Type=\"OtherZip\"\r\nHKLM\\exe32=\"x\"\r\n"));
+  ResetSettingsStoreForTesting();
+  EXPECT_TRUE(RemoveIntegration());
+  for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
+    EXPECT_EQ(std::wstring(entry->name).compare(0, 7, L"Global\\"), 0) << entry->name;
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra"));
+  EXPECT_FALSE(
+      RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", KEY_WOW64_64KEY));
+  ResetSettingsStoreForTesting();
+  SetProgramPathForTesting(nullptr);
+  RemoveTree(folder);
+}
+
+// Giving an extension back refused: the record of its former owner is all
+// that is left of the user's settings, and a later run with the right
+// gives it back.
+TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
+  PrivateUserHive user(L"RemoveIntegrationRefused");
+  SavedRegistryKey keep7z(HKEY_CLASSES_ROOT, L".7z");
+  SavedRegistryKey keepCab(HKEY_CLASSES_ROOT, L".cab");
+  Write(HKEY_CLASSES_ROOT, L".7z", nullptr, L"Other7z");
+  Write(HKEY_CLASSES_ROOT, L".cab", nullptr, L"OtherCab");
+  IntegrationOptions options{};
+  options.Associate[2] = true;  // .cab
+  options.Associate[7] = true;  // .7z
+  ASSERT_TRUE(ApplyFileAssociations(options));
+  WriteProductKeys();
+  {
+    ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
+    EXPECT_FALSE(RemoveIntegration());
+  }
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".cab", L""), L"OtherCab");
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z", L"Type"),
+            L"Other7z");
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.cab"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\MenuItems"));
+
+  EXPECT_TRUE(RemoveIntegration());
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Other7z");
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
 }
 
 TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {

@@ -9,6 +9,7 @@
 
 #include "app/shared/run_state.h"
 #include "settings/settings_store.h"
+#include "support/read_only_key.h"
 #include "tests/settings/store_fixture.h"
 
 namespace {
@@ -115,17 +116,6 @@ TEST_F(RegistryDeletion, DeleteValueRemovesOneValue) {
   EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"B"), L"2");
 }
 
-TEST_F(RegistryDeletion, DeletionsWorkInTheDefaultViewWhateverIsSelected) {
-  if (!IsWow64()) GTEST_SKIP() << "one registry view only";
-  MakeKey(HKEY_LOCAL_MACHINE, Product + L"\\Sub");
-  MakeKey(HKEY_LOCAL_MACHINE, Product + L"\\Sub", KEY_WOW64_64KEY);
-  RegistryViewFlags = KEY_WOW64_64KEY;
-  DeleteKeyTree(HKEY_LOCAL_MACHINE, TestKey);
-  RegistryViewFlags = 0;
-  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, Product));
-  EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Sub", KEY_WOW64_64KEY));
-}
-
 TEST_F(RegistryDeletion, ProductSettingsInTheFileAreDeletedThere) {
   MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup");
   MakeKey(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell");
@@ -158,4 +148,63 @@ TEST_F(RegistryDeletion, NothingIsDeletedInTheRegistryWhileTheFileForbidsIt) {
   DeleteValue(HKEY_CURRENT_USER, (L"\\" + Product).c_str(), L"v");
   EXPECT_TRUE(RawKeyExists(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell"));
   EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"v"), L"x");
+}
+
+// The records kept across an uninstall: the spared keys stay with all they
+// hold, their ancestors with them; everything else goes, in the registry
+// and in the settings file alike, and nothing of it counts as refused.
+TEST_F(RegistryDeletion, SparedKeysStayWithWhatTheyHold) {
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z\\Inner");
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z");
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup\\.zip");
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup\\Links");
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Interface");
+  const wchar_t* const spared[] = {L"SettingsTests\\Setup\\.7Z", L"SettingsTests\\Missing"};
+  unsigned refused = RefusedRegistryChanges();
+  DeleteKeyTreeSparing(HKEY_CURRENT_USER, TestKey, spared, 2);
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z", L"v"), L"x");
+  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z\\Inner"));
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product + L"\\Setup", L"v"), L"<missing>");
+  for (const wchar_t* gone : {L"\\Setup\\.zip", L"\\Setup\\Links", L"\\Interface"})
+    EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product + gone)) << gone;
+  EXPECT_EQ(RefusedRegistryChanges(), refused);
+
+  UseIniFile(
+      "HKCU\\SettingsTests\\Setup\\.7z\\Type=\"Other7z\"\r\n"
+      "HKCU\\SettingsTests\\Setup\\.7zip\\Type=\"x\"\r\n"
+      "HKCU\\SettingsTests\\Setup\\.zip\\Type=\"OtherZip\"\r\n"
+      "HKCU\\SettingsTests\\Setup\\Set=1\r\nHKLM\\SettingsTests\\V=4\r\n");
+  const wchar_t* const sparedInFile[] = {L"SettingsTests\\Setup\\.7z"};
+  EXPECT_EQ(DeleteKeyTreeSparing(HKEY_CURRENT_USER, TestKey, sparedInFile, 1), 0u);
+  Entries entries = IniEntries();
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[0].name, L"HKCU\\SettingsTests\\Setup\\.7z\\Type");
+  EXPECT_EQ(entries[1].name, L"HKLM\\SettingsTests\\V");
+}
+
+// What a user without the right to change a key meets: every write and
+// value deletion there is counted once; what is merely missing, or a key
+// that stays for its subkeys, is not. (Wine lets any key be deleted
+// whatever its rights say, so a refused key deletion cannot be made here.)
+TEST_F(RegistryDeletion, RefusedChangesAreCounted) {
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Locked");
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Open\\Leaf");
+  unsigned refused = RefusedRegistryChanges();
+  {
+    ReadOnlyKey locked(HKEY_CURRENT_USER, Product + L"\\Locked");
+    DeleteValue(HKEY_CURRENT_USER, L"SettingsTests\\Locked", L"v");
+    EXPECT_EQ(RefusedRegistryChanges(), refused + 1);
+    EXPECT_EQ(SetUserString(L"SettingsTests\\Locked", L"v", L"y"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(SetInt(HKEY_CURRENT_USER, L"SettingsTests\\Locked", L"n", 1), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RefusedRegistryChanges(), refused + 3);
+  }
+  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product + L"\\Locked", L"v"), L"x");
+
+  refused = RefusedRegistryChanges();
+  EXPECT_NE(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Open"), ERROR_SUCCESS);
+  DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Missing");
+  DeleteValue(HKEY_CURRENT_USER, L"SettingsTests\\Missing", L"v");
+  DeleteValue(HKEY_CURRENT_USER, L"SettingsTests\\Open\\Leaf", L"missing");
+  DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Missing");
+  EXPECT_EQ(RefusedRegistryChanges(), refused);
 }
