@@ -113,6 +113,12 @@ bool ReachesItself(HANDLE file, const wchar_t* name) {
   return SamePath(folder, reached);
 }
 
+// Deleted when the handle is closed.
+bool MarkForDeletion(HANDLE file) {
+  BOOLEAN remove = TRUE;
+  return SetInformation(file, &remove, sizeof remove, FileDispositionInformationClass) >= 0;
+}
+
 Removal OpenFailure(const wchar_t* name, DWORD error) {
   if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
       error != ERROR_ACCESS_DENIED)
@@ -128,18 +134,19 @@ Removal RemoveEntry(const wchar_t* name) {
                               nullptr, OPEN_EXISTING, OpenItself, nullptr));
   if (!file) return OpenFailure(name, GetLastError());
   if (!ReachesItself(file.Get(), name)) return Removal::Link;
+  if (MarkForDeletion(file.Get())) return Removal::Removed;
+  // Refused: a folder that still holds something, a running program, or
+  // something read-only. The attributes are asked only now: that costs
+  // more than the removal itself.
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(file.Get(), &info)) return Removal::Refused;
   DWORD attributes = info.dwFileAttributes;
-  bool folder = IsDirectory(attributes);
-  bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (readOnly && !SetAttributesOf(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY))
-    return folder ? Removal::FolderKept : Removal::Refused;
-  BOOLEAN remove = TRUE;
-  LONG status = SetInformation(file.Get(), &remove, sizeof remove, FileDispositionInformationClass);
-  if (status >= 0) return Removal::Removed;
-  if (readOnly) SetAttributesOf(file.Get(), attributes);
-  return folder ? Removal::FolderKept : Removal::Refused;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+      SetAttributesOf(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    if (MarkForDeletion(file.Get())) return Removal::Removed;
+    SetAttributesOf(file.Get(), attributes);
+  }
+  return IsDirectory(attributes) ? Removal::FolderKept : Removal::Refused;
 }
 
 bool ClearAttributes(const wchar_t* name, DWORD attributes) {

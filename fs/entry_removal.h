@@ -15,8 +15,8 @@ enum class Removal {
 // Removes a file or an empty folder. A junction or symbolic link at the end
 // of the name is removed itself and its target is left; where Windows
 // reaches the target through it instead (as Wine does with the host's
-// links), nothing is removed. A read-only attribute is cleared first and
-// put back when the removal fails.
+// links), nothing is removed. A read-only attribute is cleared when it is
+// in the way, and put back when the removal fails all the same.
 Removal RemoveEntry(const wchar_t* name);
 
 // Clears the given attribute bits of a file or folder, not through a link.
