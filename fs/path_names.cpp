@@ -96,9 +96,20 @@ bool HasWildcards(const wchar_t* name) {
   return name && (wcschr(name, L'*') || wcschr(name, L'?'));
 }
 
+namespace {
+
+bool IsLongForm(const wchar_t* path) { return wcsncmp(path, L"\\\\?\\", 4) == 0; }
+
+}  // namespace
+
 bool MakeLongPath(const wchar_t* path, wchar_t* destination, size_t n) {
   size_t length = wcslen(path);
   if (length == 0) return false;
+  if (IsLongForm(path)) {
+    if (n <= length) return false;
+    wcscpy(destination, path);
+    return true;
+  }
   if (IsDiskLetter(path) && IsPathSeparator(path[2])) {
     if (n <= length + 4) return false;
     wcscpy(destination, L"\\\\?\\");
@@ -128,4 +139,18 @@ bool MakeLongPath(const wchar_t* path, wchar_t* destination, size_t n) {
   if (path[0] == L'.' && IsPathSeparator(path[1])) path += 2;
   BoundedAppend(destination, path, n);
   return true;
+}
+
+bool ExactName(const wchar_t* path, wchar_t* destination, size_t n) {
+  size_t length = wcslen(path);
+  if (length > 0 && length < MAX_PATH && !IsLongForm(path)) {
+    wchar_t read[MAX_PATH];
+    DWORD got = GetFullPathNameW(path, MAX_PATH, read, nullptr);
+    if (got == length && wcscmp(read, path) == 0) {
+      if (n <= length) return false;
+      wcscpy(destination, path);
+      return true;
+    }
+  }
+  return MakeLongPath(path, destination, n);
 }

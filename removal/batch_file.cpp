@@ -1,111 +1,197 @@
 #include "removal/batch_file.h"
 
-#include <windows.h>
-
-#include <memory>
-#include <new>
+#include <cwchar>
 
 #include "app/shared/format.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
-#include "fs/file_ops.h"
+#include "fs/entry_removal.h"
 #include "fs/path_names.h"
 
 namespace {
 
-constexpr unsigned BatchLineChars = 1024;
+constexpr wchar_t BatchPrefix[] = L"Uninstall_Kel";
+constexpr unsigned BatchFileNameChars = 64;
+// Names are shorter than MAX_PATH and double at most by their "%" signs, so
+// every line fits whole.
+constexpr unsigned BatchLineChars = 2048;
+// Three bytes a character in UTF-8, two in the double-byte code pages.
+constexpr unsigned BatchLineBytes = 3 * BatchLineChars;
 constexpr unsigned CommandLineChars = 1024;
+constexpr unsigned ExactChars = MaxPathChars + 8;
 constexpr int DeleteTries = 5;
+constexpr unsigned NameTries = 100;
 
-bool FitsConsoleCodePage(const wchar_t* text) {
-  BOOL lossy = FALSE;
-  int n = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr,
-                              &lossy);
-  return n > 0 && !lossy;
+ShortPathLookup shortPathLookup = nullptr;
+
+// Converts into the console's code page, in which the interpreter reads
+// batch files, with no character replaced or approximated: a full-width
+// quote, ampersand or colon must not turn into the real one. `length` is
+// the count of bytes without the terminator.
+bool ToConsoleBytes(const wchar_t* text, char* bytes, int size, int& length) {
+  UINT page = GetOEMCP();
+  // UTF-8 takes no flags; it replaces nothing but a lone surrogate, which
+  // the reading back finds.
+  bool utf8 = page == CP_UTF8;
+  BOOL replaced = FALSE;
+  int n = WideCharToMultiByte(page, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text, -1, bytes, size, nullptr,
+                              utf8 ? nullptr : &replaced);
+  if (n <= 0 || replaced) return false;
+  wchar_t back[BatchLineChars];
+  int m = MultiByteToWideChar(page, 0, bytes, n, back, BatchLineChars);
+  if (m <= 0 || wcscmp(back, text) != 0) return false;
+  length = n - 1;
+  return true;
 }
 
-void DoublePercent(const wchar_t* text, wchar_t* destination, size_t size) {
-  if (size == 0) return;
+bool Reaches(const wchar_t* candidate, const wchar_t* exact) {
+  char bytes[4 * MAX_PATH];
+  int length = 0;
+  return wcslen(candidate) < MAX_PATH && ToConsoleBytes(candidate, bytes, sizeof bytes, length) &&
+         SameFileObject(candidate, exact);
+}
+
+// "\\?\C:\x" as "C:\x" and "\\?\UNC\srv\x" as "\\srv\x", in place.
+wchar_t* WithoutLongPrefix(wchar_t* path) {
+  if (wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0) {
+    path[6] = L'\\';
+    return path + 6;
+  }
+  return wcsncmp(path, L"\\\\?\\", 4) == 0 ? path + 4 : path;
+}
+
+// The interpreter expands "%...%" even inside quotes; "%%" is one "%".
+bool DoublePercent(const wchar_t* text, wchar_t* destination, size_t size) {
   size_t out = 0;
   for (; *text; ++text) {
     size_t need = *text == L'%' ? 2 : 1;
-    if (out + need >= size) break;
+    if (out + need >= size) return false;
     destination[out++] = *text;
     if (*text == L'%') destination[out++] = L'%';
   }
   destination[out] = 0;
+  return true;
+}
+
+bool WriteLine(HANDLE file, const wchar_t* line, int formatted) {
+  char bytes[BatchLineBytes];
+  int length = 0;
+  DWORD written = 0;
+  return formatted >= 0 && ToConsoleBytes(line, bytes, BatchLineBytes, length) &&
+         WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr) &&
+         written == static_cast<DWORD>(length);
+}
+
+bool WriteLines(HANDLE file, const BatchNames& names, const wchar_t* batchName, bool silent) {
+  wchar_t p[MaxPathChars], d[MaxPathChars], b[MaxPathChars];
+  if (!DoublePercent(names.program, p, MaxPathChars) ||
+      !DoublePercent(names.folder, d, MaxPathChars) || !DoublePercent(batchName, b, MaxPathChars))
+    return false;
+  wchar_t line[BatchLineChars];
+  bool whole = WriteLine(file, line, FormatText(line, BatchLineChars, L"\"%s\" /wait\r\n", p));
+  for (int i = 0; i < DeleteTries && whole; ++i)
+    whole = WriteLine(
+        file, line,
+        FormatText(line, BatchLineChars,
+                   L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n", p, d, p));
+  whole = whole && WriteLine(file, L":done\r\n", 0);
+  if (!silent)
+    whole = whole && WriteLine(file, line,
+                               FormatText(line, BatchLineChars,
+                                          L"if exist \"%s\" \"%s\" /warning\r\n", p, p));
+  return whole && WriteLine(file, line, FormatText(line, BatchLineChars, L"del \"%s\"\r\n", b));
 }
 
 }  // namespace
 
-void BatchPath(const wchar_t* path, wchar_t* destination, size_t size) {
-  wchar_t chosen[MaxPathChars];
-  BoundedCopy(chosen, path, MaxPathChars);
-  if (!FitsConsoleCodePage(path)) {
-    wchar_t shortForm[MaxPathChars] = {};
-    DWORD n = GetShortPathNameW(path, shortForm, MaxPathChars);
-    if (n > 0 && n < MaxPathChars && FitsConsoleCodePage(shortForm))
-      BoundedCopy(chosen, shortForm, MaxPathChars);
+void SetShortPathLookupForTesting(ShortPathLookup lookup) { shortPathLookup = lookup; }
+
+bool CommandForm(const wchar_t* path, wchar_t* destination, size_t size) {
+  wchar_t exact[ExactChars];
+  if (!ExactName(path, exact, ExactChars)) return false;
+  const wchar_t* chosen = path;
+  wchar_t shortForm[MaxPathChars];
+  if (!Reaches(path, exact)) {
+    ShortPathLookup lookup = shortPathLookup ? shortPathLookup : GetShortPathNameW;
+    DWORD n = lookup(exact, shortForm, MaxPathChars);
+    if (n == 0 || n >= MaxPathChars) return false;
+    chosen = WithoutLongPrefix(shortForm);
+    if (!Reaches(chosen, exact)) return false;
   }
-  DoublePercent(chosen, destination, size);
+  if (wcslen(chosen) >= size) return false;
+  wcscpy(destination, chosen);
+  return true;
 }
 
-void WriteBatchLine(FILE* stream, const wchar_t* text) {
-  size_t room = 2 * wcslen(text) + 4;
-  std::unique_ptr<char[]> bytes(new (std::nothrow) char[room]);
-  if (!bytes) return;
-  int n = WideCharToMultiByte(CP_OEMCP, 0, text, -1, bytes.get(), static_cast<int>(room), nullptr,
-                              nullptr);
-  if (n > 1) fwrite(bytes.get(), 1, static_cast<size_t>(n - 1), stream);
+bool PrepareBatchNames(const wchar_t* program, const wchar_t* folder, const wchar_t* tempFolder,
+                       BatchNames& names) {
+  // The short form is looked up for the folder itself, without "\".
+  wchar_t temp[MaxPathChars];
+  BoundedCopy(temp, tempFolder, MaxPathChars);
+  size_t length = wcslen(temp);
+  if (length > 3 && temp[length - 1] == L'\\') temp[length - 1] = 0;
+  if (!CommandForm(program, names.program, MAX_PATH) ||
+      !CommandForm(folder, names.folder, MAX_PATH) ||
+      !CommandForm(temp, names.tempFolder, MAX_PATH - 1))
+    return false;
+  AddTrailingSeparator(names.tempFolder, MAX_PATH);
+  return true;
 }
 
-bool WriteCleanupBatch(const wchar_t* batchName, const wchar_t* program, const wchar_t* folder,
-                       bool silent) {
-  FILE* stream = OpenStream(batchName, L"wb");
-  if (!stream) return false;
-  wchar_t p[MaxPathChars], d[MaxPathChars], b[MaxPathChars];
-  BatchPath(program, p, MaxPathChars);
-  BatchPath(folder, d, MaxPathChars);
-  BatchPath(batchName, b, MaxPathChars);
-  wchar_t line[BatchLineChars];
-  FormatText(line, BatchLineChars, L"\"%s\" /wait\r\n", p);
-  WriteBatchLine(stream, line);
-  for (int i = 0; i < DeleteTries; ++i) {
-    FormatText(line, BatchLineChars, L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n",
-               p, d, p);
-    WriteBatchLine(stream, line);
+bool WriteCleanupBatch(const wchar_t* tempFolder, const BatchNames& names, bool silent,
+                       wchar_t* batchName, size_t size) {
+  wchar_t folder[MaxPathChars];
+  BoundedCopy(folder, tempFolder, MaxPathChars);
+  AddTrailingSeparator(folder, MaxPathChars);
+  DWORD id = GetCurrentProcessId();
+  wchar_t fileName[BatchFileNameChars], real[MaxPathChars], exact[ExactChars];
+  FileHandle file;
+  // Made exclusively: a name another run holds is never written over.
+  for (unsigned i = 0; i < NameTries && !file; ++i) {
+    if (i == 0)
+      FormatText(fileName, BatchFileNameChars, L"%s.%lu.Bat", BatchPrefix, id);
+    else
+      FormatText(fileName, BatchFileNameChars, L"%s.%lu.%u.Bat", BatchPrefix, id, i);
+    if (FormatText(real, MaxPathChars, L"%s%s", folder, fileName) < 0 ||
+        !ExactName(real, exact, ExactChars))
+      return false;
+    file.Reset(
+        CreateFileW(exact, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD error = GetLastError();
+    if (!file && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
   }
-  WriteBatchLine(stream, L":done\r\n");
-  if (!silent) {
-    FormatText(line, BatchLineChars, L"if exist \"%s\" \"%s\" /warning\r\n", p, p);
-    WriteBatchLine(stream, line);
+  if (!file) return false;
+  if (FormatText(batchName, size, L"%s%s", names.tempFolder, fileName) < 0 ||
+      wcslen(batchName) >= MAX_PATH || !WriteLines(file.Get(), names, batchName, silent)) {
+    file.Reset();
+    DeleteFileW(exact);
+    return false;
   }
-  FormatText(line, BatchLineChars, L"del \"%s\"\r\n", b);
-  WriteBatchLine(stream, line);
-  fclose(stream);
   return true;
 }
 
 bool StartHiddenBatch(const wchar_t* batchName) {
   wchar_t interpreter[MaxPathChars] = {};
   DWORD n = GetEnvironmentVariableW(L"COMSPEC", interpreter, MaxPathChars);
-  if (n >= MaxPathChars) interpreter[0] = 0;
+  if (n == 0 || n >= MaxPathChars) return false;
   // The name is quoted twice: the interpreter strips the outer pair, and the
   // inner pair keeps "&", "(" or ")" in the name from being read as syntax.
   wchar_t commandLine[CommandLineChars];
-  if (FormatText(commandLine, CommandLineChars, L"\"%s\" /c \"\"%s\"\"", interpreter,
-                 batchName) < 0)
+  if (FormatText(commandLine, CommandLineChars, L"\"%s\" /c \"\"%s\"\"", interpreter, batchName) <
+      0)
     return false;
+  wchar_t systemFolder[MaxPathChars];
+  UINT length = GetSystemDirectoryW(systemFolder, MaxPathChars);
+  if (length == 0 || length >= MaxPathChars) return false;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
-  SetCurrentDirectoryW(L"..");
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process))
+  if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, systemFolder,
+                      &startup, &process))
     return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  KernelHandle thread(process.hThread);
+  KernelHandle started(process.hProcess);
   return true;
 }

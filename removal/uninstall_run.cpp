@@ -2,13 +2,14 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include <cstdint>
 #include <cwchar>
 
 #include "app/shared/format.h"
 #include "app/shared/message_box.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "fs/entry_removal.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
@@ -22,13 +23,45 @@
 namespace {
 
 constexpr wchar_t ListName[] = L"Uninstall.lst";
-constexpr wchar_t BatchName[] = L"Uninstall_Kel.Bat";
+const wchar_t* const HelpIndexFiles[] = {L"pelodra.gid", L"pelodra.fts"};
 constexpr unsigned ListLineBytes = 2048;
+// The folder and a list line, each at most 2,047 characters.
 constexpr unsigned EntryChars = 4096;
+// An entry in its long form.
+constexpr unsigned ExactChars = EntryChars + 8;
 constexpr unsigned ErrorChars = 200;
 constexpr unsigned KeptChars = 256;
+constexpr unsigned ReportChars = KeptChars + MaxPathChars;
 constexpr int RenameTries = 1000;
-const wchar_t* const HelpIndexFiles[] = {L"pelodra.gid", L"pelodra.fts"};
+constexpr wchar_t Ellipsis[] = L"\x2026";
+constexpr DWORD AttributesDelKeeps =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// The texts shown after the language module is gone, taken before.
+struct KeptTexts {
+  wchar_t caption[KeptChars];
+  wchar_t restart[KeptChars];
+  wchar_t filesLeft[KeptChars];
+  wchar_t integrationKept[KeptChars];
+  wchar_t folderLeft[KeptChars];
+};
+
+// What the removal of the listed files needs beside the list.
+struct RemovalScope {
+  const wchar_t* folder;  // ending in a backslash
+  size_t folderLength;
+  const wchar_t* programName;
+  // The last folder on an entry's way checked for links, and the answer;
+  // lists name the files of one folder, and the folders of one tree,
+  // together.
+  wchar_t checked[EntryChars];
+  bool checkedClear;
+};
+
+struct PendingFolder {
+  uint32_t offset;  // of its line in the list
+  uint32_t depth;
+};
 
 bool Confirmed() {
   if (SilentMode) return true;
@@ -42,64 +75,208 @@ void ReportMissingList() {
   ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONHAND | MB_SETFOREGROUND);
 }
 
-void DeleteHelpIndexFiles() {
-  for (const wchar_t* name : HelpIndexFiles) {
-    SetFileAttributesW(name, 0);
-    DeleteFileW(name);
-  }
+void KeepTexts(KeptTexts& texts) {
+  BoundedCopy(texts.caption, LoadMessage(IDS_CAPTION), KeptChars);
+  BoundedCopy(texts.restart, LoadMessage(IDS_RESTART_NEEDED), KeptChars);
+  BoundedCopy(texts.filesLeft, LoadMessage(IDS_FILES_LEFT_FORMAT), KeptChars);
+  BoundedCopy(texts.integrationKept, LoadMessage(IDS_UNINSTALL_REFUSED), KeptChars);
+  BoundedCopy(texts.folderLeft, LoadMessage(IDS_FOLDER_LEFT_FORMAT), KeptChars);
 }
 
-// Reads the next line of at most ListLineBytes - 1 bytes, without its
-// trailing line end, blanks and tabs. A longer line is skipped whole, so
-// that its rest is never taken for a name of its own. False at the end.
-bool ReadListLine(FILE* list, char* line, bool& usable) {
-  if (!fgets(line, ListLineBytes, list)) return false;
-  size_t length = strlen(line);
-  usable = true;
-  if (length == ListLineBytes - 1 && line[length - 1] != '\n') {
-    usable = false;
-    int c;
-    while ((c = fgetc(list)) != EOF && c != '\n') {
-    }
+bool IsTrailingBlank(int c) { return c == '\r' || c == ' ' || c == '\t'; }
+
+// Reads the next line: its bytes up to the line feed, without the carriage
+// returns, blanks and tabs at its end. A line of more than
+// ListLineBytes - 1 bytes, or one holding a NUL, is not usable: it names no
+// file, and no part of it is taken for a name of its own. `consumed` counts
+// the bytes read. False at the end of the file.
+bool ReadListLine(FILE* list, char* line, bool& usable, uint32_t& consumed) {
+  int c = getc(list);
+  if (c == EOF) return false;
+  size_t length = 0;
+  bool tooLong = false;
+  bool nul = false;
+  consumed = 0;
+  for (; c != EOF; c = getc(list)) {
+    ++consumed;
+    if (c == '\n') break;
+    if (c == 0) nul = true;
+    if (length < ListLineBytes - 1)
+      line[length++] = static_cast<char>(c);
+    else if (!IsTrailingBlank(c))
+      tooLong = true;
   }
-  while (length > 0 && strchr("\r\n \t", line[length - 1])) line[--length] = 0;
-  if (length == 0) usable = false;
+  while (length > 0 && IsTrailingBlank(line[length - 1])) --length;
+  line[length] = 0;
+  usable = length > 0 && !tooLong && !nul;
   return true;
 }
 
-bool IsListOrProgram(const wchar_t* entry, const wchar_t* programName) {
-  const wchar_t* name = FindNamePart(entry);
-  return CompareNoCase(name, programName) == 0 || CompareNoCase(name, ListName) == 0;
+bool IsNameCharacter(wchar_t c) { return c >= 32 && !wcschr(L":*?\"<>|", c); }
+
+// Whether `path` is `folder` (of `length` characters) or lies below it.
+bool IsFolderOrBelow(const wchar_t* path, const wchar_t* folder, size_t length) {
+  return wcsncmp(path, folder, length) == 0 && (path[length] == 0 || path[length] == L'\\');
 }
 
-// The folders that hold a locked file, up to the program's folder, go at
-// the same restart, each after what it holds; Windows removes only those
-// that are empty by then. A drive's root is never one of them.
-void ScheduleFoldersForRestart(const wchar_t* file, const wchar_t* folder) {
+// Whether neither `folder` nor a folder above it, up to the product's, is a
+// junction or symbolic link, which could lead anywhere.
+bool NoLinkDownTo(wchar_t* folder, RemovalScope& scope) {
+  size_t length = wcslen(folder);
+  size_t checked = wcslen(scope.checked);
+  if (length == checked && wcscmp(folder, scope.checked) == 0) return scope.checkedClear;
+  // Above a folder found clear nothing needs a look, below it only the new
+  // parts: a deep tree costs one look a folder, not one for each above it.
+  if (scope.checkedClear && IsFolderOrBelow(scope.checked, folder, length)) return true;
+  size_t from = scope.checkedClear && IsFolderOrBelow(folder, scope.checked, checked)
+                    ? checked + 1
+                    : scope.folderLength;
+  BoundedCopy(scope.checked, folder, EntryChars);
+  scope.checkedClear = true;
+  for (size_t i = from; i <= length && scope.checkedClear; ++i) {
+    if (folder[i] != L'\\' && folder[i] != 0) continue;
+    wchar_t kept = folder[i];
+    folder[i] = 0;
+    wchar_t exact[ExactChars];
+    DWORD attributes =
+        ExactName(folder, exact, ExactChars) ? GetFileAttributesW(exact) : InvalidAttributes;
+    folder[i] = kept;
+    if (attributes != InvalidAttributes && IsReparsePoint(attributes)) scope.checkedClear = false;
+  }
+  return scope.checkedClear;
+}
+
+bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
+  wchar_t* name = FindNamePart(entry);
+  if (name - entry <= static_cast<ptrdiff_t>(scope.folderLength)) return true;
+  name[-1] = 0;
+  bool clear = NoLinkDownTo(entry, scope);
+  name[-1] = L'\\';
+  return clear;
+}
+
+bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
+                 unsigned& depth) {
+  if (!usable) return false;
+  // A line of at most ListLineBytes - 1 bytes gives no more characters.
+  wchar_t wide[ListLineBytes];
+  ToWide(line, wide, ListLineBytes);
+  return ListEntryName(scope.folder, wide, entry, EntryChars, depth) &&
+         NoLinkOnTheWay(entry, scope);
+}
+
+// Adds a name to the files left, as long as the list has room; an ellipsis
+// ends a list that is cut.
+void NoteLeft(ListRemoval& result, const wchar_t* name) {
+  ++result.filesLeft;
+  size_t used = wcslen(result.leftNames);
+  if (used > 0 && result.leftNames[used - 1] != L'\n') return;
+  if (used + wcslen(name) + 3 < LeftNamesChars) {
+    wcscat(result.leftNames, name);
+    wcscat(result.leftNames, L"\n");
+  } else {
+    wcscat(result.leftNames, Ellipsis);
+  }
+}
+
+// The folders that hold a file scheduled for restart, up to the program's
+// folder, go at the same restart, each after what it holds; Windows
+// removes only those that are empty by then. A drive's root is never one
+// of them.
+void ScheduleFoldersForRestart(const wchar_t* file, const RemovalScope& scope) {
   wchar_t path[EntryChars];
-  DWORD n = GetFullPathNameW(file, EntryChars, path, nullptr);
-  if (n == 0 || n >= EntryChars) return;
-  size_t folderLength = wcslen(folder);  // with its trailing backslash
-  bool folderIsRoot = folderLength >= 2 && folder[folderLength - 2] == L':';
-  size_t last = folderIsRoot ? folderLength : folderLength - 1;
+  BoundedCopy(path, file, EntryChars);
+  bool folderIsRoot = scope.folderLength >= 2 && scope.folder[scope.folderLength - 2] == L':';
+  size_t last = folderIsRoot ? scope.folderLength : scope.folderLength - 1;
+  wchar_t exact[ExactChars];
   for (wchar_t* cut; (cut = wcsrchr(path, L'\\')) != nullptr;) {
     *cut = 0;
     if (static_cast<size_t>(cut - path) < last) break;
-    MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (ExactName(path, exact, ExactChars))
+      MoveFileExW(exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
 
-// Moves a locked file out of the way and has it deleted at the next start
-// of Windows.
-void ScheduleForRestart(const wchar_t* entry, const wchar_t* folder) {
-  wchar_t target[MaxPathChars];
+// Moves a file in use out of the way and has it deleted at the next start
+// of Windows. True when Windows took the schedule.
+bool ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
+  wchar_t exact[ExactChars], target[EntryChars], exactTarget[ExactChars];
+  if (!ExactName(entry, exact, ExactChars)) return false;
+  bool renamable = false;
   for (int i = 0; i < RenameTries; ++i) {
-    FormatText(target, MaxPathChars, L"%s.%d.tmp", entry, i);
-    if (GetFileAttributesW(target) == InvalidAttributes) break;
+    // A name that would be cut names another file: it is never used.
+    renamable = FormatText(target, EntryChars, L"%s.%d.tmp", entry, i) >= 0 &&
+                ExactName(target, exactTarget, ExactChars);
+    if (!renamable || GetFileAttributesW(exactTarget) == InvalidAttributes) break;
   }
-  const wchar_t* scheduled = MoveFileW(entry, target) ? target : entry;
-  MoveFileExW(scheduled, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  ScheduleFoldersForRestart(scheduled, folder);
+  bool renamed = renamable && MoveFileW(exact, exactTarget);
+  if (!MoveFileExW(renamed ? exactTarget : exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+    return false;
+  ScheduleFoldersForRestart(renamed ? target : entry, scope);
+  return true;
+}
+
+// The program and the list are removed later, by the batch file and after
+// the list is closed.
+bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
+  const wchar_t* relative = entry + scope.folderLength;
+  return CompareNoCase(relative, scope.programName) == 0 || CompareNoCase(relative, ListName) == 0;
+}
+
+// Removes one entry of the product, or schedules a file that Windows
+// holds. A folder that stays is the caller's to try again.
+Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope, ListRemoval& result) {
+  wchar_t exact[ExactChars];
+  if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
+  Removal removal = RemoveEntry(exact);
+  const wchar_t* shown = entry + scope.folderLength;
+  if (removal == Removal::Link) {
+    NoteLeft(result, shown);
+  } else if ((removal == Removal::InUse || removal == Removal::Refused) &&
+             !IsListOrProgram(entry, scope)) {
+    if (ScheduleForRestart(entry, scope))
+      result.restartPending = true;
+    else
+      NoteLeft(result, shown);
+  }
+  return removal;
+}
+
+int DeeperFirst(const void* a, const void* b) {
+  uint32_t x = static_cast<const PendingFolder*>(a)->depth;
+  uint32_t y = static_cast<const PendingFolder*>(b)->depth;
+  return x < y ? 1 : x > y ? -1 : 0;
+}
+
+void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
+  GrowableArray<PendingFolder> pending;
+  char line[ListLineBytes];
+  wchar_t entry[EntryChars];
+  long start = ftell(list);
+  uint32_t offset = start > 0 ? static_cast<uint32_t>(start) : 0;
+  uint32_t consumed = 0;
+  bool usable = false;
+  unsigned depth = 0;
+  result.passes = 1;
+  for (; ReadListLine(list, line, usable, consumed); offset += consumed) {
+    if (!ResolveLine(line, usable, scope, entry, depth)) continue;
+    if (RemoveProductEntry(entry, scope, result) == Removal::FolderKept) {
+      pending.Add(1);
+      pending[pending.Count() - 1] = PendingFolder{offset, depth};
+    }
+  }
+  if (pending.Count() == 0) return;
+  // A folder listed before what it holds is tried again after the first
+  // pass, deepest first, so that each goes after every folder below it:
+  // one more pass however deep the tree.
+  ++result.passes;
+  HeapSort(pending.Data(), pending.Count(), sizeof(PendingFolder), DeeperFirst);
+  for (uint32_t i = 0; i < pending.Count(); ++i) {
+    if (fseek(list, static_cast<long>(pending[i].offset), SEEK_SET) != 0 ||
+        !ReadListLine(list, line, usable, consumed))
+      continue;
+    if (ResolveLine(line, usable, scope, entry, depth)) RemoveProductEntry(entry, scope, result);
+  }
 }
 
 bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
@@ -113,101 +290,85 @@ bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
   return true;
 }
 
-}  // namespace
+// The help index, the listed files and the list itself.
+void RemoveProductFiles(FILE* list, const wchar_t* program, const wchar_t* folder,
+                        ListRemoval& removal) {
+  // A current folder inside the product would keep that folder.
+  wchar_t systemFolder[MaxPathChars];
+  UINT n = GetSystemDirectoryW(systemFolder, MaxPathChars);
+  if (n > 0 && n < MaxPathChars) SetCurrentDirectoryW(systemFolder);
 
-bool IsInsideFolder(const wchar_t* folder, const wchar_t* line) {
-  ReparseCheck fresh;
-  return IsInsideFolder(folder, line, fresh);
+  RemovalScope scope{folder, wcslen(folder), FindNamePart(program), {}, true};
+  wchar_t entry[EntryChars];
+  for (const wchar_t* name : HelpIndexFiles)
+    if (FormatText(entry, EntryChars, L"%s%s", folder, name) >= 0)
+      RemoveProductEntry(entry, scope, removal);
+  RemoveListEntries(list, scope, removal);
+  fclose(list);
+
+  wchar_t exact[ExactChars];
+  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, ListName) >= 0 &&
+                         ExactName(entry, exact, ExactChars)
+                     ? RemoveEntry(exact)
+                     : Removal::Missing;
+  if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link)
+    NoteLeft(removal, ListName);
+  // The batch file's "del" leaves a read-only, hidden or system file.
+  if (ExactName(program, exact, ExactChars)) ClearAttributes(exact, AttributesDelKeeps);
 }
 
-bool IsInsideFolder(const wchar_t* folder, const wchar_t* line, ReparseCheck& reparse) {
-  if (IsPathSeparator(line[0]) || IsDiskLetter(line) || wcschr(line, L':')) return false;
-  wchar_t joined[EntryChars];
-  BoundedCopy(joined, folder, EntryChars);
-  BoundedAppend(joined, line, EntryChars);
-  wchar_t full[EntryChars];
-  DWORD n = GetFullPathNameW(joined, EntryChars, full, nullptr);
-  if (n == 0 || n >= EntryChars) return false;
-  size_t folderLength = wcslen(folder);
-  if (wcslen(full) <= folderLength ||
-      CompareStringOrdinal(full, static_cast<int>(folderLength), folder,
-                           static_cast<int>(folderLength), TRUE) != CSTR_EQUAL)
-    return false;
-  // A junction or symbolic link inside the folder may lead anywhere. Lists
-  // name the files of one folder together, so the last folder's answer is
-  // kept.
-  wchar_t* name = FindNamePart(full);
-  if (name - full <= static_cast<ptrdiff_t>(folderLength)) return true;
-  name[-1] = 0;
-  if (wcscmp(full, reparse.folder) == 0) return reparse.inside;
-  BoundedCopy(reparse.folder, full, EntryChars);
-  reparse.inside = true;
-  for (size_t i = wcslen(full); i > folderLength; --i) {
-    if (full[i] != L'\\' && full[i] != 0) continue;
-    wchar_t kept = full[i];
-    full[i] = 0;
-    DWORD attributes = GetFileAttributesW(full);
-    full[i] = kept;
-    if (attributes != InvalidAttributes && IsReparsePoint(attributes)) reparse.inside = false;
+// The batch file that takes the program and its folder once the program
+// has ended; false when it cannot be written or started.
+bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
+  wchar_t batch[MAX_PATH];
+  return WriteCleanupBatch(tempFolder, names, SilentMode, batch, MAX_PATH) &&
+         StartHiddenBatch(batch);
+}
+
+void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
+  ShowMessageBox(nullptr, text, texts.caption, icon | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+bool ListEntryName(const wchar_t* folder, const wchar_t* line, wchar_t* entry, size_t size,
+                   unsigned& depth) {
+  size_t base = wcslen(folder);
+  if (base + 1 >= size) return false;
+  wmemcpy(entry, folder, base);
+  size_t end = base;
+  depth = 0;
+  for (const wchar_t* p = line; *p;) {
+    const wchar_t* part = p;
+    for (; *p && !IsPathSeparator(*p); ++p)
+      if (!IsNameCharacter(*p)) return false;
+    size_t length = static_cast<size_t>(p - part);
+    if (*p) ++p;
+    if (length == 0 || (length == 1 && part[0] == L'.')) continue;
+    if (length == 2 && part[0] == L'.' && part[1] == L'.') {
+      if (depth == 0) return false;
+      --depth;
+      size_t start = end;
+      while (start > base && entry[start - 1] != L'\\') --start;
+      end = start > base ? start - 1 : base;
+      continue;
+    }
+    if (part[length - 1] == L'.' || part[length - 1] == L' ') return false;
+    size_t separator = depth > 0 ? 1 : 0;
+    if (end + separator + length >= size) return false;
+    if (separator) entry[end++] = L'\\';
+    wmemcpy(entry + end, part, length);
+    end += length;
+    ++depth;
   }
-  return reparse.inside;
+  entry[end] = 0;
+  return depth > 0;
 }
 
 ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName) {
   ListRemoval result;
-  char line[ListLineBytes];
-  wchar_t entry[EntryChars];
-  size_t folderLength = wcslen(folder);
-  // Per line: whether a further pass could still remove its entry. Lines
-  // that are done (removed, missing, skipped, scheduled) cost nothing in
-  // later passes, and a pass that leaves nothing to retry is the last: the
-  // next one could remove nothing, as the plain repetition would find out.
-  GrowableArray<uint8_t> pending;
-  ReparseCheck reparse;
-  for (bool first = true;; first = false) {
-    ++result.passes;
-    unsigned removed = 0;
-    unsigned retries = 0;
-    uint32_t index = 0;
-    bool usable = false;
-    while (ReadListLine(list, line, usable)) {
-      if (first) {
-        pending.Add(1);
-        pending[index] = 1;
-      }
-      uint8_t& open = pending[index++];
-      if (!open) continue;
-      open = 0;
-      if (!usable) continue;
-      BoundedCopy(entry, folder, EntryChars);
-      ToWide(line, entry + folderLength, EntryChars - folderLength);
-      if (!IsInsideFolder(folder, entry + folderLength, reparse)) continue;
-      DWORD attributes = GetFileAttributesW(entry);
-      if (attributes == InvalidAttributes) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) continue;
-      }
-      SetFileAttributesW(entry, 0);
-      if (attributes != InvalidAttributes && IsDirectory(attributes)) {
-        if (RemoveDirectoryW(entry)) {
-          ++removed;
-        } else {
-          open = 1;
-          ++retries;
-        }
-      } else if (DeleteFileW(entry)) {
-        ++removed;
-      } else if (attributes != InvalidAttributes && !IsListOrProgram(entry, programName)) {
-        result.restartPending = true;
-        ScheduleForRestart(entry, folder);
-      } else {
-        open = 1;
-        ++retries;
-      }
-    }
-    if (removed == 0 || retries == 0) break;
-    fseek(list, 0, SEEK_SET);
-  }
+  RemovalScope scope{folder, wcslen(folder), programName, {}, true};
+  RemoveListEntries(list, scope, result);
   return result;
 }
 
@@ -216,20 +377,36 @@ void RunUninstall() {
   GetProgramPath(program, MaxPathChars);
   wchar_t folder[MaxPathChars];
   if (!CopyFolderOfProgram(program, folder)) return;
-  SetCurrentDirectoryW(folder);
-  AddTrailingSeparator(folder, MaxPathChars);
-
-  if (!Confirmed()) return;
-  FILE* list = OpenStream(ListName, L"rb");
-  if (!list) {
-    ReportMissingList();
+  if (!Confirmed()) {
+    ExitCode = ExitCancelled;
     return;
   }
-  // The language module goes before the files; keep its last two texts.
-  wchar_t restartText[KeptChars], caption[KeptChars];
-  BoundedCopy(restartText, LoadMessage(IDS_RESTART_NEEDED), KeptChars);
-  BoundedCopy(caption, LoadMessage(IDS_CAPTION), KeptChars);
+  // Every name is built from the program's own folder, never from the
+  // current one.
+  wchar_t withSeparator[MaxPathChars];
+  BoundedCopy(withSeparator, folder, MaxPathChars);
+  AddTrailingSeparator(withSeparator, MaxPathChars);
+  wchar_t listPath[EntryChars], exact[ExactChars];
+  FILE* list = FormatText(listPath, EntryChars, L"%s%s", withSeparator, ListName) >= 0 &&
+                       ExactName(listPath, exact, ExactChars)
+                   ? OpenStream(exact, L"rb")
+                   : nullptr;
+  if (!list) {
+    ExitCode = ExitListMissing;
+    if (!SilentMode) ReportMissingList();
+    return;
+  }
+  KeptTexts texts;
+  KeepTexts(texts);
+  // Settled before anything is removed: a folder that no batch line can
+  // name is left whole, not half.
+  wchar_t tempFolder[MaxPathChars] = {};
+  DWORD n = GetTempPathW(MaxPathChars, tempFolder);
+  BatchNames names;
+  bool reachable = MsiMode || (n > 0 && n < MaxPathChars &&
+                               PrepareBatchNames(program, folder, tempFolder, names));
 
+  bool integrationComplete = true;
   RemoveIntegration();
   // The settings file goes with the product's files: write it now and let
   // go of it, or the end of the run would write it into the emptied folder
@@ -237,23 +414,28 @@ void RunUninstall() {
   SaveIniFile();
   ReleaseIni();
   ReleaseLanguageModule();
-  if (MsiMode) {
-    fclose(list);
-    return;
-  }
-  DeleteHelpIndexFiles();
-  bool restartPending = RemoveListedFiles(list, folder, FindNamePart(program)).restartPending;
-  fclose(list);
-  DeleteFileW(ListName);
-  if (restartPending && !SilentMode)
-    ShowMessageBox(nullptr, restartText, caption, MB_ICONINFORMATION | MB_SETFOREGROUND);
 
-  wchar_t batch[MaxPathChars] = {};
-  DWORD n = GetTempPathW(MaxPathChars, batch);
-  if (n == 0 || n >= MaxPathChars) return;
-  BoundedAppend(batch, BatchName, MaxPathChars);
-  wchar_t current[MaxPathChars] = {};
-  GetCurrentDirectoryW(MaxPathChars, current);
-  if (!WriteCleanupBatch(batch, program, current, SilentMode)) return;
-  StartHiddenBatch(batch);
+  ListRemoval removal;
+  if (!MsiMode && reachable)
+    RemoveProductFiles(list, program, withSeparator, removal);
+  else
+    fclose(list);
+
+  // The boxes come before the batch file starts, which waits only a moment
+  // for the program to end.
+  wchar_t text[ReportChars];
+  if (!SilentMode) {
+    if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
+    if (removal.filesLeft) {
+      FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
+      Show(text, texts, MB_ICONEXCLAMATION);
+    }
+    if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
+  }
+  bool folderLeft = !MsiMode && !(reachable && StartCleanup(tempFolder, names));
+  if (folderLeft && !SilentMode) {
+    FormatMessageText(text, ReportChars, texts.folderLeft, folder);
+    Show(text, texts, MB_ICONEXCLAMATION);
+  }
+  ExitCode = removal.filesLeft || !integrationComplete || folderLeft ? ExitIncomplete : ExitDone;
 }

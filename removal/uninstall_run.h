@@ -6,28 +6,38 @@
 #include <cstddef>
 #include <cstdio>
 
-// Takes the product off the computer; its result is not used.
+// Takes the product off the computer and sets ExitCode: ExitCancelled for
+// the user's No, ExitListMissing without a list, ExitIncomplete when
+// Windows kept something (files neither removed nor scheduled, the
+// integration, the folder that no batch line can name or no batch file
+// removes).
 void RunUninstall();
 
+constexpr unsigned LeftNamesChars = 1024;
+
 struct ListRemoval {
-  bool restartPending = false;  // a locked file was scheduled for restart
+  bool restartPending = false;  // a file was really scheduled for restart
   unsigned passes = 0;
+  // Files that Windows would neither let go of nor schedule, and links it
+  // would only follow; their names one a line, relative to the folder, the
+  // list ended by an ellipsis when they do not all fit.
+  unsigned filesLeft = 0;
+  wchar_t leftNames[LeftNamesChars] = {};
 };
 
 // Deletes the entries of the open list, relative to `folder` (ending in a
-// backslash), in passes until a pass removes nothing. Entries that would
-// lie outside the folder are skipped. Locked files are renamed and
-// scheduled for deletion at restart.
+// backslash): files and folders in one pass, then the folders that still
+// held something, deepest first. Lines that do not name something inside
+// the folder are skipped. Files in use are renamed and scheduled for
+// deletion at restart, except the program (`programName`) and the list.
 ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName);
 
-// Whether a list line names something inside `folder` (ending in a
-// backslash): no rooted, drive or network path, no way out through "..",
-// and no folder on the way that is a reparse point.
-bool IsInsideFolder(const wchar_t* folder, const wchar_t* line);
-
-// The last folder checked for reparse points on the way, and the answer.
-struct ReparseCheck {
-  wchar_t folder[4096] = {};
-  bool inside = true;
-};
-bool IsInsideFolder(const wchar_t* folder, const wchar_t* line, ReparseCheck& reparse);
+// The full name of a list line's entry: `folder` (ending in a backslash)
+// and the line, its separators made backslashes, its empty and "." parts
+// dropped, each ".." taking back the part before it. False when the line
+// climbs out of the folder or names the folder itself, holds a character
+// no file name has (a colon, a wildcard, a control character), has a part
+// that ends in a dot or a blank (which Windows would cut), or does not fit
+// `size`. `depth` is the count of its parts.
+bool ListEntryName(const wchar_t* folder, const wchar_t* line, wchar_t* entry, size_t size,
+                   unsigned& depth);

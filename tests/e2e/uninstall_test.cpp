@@ -25,12 +25,12 @@ void LayOutProduct(const Installation& product) {
 // Runs the program as a user would, answering its boxes with `answer`;
 // the texts of the boxes it showed.
 std::vector<std::wstring> RunAnswering(const Installation& product, const wchar_t* args,
-                                       int answer) {
+                                       int answer, DWORD exitCode) {
   std::vector<std::wstring> shown;
   RunResult run = RunProgram(product.exe, args, {}, 60000,
                              [&](DWORD process) { shown = AnswerBoxes(process, answer); });
   EXPECT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, exitCode);
   return shown;
 }
 
@@ -52,17 +52,22 @@ TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
   // The batch file waits for the program, then deletes it, the folder and
   // itself.
   EXPECT_TRUE(WaitUntilGone(product.folder, 30000)) << "installation folder left";
-  EXPECT_TRUE(WaitUntilGone(temp + L"\\Uninstall_Kel.Bat", 10000)) << "batch file left";
+  Sleep(1000);  // the batch file deletes itself last
+  EXPECT_EQ(FilesMatching(temp + L"\\Uninstall_Kel.*.Bat"), 0) << "batch file left";
   EXPECT_EQ(ReadBytes(L"C:\\Program Files\\neighbour.txt"), "not ours");
   DeleteFileW(L"C:\\Program Files\\neighbour.txt");
 }
 
-TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
+// No box waits for a person in a silent run: the exit code tells.
+TEST(Uninstall, MissingListIsReportedByTheExitCode) {
   Installation product = MakeInstallation(L"Pelodra no list");
   WriteBytes(product.folder + L"\\Pelodra.exe", "stand-in");
-  std::vector<std::wstring> shown = RunAnswering(product, L"/S", IDOK);
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_NE(shown[0].find(L"Uninstall.lst"), std::wstring::npos) << shown[0].c_str();
+  RunResult silent = RunProgram(product.exe, L"/S", {}, 30000);
+  EXPECT_TRUE(silent.finished) << "waited for a person";
+  EXPECT_EQ(silent.exitCode, 3u);
+  std::vector<std::wstring> shown = RunAnswering(product, L"", IDYES, 3);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_NE(shown[1].find(L"Uninstall.lst"), std::wstring::npos) << shown[1].c_str();
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(Exists(product.exe));
 }
@@ -70,7 +75,7 @@ TEST(Uninstall, MissingListIsReportedEvenWhenSilent) {
 TEST(Uninstall, AnsweringNoKeepsEverything) {
   Installation product = MakeInstallation(L"Pelodra answer no");
   LayOutProduct(product);
-  std::vector<std::wstring> shown = RunAnswering(product, L"", IDNO);
+  std::vector<std::wstring> shown = RunAnswering(product, L"", IDNO, 1);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find(L"remove Pelodra"), std::wstring::npos) << shown[0].c_str();
   EXPECT_TRUE(Exists(product.folder + L"\\Pelodra.exe"));
@@ -80,7 +85,7 @@ TEST(Uninstall, AnsweringNoKeepsEverything) {
 TEST(Uninstall, AnsweringYesRemovesTheProduct) {
   Installation product = MakeInstallation(L"Pelodra answer yes");
   LayOutProduct(product);
-  std::vector<std::wstring> shown = RunAnswering(product, L"", IDYES);
+  std::vector<std::wstring> shown = RunAnswering(product, L"", IDYES, 0);
   EXPECT_EQ(shown.size(), 1u) << "only the question";
   EXPECT_FALSE(Exists(product.folder + L"\\Pelodra.exe"));
   EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
@@ -97,7 +102,7 @@ TEST(Uninstall, MsiModeDeletesNoFiles) {
 }
 
 // Without a command interpreter the batch file cannot run: it stays in the
-// temporary folder, and so does the program.
+// temporary folder, and so does the program, which the exit code tells.
 TEST(Uninstall, MissingComspecLeavesTheProgramAndTheBatchFile) {
   Installation product = MakeInstallation(L"Pelodra no comspec");
   LayOutProduct(product);
@@ -105,11 +110,11 @@ TEST(Uninstall, MissingComspecLeavesTheProgramAndTheBatchFile) {
   RunResult run =
       RunProgram(product.exe, L"/S", {{L"COMSPEC", L""}, {L"TEMP", temp}, {L"TMP", temp}});
   ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, 2u);
   EXPECT_FALSE(Exists(product.folder + L"\\Pelodra.exe"));
   Sleep(3000);
   EXPECT_TRUE(Exists(product.exe));
-  EXPECT_TRUE(Exists(temp + L"\\Uninstall_Kel.Bat"));
+  EXPECT_EQ(FilesMatching(temp + L"\\Uninstall_Kel.*.Bat"), 1);
 }
 
 // A program in a drive's root: the entries are the root followed by the

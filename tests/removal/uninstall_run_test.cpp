@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "removal/batch_file.h"
+#include "support/host_side.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
 
@@ -35,30 +35,9 @@ std::wstring PendingNames() {
 
 }  // namespace
 
-TEST(IsInsideFolder, RefusesEveryWayOut) {
-  std::wstring folder = WithSeparator(FreshFolder(L"inside"));
-  CreateDirectoryW((folder + L"sub").c_str(), nullptr);
-  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L"file.dll"));
-  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L"sub\\file.dll"));
-  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L"sub/../file.dll"));
-  EXPECT_TRUE(IsInsideFolder(folder.c_str(), L" leading blank"));
-
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"..\\..\\windows\\system.ini"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"sub\\..\\..\\other"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"C:\\windows\\system.ini"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"C:windows"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"\\windows\\system.ini"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"\\\\server\\share\\x"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"/windows"));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"."));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"sub\\.."));
-  EXPECT_FALSE(IsInsideFolder(folder.c_str(), L"file.dll:stream"));
-}
-
-// Folders before their files: the first pass removes the files, the next
-// ones the folders from the inside out; a pass that leaves nothing to retry
-// is the last. Lines that lead out of the folder are skipped while the
-// files they name stay.
+// Folders before their files: the first pass removes the files, one more
+// the folders from the inside out. Lines that lead out of the folder are
+// skipped while the files they name stay.
 TEST(RemoveListedFiles, RemovesInPassesAndStaysInsideTheFolder) {
   std::wstring outside = FreshFolder(L"outside");
   std::wstring product = FreshFolder(L"outside\\product");
@@ -80,7 +59,7 @@ TEST(RemoveListedFiles, RemovesInPassesAndStaysInsideTheFolder) {
   ASSERT_NE(list.stream, nullptr);
   ListRemoval removal = RemoveListedFiles(list.stream, folder.c_str(), L"uninstall.exe");
   EXPECT_FALSE(removal.restartPending);
-  EXPECT_EQ(removal.passes, 3u);
+  EXPECT_EQ(removal.passes, 2u);
   EXPECT_FALSE(Exists(folder + L"Formats"));
   EXPECT_FALSE(Exists(folder + L"b.dll"));
   EXPECT_FALSE(Exists(folder + L"readonly.txt"));
@@ -158,34 +137,82 @@ TEST(RemoveListedFiles, NeverSchedulesADrivesRoot) {
   EXPECT_EQ(names.find(L":\\|"), std::wstring::npos);
 }
 
-TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
-  std::wstring folder = FreshFolder(L"50%off \u00dcbersetzer");
-  wchar_t path[MAX_PATH];
-  BatchPath(folder.c_str(), path, MAX_PATH);
-  EXPECT_STREQ(path, L"C:\\tests\\50%%off \u00dcbersetzer");
+// 150 folders, each in the one before, listed from the top: all go in one
+// pass more, not one pass a folder.
+TEST(RemoveListedFiles, NestedFoldersListedFromTheTopGoInTwoPasses) {
+  std::wstring product = FreshFolder(L"nested");
+  std::wstring path = L"\\\\?\\" + product;
+  std::string lines, relative;
+  for (int i = 0; i < 150; ++i) {
+    relative += (i ? "\\" : "") + std::string("d");
+    path += L"\\d";
+    CreateDirectoryW(path.c_str(), nullptr);
+    lines += relative + "\r\n";
+  }
+  WriteBytes(path + L"\\bottom.txt", "x");
+  lines += relative + "\\bottom.txt\r\n";
+  ListFile list(product + L"\\Uninstall.lst", lines);
+  ListRemoval removal = RemoveListedFiles(list.stream, WithSeparator(product).c_str(), L"x.exe");
+  EXPECT_EQ(removal.passes, 2u);
+  EXPECT_FALSE(Exists(product + L"\\d"));
+}
 
-  std::wstring chinese = FreshFolder(L"\u4e2d\u6587");
-  BatchPath(chinese.c_str(), path, MAX_PATH);
-  EXPECT_EQ(wcschr(path, L'\u4e2d'), nullptr) << "short form expected";
-  wchar_t longForm[MAX_PATH];
-  GetLongPathNameW(path, longForm, MAX_PATH);
-  EXPECT_STREQ(longForm, chinese.c_str());
+// A running program cannot be deleted but can be renamed. A line that
+// resolves to it only by way of another folder is refused: cut to fit a
+// buffer, its restart name once moved the program into that folder. A
+// plain line renames it beside itself.
+TEST(RemoveListedFiles, RenamesARunningFileOnlyBesideItself) {
+  std::wstring parent = FreshFolder(L"cut name");
+  std::wstring other = parent + L"\\Another program";
+  std::wstring product = parent + L"\\product";
+  CreateDirectoryW(other.c_str(), nullptr);
+  CreateDirectoryW(product.c_str(), nullptr);
+  WriteBytes(other + L"\\keep.txt", "theirs");
+  wchar_t source[MAX_PATH * 4] = {};
+  GetEnvironmentVariableW(L"UNINSTALL_EXE", source, MAX_PATH * 4);
+  std::wstring running = product + L"\\locked.exe";
+  ASSERT_TRUE(CopyFileW(source, running.c_str(), FALSE));
+  std::wstring commandLine = L"\"" + running + L"\" /wait";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  // Cut at 2,047 characters, the folder and this line end in "...\moved".
+  std::string detour = "xyz\\..\\";
+  for (int i = 0; i < 398; ++i) detour += "x\\..\\";
+  detour += "..\\Another program\\moved\\..\\..\\product\\locked.exe";
+  ListFile list(product + L"\\Uninstall.lst", detour + "\r\nsub\\..\\locked.exe\r\n");
+  ListRemoval removal = RemoveListedFiles(list.stream, WithSeparator(product).c_str(), L"x.exe");
+  std::wstring names = PendingNames();
+  ClearScheduledForRestart();
+  WaitForSingleObject(process.hProcess, 30000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
 
-  std::wstring batch = folder + L"\\Uninstall_Kel.Bat";
-  std::wstring program = folder + L"\\uninstall.exe";
-  ASSERT_TRUE(WriteCleanupBatch(batch.c_str(), program.c_str(), folder.c_str(), true));
-  std::string bytes = ReadBytes(batch);
-  // U+00DC is 0x9A in code page 437, 0xDC in 1252.
-  std::string p = "C:\\tests\\50%%off \x9A" "bersetzer";
-  std::string expected = "\"" + p + "\\uninstall.exe\" /wait\r\n";
-  for (int i = 0; i < 5; ++i)
-    expected += "del \"" + p + "\\uninstall.exe\"\r\nrd \"" + p + "\"\r\nif not exist \"" + p +
-                "\\uninstall.exe\" goto done\r\n";
-  expected += ":done\r\ndel \"" + p + "\\Uninstall_Kel.Bat\"\r\n";
-  EXPECT_EQ(bytes, expected);
+  EXPECT_TRUE(removal.restartPending);
+  EXPECT_EQ(names.find(L"Another program"), std::wstring::npos);
+  EXPECT_NE(names.find(running + L".0.tmp||"), std::wstring::npos);
+  EXPECT_FALSE(Exists(other + L"\\moved"));
+  EXPECT_TRUE(Exists(running + L".0.tmp"));
+}
 
-  ASSERT_TRUE(WriteCleanupBatch(batch.c_str(), program.c_str(), folder.c_str(), false));
-  EXPECT_NE(ReadBytes(batch).find("if exist \"" + p + "\\uninstall.exe\" \"" + p +
-                                  "\\uninstall.exe\" /warning\r\n"),
-            std::string::npos);
+// A listed link is left with what it points at, and named; nothing is
+// removed through a linked folder on the way.
+TEST(RemoveListedFiles, LeavesLinksAndTheirTargets) {
+  // Links left by an earlier run lead into the targets' folder: that is
+  // made after.
+  std::wstring product = FreshFolder(L"list links");
+  std::wstring outside = FreshFolder(L"list link targets");
+  WriteBytes(outside + L"\\precious.txt", "keep");
+  ASSERT_TRUE(MakeHostLink(outside + L"\\precious.txt", product + L"\\data.dat"));
+  ASSERT_TRUE(MakeHostLink(outside, product + L"\\Formats"));
+  ListFile list(product + L"\\Uninstall.lst", "data.dat\r\nFormats\\precious.txt\r\nFormats\r\n");
+  ListRemoval removal = RemoveListedFiles(list.stream, WithSeparator(product).c_str(), L"x.exe");
+  EXPECT_EQ(ReadBytes(outside + L"\\precious.txt"), "keep");
+  EXPECT_EQ(removal.filesLeft, 2u);
+  EXPECT_STREQ(removal.leftNames, L"data.dat\nFormats\n");
+  EXPECT_FALSE(removal.restartPending);
+  RemoveHostLink(product + L"\\data.dat");
+  RemoveHostLink(product + L"\\Formats");
 }

@@ -71,3 +71,14 @@ bool WaitUntilGone(const std::wstring& path, unsigned long timeoutMs) {
   }
   return true;
 }
+
+int FilesMatching(const std::wstring& mask) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(Long(mask).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do ++count;
+  while (FindNextFileW(find, &data));
+  FindClose(find);
+  return count;
+}

@@ -13,3 +13,5 @@ bool Exists(const std::wstring& path);
 // Waits until a file or folder is gone (another process deletes it);
 // false when it is still there after `timeoutMs`.
 bool WaitUntilGone(const std::wstring& path, unsigned long timeoutMs);
+// How many files and folders match a wildcard mask.
+int FilesMatching(const std::wstring& mask);

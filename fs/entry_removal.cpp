@@ -1,0 +1,172 @@
+#include "fs/entry_removal.h"
+
+#include <cwchar>
+
+#include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
+#include "fs/file_ops.h"
+#include "fs/path_names.h"
+#include "text/conversion.h"
+
+namespace {
+
+// Names reach 4,104 characters in their long form; a final path a little
+// more.
+constexpr unsigned FinalPathChars = 4608;
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Opens a link itself, not its target; a folder too.
+constexpr DWORD OpenItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+
+// The native call works from Windows XP on, where the handle-based
+// SetFileInformationByHandle is missing; it is what both end in.
+constexpr ULONG FileBasicInformationClass = 4;
+constexpr ULONG FileDispositionInformationClass = 13;
+constexpr LONG StatusNotImplemented = static_cast<LONG>(0xC0000002);
+
+struct IoStatus {
+  union {
+    LONG status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+struct BasicInformation {
+  LARGE_INTEGER creationTime;  // the four times 0: left as they are
+  LARGE_INTEGER lastAccessTime;
+  LARGE_INTEGER lastWriteTime;
+  LARGE_INTEGER changeTime;
+  ULONG attributes;
+};
+using SetInformationFunction = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
+using FinalPathFunction = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
+
+LONG SetInformation(HANDLE file, void* data, ULONG size, ULONG kind) {
+  static SetInformationFunction set = nullptr;
+  if (!set) {
+    FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile");
+    set = reinterpret_cast<SetInformationFunction>(reinterpret_cast<void*>(found));
+  }
+  if (!set) return StatusNotImplemented;
+  IoStatus io{};
+  return set(file, &io, data, size, kind);
+}
+
+bool SetAttributesOf(HANDLE file, DWORD attributes) {
+  BasicInformation basic{};
+  // 0 would mean "unchanged".
+  basic.attributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  return SetInformation(file, &basic, sizeof basic, FileBasicInformationClass) >= 0;
+}
+
+// Long and network forms compare as the plain ones: "\\?\C:\x" as "C:\x",
+// "\\?\UNC\srv\x" and "\\srv\x" as "\srv\x".
+const wchar_t* Comparable(const wchar_t* path) {
+  if (wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0) return path + 7;
+  if (wcsncmp(path, L"\\\\?\\", 4) == 0) return path + 4;
+  if (path[0] == L'\\' && path[1] == L'\\') return path + 1;
+  return path;
+}
+
+bool SamePath(const wchar_t* a, const wchar_t* b) {
+  a = Comparable(a);
+  b = Comparable(b);
+  for (; *a && *b; ++a, ++b)
+    if (ToUpperChar(*a) != ToUpperChar(*b)) return false;
+  return *a == *b;
+}
+
+// The folder part of a full name, with the backslash of a drive's root.
+void ParentOf(const wchar_t* name, wchar_t* parent, size_t n) {
+  BoundedCopy(parent, name, n);
+  wchar_t* last = wcsrchr(parent, L'\\');
+  if (last) last[last > parent && last[-1] == L':' ? 1 : 0] = 0;
+}
+
+// Whether an open handle is the file or folder its name ends in, not the
+// target of a link. Windows opens a link itself when asked, and its final
+// path is then the name's own; Wine opens a link on the host's side as its
+// target whatever is asked, and the final path tells. Without the query
+// (Windows XP, or a file system that cannot answer) the request holds.
+bool ReachesItself(HANDLE file, const wchar_t* name) {
+  auto finalPath = Kernel32Function<FinalPathFunction>("GetFinalPathNameByHandleW");
+  if (!finalPath) return true;
+  wchar_t reached[FinalPathChars];
+  DWORD n = finalPath(file, reached, FinalPathChars, 0);
+  if (n == 0) return true;
+  if (n >= FinalPathChars) return false;
+  if (SamePath(reached, name)) return true;
+  // Short forms in the name, or a folder on the way that is reached through
+  // a junction, make the texts differ: compare with the folder's own final
+  // path and the entry's name on the disk.
+  WIN32_FIND_DATAW data;
+  FindHandle found(FindFirstFileW(name, &data));
+  if (!found) return false;
+  wchar_t folder[FinalPathChars];
+  ParentOf(name, folder, FinalPathChars);
+  FileHandle parent(CreateFileW(folder, FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!parent) return false;
+  n = finalPath(parent.Get(), folder, FinalPathChars, 0);
+  if (n == 0 || n >= FinalPathChars) return false;
+  AddTrailingSeparator(folder, FinalPathChars);
+  BoundedAppend(folder, data.cFileName, FinalPathChars);
+  return SamePath(folder, reached);
+}
+
+// Deleted when the handle is closed.
+bool MarkForDeletion(HANDLE file) {
+  BOOLEAN remove = TRUE;
+  return SetInformation(file, &remove, sizeof remove, FileDispositionInformationClass) >= 0;
+}
+
+Removal OpenFailure(const wchar_t* name, DWORD error) {
+  if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+      error != ERROR_ACCESS_DENIED)
+    return Removal::Missing;
+  if (IsDirectory(GetFileAttributesW(name))) return Removal::FolderKept;
+  return error == ERROR_ACCESS_DENIED ? Removal::Refused : Removal::InUse;
+}
+
+}  // namespace
+
+Removal RemoveEntry(const wchar_t* name) {
+  FileHandle file(CreateFileW(name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
+                              nullptr, OPEN_EXISTING, OpenItself, nullptr));
+  if (!file) return OpenFailure(name, GetLastError());
+  if (!ReachesItself(file.Get(), name)) return Removal::Link;
+  if (MarkForDeletion(file.Get())) return Removal::Removed;
+  // Refused: a folder that still holds something, a running program, or
+  // something read-only. The attributes are asked only now: that costs
+  // more than the removal itself.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Get(), &info)) return Removal::Refused;
+  DWORD attributes = info.dwFileAttributes;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+      SetAttributesOf(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    if (MarkForDeletion(file.Get())) return Removal::Removed;
+    SetAttributesOf(file.Get(), attributes);
+  }
+  return IsDirectory(attributes) ? Removal::FolderKept : Removal::Refused;
+}
+
+bool ClearAttributes(const wchar_t* name, DWORD attributes) {
+  FileHandle file(CreateFileW(name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, nullptr,
+                              OPEN_EXISTING, OpenItself, nullptr));
+  if (!file || !ReachesItself(file.Get(), name)) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Get(), &info)) return false;
+  if (!(info.dwFileAttributes & attributes)) return true;
+  return SetAttributesOf(file.Get(), info.dwFileAttributes & ~attributes);
+}
+
+bool SameFileObject(const wchar_t* a, const wchar_t* b) {
+  FileHandle first(CreateFileW(a, FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FileHandle second(CreateFileW(b, FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION one, other;
+  return first && second && GetFileInformationByHandle(first.Get(), &one) &&
+         GetFileInformationByHandle(second.Get(), &other) &&
+         one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+         one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}

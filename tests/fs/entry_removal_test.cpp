@@ -1,0 +1,75 @@
+#include "fs/entry_removal.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fs/path_names.h"
+#include "support/host_side.h"
+#include "support/test_files.h"
+
+// Files and folders go, read-only ones too; a folder that still holds
+// something stays, and so does a file another program holds open.
+TEST(RemoveEntry, RemovesWhatWindowsLetsGoOf) {
+  std::wstring folder = FreshFolder(L"remove entry");
+  WriteBytes(folder + L"\\plain.txt", "x");
+  WriteBytes(folder + L"\\readonly.txt", "x");
+  SetFileAttributesW((folder + L"\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryW((folder + L"\\full").c_str(), nullptr);
+  WriteBytes(folder + L"\\full\\inside.txt", "x");
+  WriteBytes(folder + L"\\open.txt", "x");
+  HANDLE open = CreateFileW((folder + L"\\open.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+
+  EXPECT_EQ(RemoveEntry((folder + L"\\plain.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\readonly.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\full").c_str()), Removal::FolderKept);
+  EXPECT_EQ(RemoveEntry((folder + L"\\open.txt").c_str()), Removal::InUse);
+  EXPECT_EQ(RemoveEntry((folder + L"\\missing.txt").c_str()), Removal::Missing);
+  CloseHandle(open);
+  EXPECT_EQ(RemoveEntry((folder + L"\\full\\inside.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\full").c_str()), Removal::Removed);
+  EXPECT_FALSE(Exists(folder + L"\\readonly.txt"));
+  EXPECT_FALSE(Exists(folder + L"\\full"));
+}
+
+// Wine follows a link made on the host whatever a program asks: such a
+// link is left, and so is what it points at, its attributes included.
+TEST(RemoveEntry, NeverGoesThroughALink) {
+  // Links left by an earlier run lead into the targets' folder: that is
+  // made after.
+  std::wstring folder = FreshFolder(L"links");
+  std::wstring outside = FreshFolder(L"link targets");
+  WriteBytes(outside + L"\\precious.txt", "keep");
+  ASSERT_TRUE(MakeHostLink(outside + L"\\precious.txt", folder + L"\\file link"));
+  ASSERT_TRUE(MakeHostLink(outside, folder + L"\\folder link"));
+  CreateDirectoryW((outside + L"\\empty").c_str(), nullptr);
+  ASSERT_TRUE(MakeHostLink(outside + L"\\empty", folder + L"\\empty link"));
+
+  EXPECT_EQ(RemoveEntry((folder + L"\\file link").c_str()), Removal::Link);
+  EXPECT_EQ(RemoveEntry((folder + L"\\folder link").c_str()), Removal::Link);
+  EXPECT_EQ(RemoveEntry((folder + L"\\empty link").c_str()), Removal::Link);
+  EXPECT_FALSE(ClearAttributes((folder + L"\\file link").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(ReadBytes(outside + L"\\precious.txt"), "keep");
+  EXPECT_TRUE(Exists(outside + L"\\empty"));
+  for (const wchar_t* link : {L"\\file link", L"\\folder link", L"\\empty link"})
+    RemoveHostLink(folder + link);
+}
+
+// A folder whose name ends in a blank, beside its twin without: the plain
+// name reaches the twin, the exact name the folder itself.
+TEST(ExactName, ReachesANameWindowsWouldCut) {
+  std::wstring twin = FreshFolder(L"Tr");
+  std::wstring blank = L"\\\\?\\" + twin + L" ";
+  RemoveTree(blank);
+  ASSERT_TRUE(CreateDirectoryW(blank.c_str(), nullptr));
+  wchar_t exact[MaxPathChars];
+  ASSERT_TRUE(ExactName((twin + L" ").c_str(), exact, MaxPathChars));
+  EXPECT_EQ(exact, blank);
+  EXPECT_TRUE(SameFileObject(exact, blank.c_str()));
+  EXPECT_FALSE(SameFileObject((twin + L" ").c_str(), blank.c_str()));
+  ASSERT_TRUE(ExactName(twin.c_str(), exact, MaxPathChars));
+  EXPECT_EQ(exact, twin);
+  EXPECT_FALSE(ExactName(twin.c_str(), exact, twin.size()));
+  RemoveTree(blank);
+}

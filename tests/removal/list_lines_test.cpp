@@ -1,0 +1,77 @@
+// How lines of "Uninstall.lst" become names, and which never do.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "removal/uninstall_run.h"
+#include "support/test_files.h"
+
+namespace {
+
+std::wstring EntryOf(const wchar_t* line, unsigned* depth = nullptr) {
+  wchar_t entry[4096];
+  unsigned parts = 0;
+  if (!ListEntryName(L"C:\\P\\", line, entry, 4096, parts)) return L"refused";
+  if (depth) *depth = parts;
+  return entry;
+}
+
+// Runs the list over the folder.
+ListRemoval RemoveListed(const std::wstring& folder, const std::string& lines) {
+  std::wstring name = folder + L".lst";
+  WriteBytes(name, lines);
+  FILE* list = _wfopen(name.c_str(), L"rb");
+  ListRemoval removal = RemoveListedFiles(list, (folder + L"\\").c_str(), L"x.exe");
+  fclose(list);
+  return removal;
+}
+
+// A name of `length` characters below `folder`, in folders of 250.
+std::string NestedName(const std::wstring& folder, size_t length) {
+  std::string name;
+  std::wstring path = L"\\\\?\\" + folder;
+  while (length - name.size() > 251) {
+    name += std::string(250, 'n') + "\\";
+    path += L"\\" + std::wstring(250, L'n');
+    CreateDirectoryW(path.c_str(), nullptr);
+  }
+  name += std::string(length - name.size(), 'f');
+  WriteBytes(folder + L"\\" + std::wstring(name.begin(), name.end()), "x");
+  return name;
+}
+
+}  // namespace
+
+TEST(ListEntryName, KeepsEveryLineInsideTheFolder) {
+  unsigned depth = 0;
+  EXPECT_EQ(EntryOf(L"sub/../x/./y.dll", &depth), L"C:\\P\\x\\y.dll");
+  EXPECT_EQ(depth, 2u);
+  // A leading backslash is the folder's own, as the installer writes it.
+  EXPECT_EQ(EntryOf(L"\\Formats\\zip.fmt"), L"C:\\P\\Formats\\zip.fmt");
+  EXPECT_EQ(EntryOf(L"\\\\server\\share"), L"C:\\P\\server\\share");
+  EXPECT_EQ(EntryOf(L" leading blank"), L"C:\\P\\ leading blank");
+  for (const wchar_t* line :
+       {L"..\\x", L"sub\\..\\..\\x", L"a\\..\\..\\P\\x", L"C:\\windows", L"C:x", L"file:stream",
+        L".", L"sub\\..", L"a*", L"a?b", L"a<b", L"tab\there", L"dir.\\x", L"dir \\x", L"x."})
+    EXPECT_EQ(EntryOf(line), L"refused") << line;
+  wchar_t small[10];
+  EXPECT_FALSE(ListEntryName(L"C:\\P\\", L"abcdef", small, 10, depth));
+}
+
+// The longest line is used; a longer one is no name, and neither is a part
+// of it. A NUL does not end a line: before it and after it lie no names.
+TEST(ListLines, ALineIsJudgedByAllItsBytes) {
+  std::wstring folder = FreshFolder(L"list lines");
+  std::string longest = NestedName(folder, 2047);
+  std::string tooLong = NestedName(folder, 2048);
+  WriteBytes(folder + L"\\a", "x");
+  WriteBytes(folder + L"\\unlisted.txt", "x");
+  std::string withNul = std::string("a") + '\0' + std::string(2045, 'p') + "unlisted.txt";
+  RemoveListed(folder, longest + "\r\n" + tooLong + "\r\n" + withNul + "\r\n");
+  EXPECT_FALSE(Exists(folder + L"\\" + std::wstring(longest.begin(), longest.end())));
+  EXPECT_TRUE(Exists(folder + L"\\" + std::wstring(tooLong.begin(), tooLong.end())));
+  EXPECT_TRUE(Exists(folder + L"\\a"));
+  EXPECT_TRUE(Exists(folder + L"\\unlisted.txt"));
+}
