@@ -406,8 +406,7 @@ void RunUninstall() {
   bool reachable = MsiMode || (n > 0 && n < MaxPathChars &&
                                PrepareBatchNames(program, folder, tempFolder, names));
 
-  bool integrationComplete = true;
-  RemoveIntegration();
+  bool integrationComplete = RemoveIntegration();
   // The settings file goes with the product's files: write it now and let
   // go of it, or the end of the run would write it into the emptied folder
   // again and keep the folder from being removed.
