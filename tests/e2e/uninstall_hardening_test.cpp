@@ -13,6 +13,7 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/host_side.h"
+#include "support/read_only_key.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
 
@@ -235,4 +236,31 @@ TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
     CloseHandle(lock);
     RemoveTree(product.folder);
   }
+}
+
+// A file type that Windows does not let the uninstall give back: the run
+// says so, ends incomplete, and the record of the type's former owner stays
+// for a run that may write there.
+TEST(UninstallRefusals, AFileTypeThatCannotBeGivenBackKeepsItsRecord) {
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, L".7z");
+  DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\Pelodra");
+  // Setup writes the templates of new archives beside the program.
+  Installation product =
+      InstallIn(L"C:\\Program Files\\Pelodra refused type", "kelnew.dat\r\nzipnew.dat\r\n");
+  ASSERT_EQ(RunProgram(product.exe, L"/setup /S /noexplorer").exitCode, 0u);
+  ASSERT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
+  Answered answered;
+  {
+    ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
+    answered = Uninstall(product.exe, L"");
+  }
+  EXPECT_EQ(answered.run.exitCode, 2u);
+  ASSERT_EQ(answered.shown.size(), 2u);
+  EXPECT_NE(answered.shown[1].find(L"former program"), std::wstring::npos)
+      << answered.shown[1].c_str();
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip"));
+  EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, L".7z");
+  DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\Pelodra");
 }
