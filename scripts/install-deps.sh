@@ -7,12 +7,18 @@
 # binaries (no IA-32 emulation), the 32-bit loader is run through a static
 # qemu-i386 from Debian, registered with binfmt_misc. The qemu of Debian 12
 # is too old for Wine, so the one of the next Debian release is taken from
-# its package (a static binary, nothing else of that release is installed).
+# its package (a static binary, nothing else of that release is installed),
+# from the mirror that this machine's apt sources already use.
+#
+#   install-deps.sh                      install what is missing
+#   install-deps.sh --print-qemu-source  print the apt source line that the
+#                                        emulator would be fetched from
 set -euo pipefail
 
 QEMU_DIR=/opt/qemu-i386
 QEMU_BIN=$QEMU_DIR/qemu-i386
 QEMU_SUITE=trixie
+QEMU_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
 BINFMT=/proc/sys/fs/binfmt_misc
 
 sudo=""
@@ -47,12 +53,27 @@ runs_i386() {
   [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
+# The source of the emulator's package: the mirror of the machine's own
+# Debian release (the configured entry whose suite is the release's code
+# name, with main), with the next release's suite. apt reads the one-line
+# and the deb822 files alike; suites such as -updates or -security, and
+# other vendors' entries, never match.
+qemu_source() {
+  local codename site
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || { echo "error: /etc/os-release names no release" >&2; return 1; }
+  site=$(apt-get indextargets --no-release-info --format '$(TARGET_OF) $(RELEASE) $(COMPONENT) $(SITE)' \
+           | awk -v suite="$codename" '$1 == "deb" && $2 == suite && $3 == "main" { print $4; exit }')
+  [ -n "$site" ] || { echo "error: no apt source of $codename main to take $QEMU_SUITE from" >&2; return 1; }
+  echo "deb [arch=$(dpkg --print-architecture) signed-by=$QEMU_KEYRING] $site $QEMU_SUITE main"
+}
+
 install_qemu() {
   [ -x "$QEMU_BIN" ] && return 0
   local work
   work=$(mktemp -d)
   mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
-  echo "deb [arch=amd64 signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $QEMU_SUITE main" >"$work/sources"
+  qemu_source >"$work/sources"
   local opts=(-o "Dir::Etc::sourcelist=$work/sources" -o Dir::Etc::sourceparts=/dev/null
               -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache"
               -o APT::Sandbox::User=root)
@@ -72,6 +93,10 @@ register_binfmt() {
     | $sudo tee "$BINFMT/register" >/dev/null
 }
 
+if [ "${1:-}" = --print-qemu-source ]; then
+  qemu_source
+  exit
+fi
 install_packages
 if ! runs_i386; then
   install_qemu

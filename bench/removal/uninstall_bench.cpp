@@ -1,6 +1,8 @@
 // The list passes of the uninstall run over 10,000 files in 500 folders,
 // listed folders first, against the floor: the same tree removed by a bare
-// walk of FindFirstFileW, DeleteFileW and RemoveDirectoryW.
+// walk of FindFirstFileW, DeleteFileW and RemoveDirectoryW. A third figure,
+// the walk that also resets each file's attributes before deleting it, shows
+// what that reset costs (an open and a close of its own).
 #include <windows.h>
 
 #include <cstdio>
@@ -40,17 +42,19 @@ std::string MakeTree(const std::wstring& root) {
   return list;
 }
 
-void BareWalk(const std::wstring& folder) {
+void BareWalk(const std::wstring& folder, bool resetAttributes = false) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
     do {
       if (!wcscmp(data.cFileName, L".") || !wcscmp(data.cFileName, L"..")) continue;
       std::wstring path = folder + L"\\" + data.cFileName;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        BareWalk(path);
-      else
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        BareWalk(path, resetAttributes);
+      } else {
+        if (resetAttributes) SetFileAttributesW(path.c_str(), 0);
         DeleteFileW(path.c_str());
+      }
     } while (FindNextFileW(find, &data));
     FindClose(find);
   }
@@ -84,9 +88,16 @@ int main() {
   BareWalk(root);
   double floorSeconds = Now() - start;
 
+  MakeTree(root);
+  start = Now();
+  BareWalk(root, true);
+  double resetSeconds = Now() - start;
+
   printf("uninstall list passes: %d files in %d folders\n", Folders * FilesPerFolder, Folders);
   printf("  list passes: %.3f s in %u passes\n", listSeconds, removal.passes);
   printf("  bare walk:   %.3f s\n", floorSeconds);
   printf("  ratio:       %.2f\n", listSeconds / floorSeconds);
+  printf("  bare walk resetting each file's attributes: %.3f s (%.2f of the bare walk)\n",
+         resetSeconds, resetSeconds / floorSeconds);
   return 0;
 }
