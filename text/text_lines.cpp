@@ -8,18 +8,20 @@
 #include "text/conversion.h"
 #include "text/disk_file.h"
 
-void LineList::AppendLine(const wchar_t* text) {
+bool LineList::AppendLine(const wchar_t* text) {
   if (!text) text = L"";
-  auto length = static_cast<uint32_t>(wcslen(text) + 1);
+  size_t length = wcslen(text) + 1;
+  if (length > UINT32_MAX) return false;
   // The text may be one of this list's own strings, which growing moves.
   auto address = reinterpret_cast<uintptr_t>(text);
   auto begin = reinterpret_cast<uintptr_t>(storage_.Data());
   bool inside = begin && address >= begin && address < begin + storage_.Count() * sizeof(wchar_t);
   uint32_t at = storage_.Count();
-  storage_.Add(length);
+  if (!storage_.TryAdd(static_cast<uint32_t>(length))) return false;
   if (inside) text = storage_.Data() + (address - begin) / sizeof(wchar_t);
   wmemcpy(storage_.Data() + at, text, length);
   ++stringCount_;
+  return true;
 }
 
 bool LineList::NextString(const wchar_t** out) {
@@ -33,9 +35,9 @@ bool LineList::NextString(const wchar_t** out) {
   return true;
 }
 
-void LineList::ReserveMore(uint32_t characters) {
-  if (characters > UINT32_MAX - storage_.Count()) ErrorState.OutOfMemory();
-  storage_.Reserve(storage_.Count() + characters);
+bool LineList::ReserveMore(uint32_t characters) {
+  return characters <= UINT32_MAX - storage_.Count() &&
+         storage_.TryReserve(storage_.Count() + characters);
 }
 
 void LineList::Reset() {
@@ -67,54 +69,53 @@ bool HasUtf8Structure(const uint8_t* bytes, uint32_t n) {
 // what was read, so each step lands in allocated room; a block of the file's
 // size is taken at once, as growing a large block step by step copies it
 // many times. A read error ends the reading like the end of the file; what
-// was read is kept.
-void ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
+// was read is kept. False when memory ran out.
+bool ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
   int64_t length = file.FileLength();
-  if (length > 0 && length < int64_t{UINT32_MAX} - ReadStep)
-    bytes.Reserve(static_cast<uint32_t>(length) + ReadStep);
-  bytes.SetSize(ReadStep);
+  if (length > 0 && length < int64_t{UINT32_MAX} - ReadStep &&
+      !bytes.TryReserve(static_cast<uint32_t>(length) + ReadStep))
+    return false;
+  if (!bytes.TrySetSize(ReadStep)) return false;
   uint32_t total = 0;
   for (;;) {
     int32_t n = file.Read(bytes.Data() + total, ReadStep);
     if (n <= 0) break;
-    bytes.Add(static_cast<uint32_t>(n));
+    if (!bytes.TryAdd(static_cast<uint32_t>(n))) return false;
     total += static_cast<uint32_t>(n);
   }
-  bytes.SetSize(total);
+  return bytes.TrySetSize(total);
 }
 
-// Into terminated wide text; bytes may grow by a terminating zero.
-void Decode(GrowableArray<uint8_t>& bytes, GrowableArray<wchar_t>& text) {
+// Into terminated wide text; bytes may grow by a terminating zero. False
+// when memory ran out.
+bool Decode(GrowableArray<uint8_t>& bytes, GrowableArray<wchar_t>& text) {
   uint32_t total = bytes.Count();
-  switch (DetectEncoding(bytes.Data(), total)) {
-    case EncodingUtf16: {
-      bool bigEndian = bytes[0] == 0xFE;
-      uint32_t characters = total / 2 - 1;
-      text.SetSize(characters + 1);
-      const uint8_t* pair = bytes.Data() + 2;
-      for (uint32_t i = 0; i < characters; ++i, pair += 2)
-        text[i] = static_cast<wchar_t>(bigEndian ? pair[0] << 8 | pair[1] : pair[1] << 8 | pair[0]);
-      text[characters] = 0;
-      break;
-    }
-    case EncodingUtf8:
-      bytes.Add(1);
-      bytes[total] = 0;
-      text.SetSize(bytes.Count());
-      Utf8ToWide(reinterpret_cast<const char*>(bytes.Data()) + 3, text.Data(), text.Count());
-      break;
-    case EncodingAnsi:
-      bytes.Add(1);
-      bytes[total] = 0;
-      text.SetSize(bytes.Count());
-      ToWide(reinterpret_cast<const char*>(bytes.Data()), text.Data(), text.Count());
-      break;
+  TextEncoding encoding = DetectEncoding(bytes.Data(), total);
+  if (encoding == EncodingUtf16) {
+    bool bigEndian = bytes[0] == 0xFE;
+    uint32_t characters = total / 2 - 1;
+    if (!text.TrySetSize(characters + 1)) return false;
+    const uint8_t* pair = bytes.Data() + 2;
+    for (uint32_t i = 0; i < characters; ++i, pair += 2)
+      text[i] = static_cast<wchar_t>(bigEndian ? pair[0] << 8 | pair[1] : pair[1] << 8 | pair[0]);
+    text[characters] = 0;
+    return true;
   }
+  if (!bytes.TryAdd(1)) return false;
+  bytes[total] = 0;
+  if (!text.TrySetSize(bytes.Count())) return false;
+  const auto* narrow = reinterpret_cast<const char*>(bytes.Data());
+  if (encoding == EncodingUtf8)
+    Utf8ToWide(narrow + 3, text.Data(), text.Count());
+  else
+    ToWide(narrow, text.Data(), text.Count());
+  return true;
 }
 
 // Lines end at CR LF, a lone LF or a lone CR; trailing blanks and tabs are
-// cut and empty lines dropped. The text is changed in place.
-void SplitLines(wchar_t* text, LineList& list) {
+// cut and empty lines dropped. The text is changed in place. False when
+// memory ran out.
+bool SplitLines(wchar_t* text, LineList& list) {
   wchar_t* start = text;
   while (*start) {
     wchar_t* stop = start;
@@ -123,11 +124,12 @@ void SplitLines(wchar_t* text, LineList& list) {
     *stop = 0;
     for (wchar_t* end = stop; end > start && (end[-1] == L' ' || end[-1] == L'\t'); --end)
       end[-1] = 0;
-    if (*start) list.AppendLine(start);
-    if (!terminator) return;
+    if (*start && !list.AppendLine(start)) return false;
+    if (!terminator) return true;
     start = stop + 1;
     while (*start == L'\r' || *start == L'\n') ++start;
   }
+  return true;
 }
 
 }  // namespace
@@ -153,13 +155,16 @@ bool LoadTextLines(const wchar_t* name, LineList& list) {
   DiskFile file;
   if (!file.Open(fileName, 0)) return false;
   GrowableArray<uint8_t> bytes;
-  ReadWholeFile(file, bytes);
   GrowableArray<wchar_t> text;
-  Decode(bytes, text);
+  bool complete = ReadWholeFile(file, bytes) && Decode(bytes, text);
   bytes.Reset();
-  // The lines with their terminators never take more than the text.
-  list.ReserveMore(text.Count());
-  if (text.Count()) SplitLines(text.Data(), list);
+  // The lines with their terminators never take more than the text; when
+  // that room cannot be had, they are added one by one while memory lasts.
+  if (complete) {
+    (void)list.ReserveMore(text.Count());
+    if (text.Count()) complete = SplitLines(text.Data(), list);
+  }
+  if (!complete) ErrorState.Record(KEL_MEMORY_ERROR);
   return true;
 }
 

@@ -8,8 +8,8 @@
 #include "app/shared/error_state.h"
 
 // A contiguous heap block of T that grows by at least a quarter plus 32
-// elements at a time. Exhausted memory raises KEL_EXIT 8 through ErrorState;
-// the array is then unchanged.
+// elements at a time. Exhausted memory ends the run with code 8 through
+// ErrorState; the Try forms report it instead and leave the array as it was.
 template <typename T>
 class GrowableArray {
  public:
@@ -20,19 +20,27 @@ class GrowableArray {
 
   // n more elements at the end, uninitialised.
   void Add(uint32_t n) {
-    if (n > UINT32_MAX - count_) ErrorState.OutOfMemory();
-    Grow(count_ + n);
+    if (!TryAdd(n)) ErrorState.OutOfMemory();
+  }
+  [[nodiscard]] bool TryAdd(uint32_t n) {
+    if (n > UINT32_MAX - count_ || !Grow(count_ + n)) return false;
     count_ += n;
+    return true;
   }
   void SetSize(uint32_t n) {
-    Grow(n);
+    if (!TrySetSize(n)) ErrorState.OutOfMemory();
+  }
+  [[nodiscard]] bool TrySetSize(uint32_t n) {
+    if (!Grow(n)) return false;
     count_ = n;
+    return true;
   }
   // Room for n elements in all, when the caller knows how many will come;
   // the count stays.
   void Reserve(uint32_t n) {
-    if (n > capacity_) Reallocate(n);
+    if (!TryReserve(n)) ErrorState.OutOfMemory();
   }
+  [[nodiscard]] bool TryReserve(uint32_t n) { return n <= capacity_ || Reallocate(n); }
   void Reset() {
     std::free(data_);
     data_ = nullptr;
@@ -48,18 +56,19 @@ class GrowableArray {
   const T& operator[](uint32_t i) const { return data_[i]; }
 
  private:
-  void Grow(uint32_t needed) {
-    if (needed <= capacity_) return;
+  bool Grow(uint32_t needed) {
+    if (needed <= capacity_) return true;
     uint64_t grown = uint64_t{capacity_} + capacity_ / 4 + 32;
-    Reallocate(grown > needed && grown <= UINT32_MAX ? static_cast<uint32_t>(grown) : needed);
+    return Reallocate(grown > needed && grown <= UINT32_MAX ? static_cast<uint32_t>(grown) : needed);
   }
-  void Reallocate(uint32_t capacity) {
+  bool Reallocate(uint32_t capacity) {
     uint64_t bytes = uint64_t{capacity} * sizeof(T);
-    if (bytes > SIZE_MAX) ErrorState.OutOfMemory();
+    if (bytes > SIZE_MAX) return false;
     void* block = std::realloc(data_, static_cast<size_t>(bytes));
-    if (!block) ErrorState.OutOfMemory();
+    if (!block) return false;
     data_ = static_cast<T*>(block);
     capacity_ = capacity;
+    return true;
   }
 
   T* data_ = nullptr;
@@ -71,16 +80,18 @@ class GrowableArray {
 // back in order.
 class LineList {
  public:
-  // A null text is taken as empty.
-  void AppendLine(const wchar_t* text);
+  // A null text is taken as empty. False (nothing added) when memory has run
+  // out.
+  [[nodiscard]] bool AppendLine(const wchar_t* text);
   // The next string, valid until the next AppendLine or Reset; false (and
   // null in *out) at the end. `out` may be null.
   bool NextString(const wchar_t** out);
   void Reset();
   uint32_t StringCount() const { return stringCount_; }
   // Room for `characters` more characters (terminators included), so that
-  // a known amount of text is added without moving the block.
-  void ReserveMore(uint32_t characters);
+  // a known amount of text is added without moving the block. False when
+  // memory has run out.
+  [[nodiscard]] bool ReserveMore(uint32_t characters);
 
  private:
   GrowableArray<wchar_t> storage_;
@@ -100,6 +111,8 @@ TextEncoding DetectEncoding(const uint8_t* bytes, uint32_t size);
 
 // Adds the non-empty lines of the file, trailing blanks and tabs cut, in
 // file order. False (and nothing added) when the file cannot be opened.
+// Exhausted memory does not end the run here: ErrorState records code 8 and
+// the list keeps the lines added before.
 bool LoadTextLines(const wchar_t* name, LineList& list);
 
 // In-place, not stable; compare(a, b) > 0 means a belongs after b.

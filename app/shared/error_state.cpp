@@ -1,5 +1,9 @@
 #include "app/shared/error_state.h"
 
+#include <windows.h>
+
+#include <cstdlib>
+
 ErrorRecord ErrorState;
 
 void ErrorRecord::Record(KEL_EXIT code) {
@@ -25,7 +29,11 @@ void ErrorRecord::Record(KEL_EXIT code) {
 
 void ErrorRecord::Raise(KEL_EXIT code) {
   Record(code);
-  throw code;
+  // exit() may not be entered twice: a teardown that runs out of memory in
+  // turn ends the process where it stands.
+  if (ending_) ExitProcess(static_cast<UINT>(code));
+  ending_ = true;
+  std::exit(code);
 }
 
 void ErrorRecord::OutOfMemory() { Raise(KEL_MEMORY_ERROR); }

@@ -1,10 +1,10 @@
-// The process-wide error record of the file layer and the value thrown for
-// fatal errors.
+// The process-wide error record of the file layer, and the end of the run
+// on a fatal error.
 #pragma once
 
 #include <cstdint>
 
-// Exit codes the program records; a fatal one is thrown as this type.
+// Exit codes the program records; a fatal one ends the process with it.
 enum KEL_EXIT : int32_t {
   KEL_SUCCESS = 0,
   KEL_WARNING = 1,
@@ -21,8 +21,14 @@ class ErrorRecord {
   // Codes 1 and 255 only replace 0; code 2 replaces 0 or 1; code 3 replaces
   // anything but 11; any other code replaces the record.
   void Record(KEL_EXIT code);
+  // Records the code and ends the process with it. The process-end teardown
+  // (help, settings file, language) runs as at any other end; a fatal error
+  // met during that teardown ends the process at once.
   [[noreturn]] void Raise(KEL_EXIT code);
   [[noreturn]] void OutOfMemory();
+  // The process-end teardown has begun: from now on a fatal error ends the
+  // process at once.
+  void ProcessEnding() { ending_ = true; }
   void Reset();
 
   KEL_EXIT Code() const { return code_; }
@@ -36,6 +42,7 @@ class ErrorRecord {
  private:
   KEL_EXIT code_ = KEL_SUCCESS;
   uint32_t count_ = 0;
+  bool ending_ = false;
 };
 
 extern ErrorRecord ErrorState;

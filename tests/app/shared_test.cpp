@@ -25,16 +25,11 @@ TEST(ErrorState, KeepsTheWeightiestCode) {
   EXPECT_EQ(ErrorState.Count(), 10u);
 
   ErrorState.Reset();
-  ErrorState.Record(KEL_USER_BREAK);
-  EXPECT_EQ(ErrorState.Code(), KEL_USER_BREAK);
-  try {
-    ErrorState.OutOfMemory();
-    FAIL() << "OutOfMemory returned";
-  } catch (KEL_EXIT code) {
-    EXPECT_EQ(code, KEL_MEMORY_ERROR);
-  }
-  EXPECT_EQ(ErrorState.Code(), KEL_MEMORY_ERROR);
-  ErrorState.Reset();
+}
+
+TEST(ErrorStateDeathTest, AFatalErrorEndsTheProcessWithItsCode) {
+  EXPECT_EXIT(ErrorState.OutOfMemory(), testing::ExitedWithCode(KEL_MEMORY_ERROR), "");
+  EXPECT_EXIT(ErrorState.Raise(KEL_CREATE_ERROR), testing::ExitedWithCode(KEL_CREATE_ERROR), "");
 }
 
 TEST(FormatText, CutsAndTerminates) {

@@ -46,18 +46,18 @@ bool HeapsAreSound() {
 
 TEST(LineList, KeepsStringsInOrderAndSurvivesGrowth) {
   LineList list;
-  list.AppendLine(L"first");
-  list.AppendLine(nullptr);
-  list.AppendLine(L"third");
+  EXPECT_TRUE(list.AppendLine(L"first"));
+  EXPECT_TRUE(list.AppendLine(nullptr));
+  EXPECT_TRUE(list.AppendLine(L"third"));
   EXPECT_EQ(list.StringCount(), 3u);
   EXPECT_EQ(Strings(list), (Lines{L"first", L"", L"third"}));
   EXPECT_FALSE(list.NextString(nullptr));
 
   // Appending the list's own strings while it grows.
   list.Reset();
-  list.AppendLine(L"seed");
+  EXPECT_TRUE(list.AppendLine(L"seed"));
   const wchar_t* own = nullptr;
-  for (int i = 0; i < 200 && list.NextString(&own); ++i) list.AppendLine(own);
+  for (int i = 0; i < 200 && list.NextString(&own); ++i) EXPECT_TRUE(list.AppendLine(own));
   EXPECT_EQ(list.StringCount(), 201u);
   list.Reset();
   EXPECT_EQ(list.StringCount(), 0u);
@@ -99,7 +99,7 @@ TEST(LoadTextLines, LineEndsBlanksAndEncodings) {
 
 TEST(LoadTextLines, MissingFileLeavesTheListAlone) {
   LineList list;
-  list.AppendLine(L"kept");
+  ASSERT_TRUE(list.AppendLine(L"kept"));
   EXPECT_FALSE(LoadTextLines(L"C:\\tests\\no such folder\\none.txt", list));
   EXPECT_EQ(Strings(list), (Lines{L"kept"}));
 }
