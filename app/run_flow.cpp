@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "app/command_line.h"
+#include "app/shared/error_state.h"
 #include "app/shared/message_box.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
@@ -30,6 +31,7 @@ constexpr wchar_t InstallerSettingsName[] = L"pelodra.ini";
 // Static teardown at process end, in reverse order of start-up.
 struct ProcessTeardown {
   ~ProcessTeardown() {
+    ErrorState.ProcessEnding();
     CloseHelp();
     SaveIniFile();
     ReleaseIni();

@@ -157,22 +157,17 @@ void LocateIniFile() {
 }
 
 // False when the file cannot be read. Exhausted memory ends the reading but
-// keeps what was read: the file is in use all the same. The entries report
-// it without raising, since they may have taken the last memory that
-// raising needs.
+// keeps what was read, and ErrorState records it: the file is in use all
+// the same.
 bool ReadIniFile() {
-  try {
-    LineList lines;
-    if (!LoadTextLines(iniPath, lines)) return false;
-    const wchar_t* line = nullptr;
-    while (lines.NextString(&line)) {
-      if (!ParseLine(line)) {
-        ErrorState.Record(KEL_MEMORY_ERROR);
-        break;
-      }
+  LineList lines;
+  if (!LoadTextLines(iniPath, lines)) return false;
+  const wchar_t* line = nullptr;
+  while (lines.NextString(&line)) {
+    if (!ParseLine(line)) {
+      ErrorState.Record(KEL_MEMORY_ERROR);
+      break;
     }
-  } catch (KEL_EXIT) {
-    // ErrorState has recorded it.
   }
   return true;
 }
