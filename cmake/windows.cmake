@@ -7,7 +7,7 @@ set(WINDOWS_SYSTEM_LIBRARIES user32 gdi32 advapi32 shell32 ole32 oleaut32 uuid c
 # data that has a section of its own into the file instead of .bss.
 add_compile_options(-ffunction-sections)
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections
-                 -Wl,--dynamicbase -Wl,--nxcompat)
+                 -Wl,--dynamicbase -Wl,--nxcompat -fno-lto)
 set(CMAKE_CXX_FLAGS_MINSIZEREL "-Os -DNDEBUG")
 set(CMAKE_C_FLAGS_MINSIZEREL "-Os -DNDEBUG")
 set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL "-s")
@@ -15,8 +15,13 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 # The shipped program's own code: no exceptions (a fatal error ends the
 # process), no type information and no locks around static locals (one
-# thread), so that none of that runtime is linked in.
+# thread), so that none of that runtime is linked in; optimized across
+# files when the program is linked. The objects keep their plain code too,
+# which everything else links (-fno-lto below), so that the tests link the
+# code as it stands.
 function(shipped_code target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti
-                         -fno-threadsafe-statics> -fno-asynchronous-unwind-tables)
+                         -fno-threadsafe-statics -flto -ffat-lto-objects>
+                         -fno-asynchronous-unwind-tables)
+  target_link_options(${target} PRIVATE -flto)
 endfunction()
