@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program icon (an archive box on a blue tile) as a 16x16 and a
-32x32 image and writes them as resources/kelicon.ico."""
+32x32 image and writes them as resources/kelicon.ico. The icon has a few
+flat colours and a hard edge, so 16 colours and a transparency mask show it
+exactly, in a fifth of the bytes of true colour with alpha."""
 import struct
 import sys
 
@@ -23,28 +25,45 @@ def pixel(x, y, size):
     return colour
 
 
-def image(size):
-    rows = []
+def image(size, palette):
+    """A 4-bit image with its palette and AND mask; transparent pixels are
+    masked and drawn with colour 0."""
+    pixel_row = ((size * 4 + 31) // 32) * 4
+    mask_row = ((size + 31) // 32) * 4
+    xor = b""
+    mask = b""
     for y in range(size - 1, -1, -1):    # bottom-up
-        row = b""
+        indices = []
+        bits = 0
         for x in range(size):
             r, g, b, a = pixel(x, y, size)
-            row += bytes((b, g, r, a))
-        rows.append(row)
-    xor = b"".join(rows)
-    mask_row = ((size + 31) // 32) * 4
-    mask = b"\0" * mask_row * size
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
-                         len(xor) + len(mask), 0, 0, 0, 0)
-    return header + xor + mask
+            if a == 0:
+                indices.append(0)
+                bits |= 1 << (mask_row * 8 - 1 - x)
+            else:
+                indices.append(palette.index((b, g, r)))
+        row = bytes(indices[i] << 4 | indices[i + 1] for i in range(0, size, 2))
+        xor += row.ljust(pixel_row, b"\0")
+        mask += bits.to_bytes(mask_row, "big")
+    colours = b"".join(bytes((b, g, r, 0)) for b, g, r in palette).ljust(64, b"\0")
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0,
+                         len(xor) + len(mask), 0, 0, 16, 0)
+    return header + colours + xor + mask
 
 
 def main(out):
-    images = [image(16), image(32)]
+    palette = [(0, 0, 0)]
+    for size in (16, 32):
+        for y in range(size):
+            for x in range(size):
+                r, g, b, a = pixel(x, y, size)
+                if a and (b, g, r) not in palette:
+                    palette.append((b, g, r))
+    images = [image(16, palette), image(32, palette)]
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, img in zip((16, 32), images):
-        data += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(img), offset)
+        data += struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(img), offset)
         offset += len(img)
     data += b"".join(images)
     with open(out, "wb") as f:
