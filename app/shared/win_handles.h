@@ -69,11 +69,6 @@ struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ o) { DeleteObject(o); }
 };
-struct IconTraits {
-  using Value = HICON;
-  static HICON Invalid() { return nullptr; }
-  static void Close(HICON i) { DestroyIcon(i); }
-};
 
 using RegKey = UniqueHandle<RegKeyTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
@@ -81,7 +76,6 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LoadedModule = UniqueHandle<ModuleTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
-using IconHandle = UniqueHandle<IconTraits>;
 
 // Holds one COM interface pointer and releases it.
 template <typename T>
