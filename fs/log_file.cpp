@@ -66,6 +66,12 @@ bool OpenLogFile(const wchar_t* name, const wchar_t* const* refused, unsigned re
   FileHandle file(CreateFileW(exact, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
+  // Windows refuses to append to a read-only file; an emulator that runs
+  // as a superuser might not, and read-only it stays all the same.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return false;
   AttachLog(file.Release(), exact);
   return true;
 }
