@@ -32,6 +32,13 @@ bool HasLine(const std::vector<LogLine>& lines, const std::string& what, const s
   return false;
 }
 
+const LogLine* FindLine(const std::vector<LogLine>& lines, const std::string& what,
+                        const std::string& where) {
+  for (const LogLine& line : lines)
+    if (line.what == what && line.where == where) return &line;
+  return nullptr;
+}
+
 size_t CountLines(const std::vector<LogLine>& lines, const std::string& what) {
   size_t count = 0;
   for (const LogLine& line : lines)

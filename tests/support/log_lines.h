@@ -20,5 +20,8 @@ std::vector<LogLine> ReadLog(const std::wstring& path);
 // Whether a line has exactly these fields.
 bool HasLine(const std::vector<LogLine>& lines, const std::string& what, const std::string& where,
              const std::string& result);
+// The first line of the kind `what` about `where`; null when there is none.
+const LogLine* FindLine(const std::vector<LogLine>& lines, const std::string& what,
+                        const std::string& where);
 // How many lines are of the kind `what`.
 size_t CountLines(const std::vector<LogLine>& lines, const std::string& what);
