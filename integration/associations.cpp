@@ -241,7 +241,7 @@ bool ApplyFileAssociations(const IntegrationOptions& options, RefusedGiveBacks* 
       if (RefusedRegistryChanges() == refusedBefore) continue;
       complete = false;
       if (!selected)
-        LogEvent(L"former owner kept", e.Current(), L"Windows refused the give-back; the record stays");
+        LogEvent(L"former owner kept", e.Current(), L"refused by Windows; the record stays");
       if (refused && !selected && refused->count < TableExtensionCount)
         FormatExtensionSettingsKey(e.Current(), refused->settingsKeys[refused->count++]);
     }

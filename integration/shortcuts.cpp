@@ -216,36 +216,26 @@ bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
   return complete;
 }
 
-namespace {
-
-bool SaveShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_t* workingFolder,
-                  const wchar_t* description, const wchar_t* icon, HRESULT& result) {
-  ComPtr<IShellLinkW> link;
-  result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                            link.PutVoid());
-  if (FAILED(result)) return false;
-  ComPtr<IPersistFile> file;
-  result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
-  if (FAILED(result)) return false;
-  // Whatever the user changed in an existing shortcut (hot key, window
-  // state, a working folder of the desktop shortcut) survives.
-  file->Load(shortcut, STGM_READWRITE);
-  link->SetPath(target);
-  if (description) link->SetDescription(description);
-  link->SetIconLocation(icon ? icon : L"", 0);
-  if (workingFolder) link->SetWorkingDirectory(workingFolder);
-  result = file->Save(shortcut, TRUE);
-  return SUCCEEDED(result);
-}
-
-}  // namespace
-
 bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_t* workingFolder,
                     const wchar_t* description, const wchar_t* icon) {
-  HRESULT result = S_OK;
-  bool saved = SaveShortcut(target, shortcut, workingFolder, description, icon, result);
-  LogOutcome(L"shortcut made", shortcut, saved ? ERROR_SUCCESS : static_cast<DWORD>(result));
-  return saved;
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkW, link.PutVoid());
+  if (SUCCEEDED(result)) result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
+  if (SUCCEEDED(result)) {
+    // Whatever the user changed in an existing shortcut (hot key, window
+    // state, a working folder of the desktop shortcut) survives.
+    file->Load(shortcut, STGM_READWRITE);
+    link->SetPath(target);
+    if (description) link->SetDescription(description);
+    link->SetIconLocation(icon ? icon : L"", 0);
+    if (workingFolder) link->SetWorkingDirectory(workingFolder);
+    result = file->Save(shortcut, TRUE);
+  }
+  LogOutcome(L"shortcut made", shortcut,
+             SUCCEEDED(result) ? ERROR_SUCCESS : static_cast<DWORD>(result));
+  return SUCCEEDED(result);
 }
 
 bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {

@@ -163,7 +163,7 @@ bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* en
   wchar_t wide[ListLineBytes];
   ToWide(line, wide, ListLineBytes);
   if (!usable) {
-    if (wide[0]) LogEvent(L"refused", wide, L"a damaged line: too long, or holding a NUL");
+    if (wide[0]) LogEvent(L"refused", wide, L"a damaged line (too long, or a NUL)");
     return false;
   }
   if (!ListEntryName(scope.folder, wide, entry, EntryChars, depth)) {
@@ -480,7 +480,8 @@ void RunUninstall() {
   }
   bool folderLeft = !MsiMode && !(reachable && StartCleanup(tempFolder, names));
   if (folderLeft) {
-    LogEvent(L"left", folder, reachable ? L"no batch file removes it" : L"no batch line can name it");
+    LogEvent(L"left", folder,
+             reachable ? L"no batch file removes it" : L"no batch line can name it");
   } else if (!MsiMode) {
     LogEvent(L"handed to the batch file", program, L"done");
     LogEvent(L"handed to the batch file", folder, L"done");

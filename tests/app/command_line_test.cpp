@@ -125,7 +125,8 @@ TEST(ParseCommandLine, TheLogSwitchChangesNoJob) {
 TEST(OpenRequestedLog, OpensTheNamedFileWholeOrNothing) {
   std::wstring folder = FreshFolder(L"log switch");
   std::wstring log = folder + L"\\run log.txt";
-  OpenRequestedLog((L"uninstall.exe /S \"/log=" + log + L"\" \"-LOG=" + folder + L"\\b.log\"").c_str());
+  OpenRequestedLog(
+      (L"uninstall.exe /S \"/log=" + log + L"\" \"-LOG=" + folder + L"\\b.log\"").c_str());
   EXPECT_TRUE(IsLogging());
   LogEnd(0);
   EXPECT_TRUE(Exists(log));

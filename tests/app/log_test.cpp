@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shared/error_state.h"
 #include "app/shared/run_state.h"
 #include "fs/log_file.h"
 #include "support/log_lines.h"
@@ -71,6 +72,21 @@ TEST(Log, RunsAppendToTheSameFile) {
   EXPECT_EQ(lines[2].raw, "another run");
   EXPECT_EQ(lines[3].result, "exit code 0 (done)");
   EXPECT_EQ(lines[4].result, "exit code 1 (cancelled)");
+}
+
+// A run that memory fails ends where it stands, and its log says so.
+TEST(Log, AFatalEndIsTheLastLine) {
+  std::wstring log = FreshFolder(L"log fatal end") + L"\\run.log";
+  EXPECT_EXIT(
+      {
+        OpenLogFile(log.c_str(), nullptr, 0);
+        ErrorState.OutOfMemory();
+      },
+      testing::ExitedWithCode(KEL_MEMORY_ERROR), "");
+  std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().what, "end");
+  EXPECT_EQ(lines.back().result, "exit code 8 (out of memory)");
 }
 
 TEST(Log, WritingKeepsTheLastErrorOfTheRun) {

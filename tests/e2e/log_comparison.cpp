@@ -193,7 +193,9 @@ std::string UnloggedChanges(const std::string& difference, const std::vector<Log
 std::string UnseenChanges(const std::vector<LogLine>& log) {
   std::map<std::string, Expected> registry;
   std::map<std::string, std::pair<std::string, bool>> files;
-  auto mark = [&](const RegistryName& name, bool there) { registry[ItemKey(name)] = {name, there}; };
+  auto mark = [&](const RegistryName& name, bool there) {
+    registry[ItemKey(name)] = {name, there};
+  };
   for (const LogLine& logged : log) {
     if (logged.result != "done") continue;
     if (IsMadeFile(logged.what) || IsRemovedFile(logged.what)) {

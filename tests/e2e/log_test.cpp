@@ -83,10 +83,11 @@ TEST(LogRuns, AnInteractiveRunLogsWhatItIsAndTheBoxesWithTheirAnswers) {
 }
 
 // Listed or not, the log is no file of the product's: it stays, and the
-// folder with it, and the run is complete.
+// folder with it, and the run is complete. A line the uninstall refuses
+// is logged with the reason.
 TEST(LogRuns, ALogInTheProgramsFolderStaysAndSoDoesTheFolder) {
   Installation product = MakeInstallation(L"Pelodra log inside");
-  LayOut(product, "uninstall.log\r\n");
+  LayOut(product, "uninstall.log\r\n..\\outside.txt\r\n");
   std::wstring log = product.folder + L"\\uninstall.log";
   WriteBytes(log, "an earlier run\r\n");
   RunResult run = RunProgram(product.exe, L"/S " + LogSwitch(log), {}, 60000);
@@ -109,6 +110,7 @@ TEST(LogRuns, ALogInTheProgramsFolderStaysAndSoDoesTheFolder) {
     }
   }
   EXPECT_TRUE(HasLine(lines, "deleted", Utf8(product.folder + L"\\Kel.txt"), "done"));
+  EXPECT_TRUE(HasLine(lines, "refused", "..\\outside.txt", "no name inside the folder"));
   EXPECT_TRUE(HasLine(lines, "handed to the batch file", Utf8(product.exe), "done"));
   EXPECT_EQ(lines.back().what, "end");
   EXPECT_EQ(lines.back().result, "exit code 0 (done)");

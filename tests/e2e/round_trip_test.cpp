@@ -346,7 +346,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     installer.push_back({L"sfxname", installerFolder + L"\\pelodra-5.61.exe"});
   }
   std::string laidOut = PrefixState();
-  RunResult setup = RunProgram(product.exe, L"/setup \"/log=" + setupLog + L"\"", installer, 120000);
+  RunResult setup =
+      RunProgram(product.exe, L"/setup \"/log=" + setupLog + L"\"", installer, 120000);
   ASSERT_TRUE(setup.finished);
   EXPECT_EQ(setup.exitCode, 0u);
   std::string setUp = PrefixState();
