@@ -13,9 +13,6 @@
 
 namespace {
 
-// A full path in its long form.
-constexpr unsigned ExactChars = MaxPathChars + 8;
-
 // Shares whose names reach a server's pipes and mailslots, not its files.
 const wchar_t* const DeviceShares[] = {L"pipe", L"mailslot"};
 
@@ -57,8 +54,8 @@ bool OpenLogFile(const wchar_t* name, const wchar_t* const* refused, unsigned re
   wchar_t full[MaxPathChars];
   DWORD n = name[0] ? GetFullPathNameW(name, MaxPathChars, full, nullptr) : 0;
   if (n == 0 || n >= MaxPathChars || !IsDiskPath(full)) return false;
-  wchar_t exact[ExactChars];
-  if (!ExactName(full, exact, ExactChars)) return false;
+  wchar_t exact[LogPathChars];
+  if (!ExactName(full, exact, LogPathChars)) return false;
   for (unsigned i = 0; i < refusedCount; ++i)
     if (SameFileObject(exact, refused[i])) return false;
   // Appending only: each write lands at the end, whoever else writes.

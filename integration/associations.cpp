@@ -160,8 +160,7 @@ void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
 }
 
 // A key that keeps subkeys survives the deletion; its emptied default value
-// is then what dissociates it.
-// The result is the emptying's.
+// is then what dissociates it. The result is the emptying's.
 LONG RemoveClassKey(const wchar_t* extension) {
   LONG result = SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
   DeleteKey(HKEY_CLASSES_ROOT, extension);

@@ -18,7 +18,7 @@ constexpr unsigned EndResultChars = 64;
 
 struct LogState {
   FileHandle file;
-  wchar_t path[MaxPathChars];
+  wchar_t path[LogPathChars];
 };
 
 // Made on first use, so that an object that calls KeepLogPastTeardown when
@@ -66,7 +66,7 @@ void WriteLine(size_t used) {
 
 void AttachLog(HANDLE file, const wchar_t* path) {
   State().file.Reset(file);
-  FormatText(State().path, MaxPathChars, L"%s", path);
+  FormatText(State().path, LogPathChars, L"%s", path);
 }
 
 bool IsLogging() { return State().file.Valid(); }

@@ -12,8 +12,13 @@
 
 #include <cstdint>
 
+#include "app/shared/run_state.h"
+
+// The name of a log: a full path in its long form.
+constexpr unsigned LogPathChars = MaxPathChars + 8;
+
 // Takes over `file`, a disk file opened for appending, as the log of this
-// run; `path` is the name it was opened by.
+// run; `path` (at most LogPathChars) is the name it was opened by.
 void AttachLog(HANDLE file, const wchar_t* path);
 bool IsLogging();
 // The name the log was opened by; empty without a log.
