@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "app/shared/format.h"
+#include "app/shared/log.h"
 #include "app/shared/message_box.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "fs/log_file.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
@@ -33,9 +35,25 @@ constexpr Keyword Keywords[] = {
     {L"noexplorer", 4, Switch::NoExplorer}, {L"warning", 7, Switch::Warning},
 };
 
+// The log switch names where to log and changes nothing else: it is no
+// switch that means "no uninstall".
+constexpr wchar_t LogKeyword[] = L"log=";
+constexpr size_t LogKeywordChars = 4;
+constexpr size_t LogNameOffset = 1 + LogKeywordChars;
+// Room for every name the program's path buffers hold, and one character
+// more, by which a longer name shows.
+constexpr size_t LogTokenChars = LogNameOffset + MaxPathChars + 1;
+// Files beside the program that a line appended to them would change.
+const wchar_t* const ProgramInputs[] = {L"Uninstall.lst", L"Pelodra.ini"};
+
 constexpr DWORD WaitSwitchMs = 2000;
 constexpr size_t InitTextOffset = 5;  // behind the switch character and "init"
 constexpr unsigned WarningChars = 512;
+
+bool IsLogSwitch(const wchar_t* token) {
+  return (token[0] == L'/' || token[0] == L'-') &&
+         CompareNoCaseN(token + 1, LogKeyword, LogKeywordChars) == 0;
+}
 
 void ActOnSwitch(Switch action, const wchar_t* token, bool& setupRequested) {
   switch (action) {
@@ -94,6 +112,7 @@ void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequ
       SilentMode = true;
       continue;
     }
+    if (IsLogSwitch(token)) continue;
     ++switches;
     if (source != CommandSource::RealCommandLine) continue;
     for (const Keyword& keyword : Keywords) {
@@ -114,4 +133,24 @@ void ShowLeftoverWarning() {
   size_t used = wcslen(text);
   FormatMessageText(text + used, WarningChars - used, LoadMessage(IDS_LEFTOVER_FILE_FORMAT), program);
   ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONINFORMATION | MB_SETFOREGROUND);
+}
+
+void OpenRequestedLog(const wchar_t* commandLine) {
+  wchar_t token[LogTokenChars];
+  while ((commandLine = NextToken(commandLine, token, LogTokenChars)) != nullptr) {
+    if (!IsLogSwitch(token)) continue;
+    const wchar_t* name = token + LogNameOffset;
+    wchar_t program[MaxPathChars];
+    if (wcslen(name) >= MaxPathChars || !GetProgramPath(program, MaxPathChars)) return;
+    constexpr unsigned Inputs = sizeof ProgramInputs / sizeof *ProgramInputs;
+    wchar_t inputs[Inputs][MaxPathChars];
+    const wchar_t* refused[Inputs + 1] = {program};
+    for (unsigned i = 0; i < Inputs; ++i) {
+      BoundedCopy(inputs[i], program, MaxPathChars);
+      ReplaceNamePart(inputs[i], ProgramInputs[i], MaxPathChars);
+      refused[i + 1] = inputs[i];
+    }
+    OpenLogFile(name, refused, Inputs + 1);
+    return;
+  }
 }

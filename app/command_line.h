@@ -19,5 +19,9 @@ const wchar_t* NextToken(const wchar_t* text, wchar_t* token, size_t size);
 void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequested,
                       bool& uninstallRequested);
 
+// Opens the log that the first "/log=<file>" of the real command line
+// names, if any.
+void OpenRequestedLog(const wchar_t* commandLine);
+
 // Shows the leftover-files warning with the program's own path.
 void ShowLeftoverWarning();

@@ -5,6 +5,8 @@
 
 #include "app/command_line.h"
 #include "app/shared/error_state.h"
+#include "app/shared/format.h"
+#include "app/shared/log.h"
 #include "app/shared/message_box.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
@@ -24,12 +26,15 @@
 namespace {
 
 constexpr unsigned InstallerTextChars = 1024;
+constexpr unsigned StartResultChars = 4096;
 // The settings file an installer may bring beside itself, and its copy in
 // the program's folder.
 constexpr wchar_t InstallerSettingsName[] = L"pelodra.ini";
 
-// Static teardown at process end, in reverse order of start-up.
+// Static teardown at process end, in reverse order of start-up. The log
+// ends last, after what the teardown itself writes.
 struct ProcessTeardown {
+  ProcessTeardown() { KeepLogPastTeardown(); }
   ~ProcessTeardown() {
     ErrorState.ProcessEnding();
     CloseHelp();
@@ -37,6 +42,7 @@ struct ProcessTeardown {
     ReleaseIni();
     ReleaseLanguageFile();
     ReleaseLanguageModule();
+    LogEnd(ExitCode);
   }
 } teardown;
 
@@ -77,7 +83,24 @@ void TakeBackSettingsCopy() {
   wchar_t copy[MaxPathChars];
   if (!GetSettingsCopyPath(copy)) return;
   ReleaseIni();
-  DeleteFileW(copy);
+  LogOutcome(L"settings file deleted", copy, DeleteFileW(copy) ? ERROR_SUCCESS : FailureCode());
+}
+
+// The first line of a log: what runs, on which Windows, asked for what.
+void LogStart(const wchar_t* commandLine, const wchar_t* installerText) {
+  if (!IsLogging()) return;
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExW(&version);
+  wchar_t result[StartResultChars];
+  FormatText(result, StartResultChars,
+             L"version %d.%02d.%d, Windows %lu.%lu.%lu %s, command line: %s, sfxcmd: %s",
+             PRODUCT_VERSION_MAJOR, PRODUCT_VERSION_MINOR, PRODUCT_VERSION_BUILD,
+             version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
+             IsWow64() ? L"64-bit" : L"32-bit", commandLine, installerText);
+  wchar_t program[MaxPathChars];
+  GetProgramPath(program, MaxPathChars);
+  LogEvent(L"start", program, result);
 }
 
 void ShowSetupRefused() {
@@ -134,7 +157,10 @@ bool CopySettingsFromInstaller() {
   if (CompareNoCase(FindNamePart(source), InstallerSettingsName) != 0 || !PathExists(source))
     return false;
   wchar_t copy[MaxPathChars];
-  if (!GetSettingsCopyPath(copy) || !CopyFileW(source, copy, TRUE)) return false;
+  if (!GetSettingsCopyPath(copy)) return false;
+  bool copied = CopyFileW(source, copy, TRUE) != FALSE;
+  LogOutcome(L"settings file copied", copy, copied ? ERROR_SUCCESS : FailureCode());
+  if (!copied) return false;
   // A file from a read-only medium keeps its attribute in the copy, and
   // the store could not save the installation's settings into it.
   DWORD attributes = GetAttributes(copy);
@@ -157,6 +183,8 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   wchar_t installerText[InstallerTextChars] = {};
   DWORD n = GetEnvironmentVariableW(L"sfxcmd", installerText, InstallerTextChars);
   if (n >= InstallerTextChars) installerText[0] = 0;
+  OpenRequestedLog(commandLine);
+  LogStart(commandLine, installerText);
   bool setupRequested = false;
   bool uninstallRequested = false;
   ParseCommandLine(CommandSource::InstallerText, installerText, setupRequested,

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/shared/format.h"
+#include "app/shared/log.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/dir_scanner.h"
@@ -31,6 +32,8 @@ constexpr unsigned NullFileChars = 10;
 // "%s\ShellNew", ".k%02d" and the like.
 constexpr unsigned ClassKeyChars = 80;
 constexpr unsigned OpenCommandChars = 2080;
+// An extension and its former class in the log.
+constexpr unsigned OwnerChars = ClassKeyChars + FormerClassChars + 32;
 
 constexpr unsigned TakenVolumeCount = 30;
 // Earlier releases made volume extensions up to .k99; giving the format back
@@ -66,6 +69,19 @@ bool IsProductClass(const wchar_t* className) {
   return CompareNoCase(className, ArchiveClass) == 0 || CompareNoCase(className, ZipClass) == 0;
 }
 
+void LogFormerOwner(const wchar_t* what, const wchar_t* extension, bool existed,
+                    const wchar_t* former, LONG result) {
+  if (!IsLogging()) return;
+  wchar_t where[OwnerChars];
+  if (!existed)
+    FormatText(where, OwnerChars, L"%s (no key before)", extension);
+  else if (!former[0])
+    FormatText(where, OwnerChars, L"%s (no class before)", extension);
+  else
+    FormatText(where, OwnerChars, L"%s (class %s)", extension, former);
+  LogOutcome(what, where, static_cast<DWORD>(result));
+}
+
 void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKey,
                              const wchar_t* shellNewKey) {
   wchar_t former[FormerClassChars];
@@ -75,9 +91,13 @@ void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKe
   wchar_t nullFile[NullFileChars];
   bool hasNullFile =
       GetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", nullFile, L"", NullFileChars);
-  SetUserInt(settingsKey, L"Exist", KeyExists(HKEY_CLASSES_ROOT, extension) ? 1 : 0);
-  SetUserString(settingsKey, L"Type", former);
-  SetUserString(settingsKey, L"ShellNew", !fileName[0] && hasNullFile ? L"*" : fileName);
+  bool existed = KeyExists(HKEY_CLASSES_ROOT, extension);
+  LONG exist = SetUserInt(settingsKey, L"Exist", existed ? 1 : 0);
+  LONG type = SetUserString(settingsKey, L"Type", former);
+  LONG shellNew =
+      SetUserString(settingsKey, L"ShellNew", !fileName[0] && hasNullFile ? L"*" : fileName);
+  LogFormerOwner(L"former owner recorded", extension, existed, former,
+                 exist ? exist : type ? type : shellNew);
 }
 
 // A template of the wrong size is rewritten; one of the right size is
@@ -86,9 +106,13 @@ void WriteTemplateFile(const wchar_t* path, const unsigned char* bytes, size_t s
   ScanEntry entry;
   if (ReadScanEntry(path, entry) && !entry.isFolder && entry.size == size) return;
   FILE* file = OpenStream(path, L"wb");
-  if (!file) return;
-  fwrite(bytes, 1, size, file);
-  fclose(file);
+  if (!file) {
+    LogOutcome(L"file written", path, FailureCode());
+    return;
+  }
+  bool written = fwrite(bytes, 1, size, file) == size;
+  written = fclose(file) == 0 && written;
+  LogOutcome(L"file written", path, written ? ERROR_SUCCESS : FailureCode());
 }
 
 void OfferTemplate(const wchar_t* shellNewKey, bool isOwnFormat) {
@@ -126,17 +150,21 @@ void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
   // Only the first takeover records: later setups find the product's own
   // class there and keep the record of the real former owner.
   bool firstTakeover = !IsOwnAssociation(extension);
-  if (firstTakeover) RecordFormerAssociation(extension, settingsKey, shellNewKey);
+  if (firstTakeover)
+    RecordFormerAssociation(extension, settingsKey, shellNewKey);
+  else
+    LogEvent(L"former owner kept", extension, L"recorded by an earlier setup");
   SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass);
   if (isOwnFormat) TakeVolumes(settingsKey, firstTakeover);
   if (templatesWanted && (isOwnFormat || isZip)) OfferTemplate(shellNewKey, isOwnFormat);
 }
 
 // A key that keeps subkeys survives the deletion; its emptied default value
-// is then what dissociates it.
-void RemoveClassKey(const wchar_t* extension) {
-  SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
+// is then what dissociates it. The result is the emptying's.
+LONG RemoveClassKey(const wchar_t* extension) {
+  LONG result = SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
   DeleteKey(HKEY_CLASSES_ROOT, extension);
+  return result;
 }
 
 // Only volume extensions that are still the product's go back: another
@@ -167,7 +195,8 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
   GetUserString(settingsKey, L"Type", former, L"", FormerClassChars);
   if (IsProductClass(former)) former[0] = 0;
   if (existed) {
-    SetString(HKEY_CLASSES_ROOT, extension, L"", former);
+    LogFormerOwner(L"former owner restored", extension, true, former,
+                   SetString(HKEY_CLASSES_ROOT, extension, L"", former));
     wchar_t shellNew[MaxPathChars];
     GetUserString(settingsKey, L"ShellNew", shellNew, L"", MaxPathChars);
     DeleteValue(HKEY_CLASSES_ROOT, shellNewKey, L"FileName");
@@ -177,7 +206,7 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
       SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew);
   } else {
     DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
-    RemoveClassKey(extension);
+    LogFormerOwner(L"former owner restored", extension, false, former, RemoveClassKey(extension));
   }
   if (isOwnFormat) GiveBackVolumes(settingsKey, existed, former);
 }
@@ -210,6 +239,8 @@ bool ApplyFileAssociations(const IntegrationOptions& options, RefusedGiveBacks* 
       AssociateExtension(e.Current(), selected, options.ShellExt, row == 0, row == 1);
       if (RefusedRegistryChanges() == refusedBefore) continue;
       complete = false;
+      if (!selected)
+        LogEvent(L"former owner kept", e.Current(), L"refused by Windows; the record stays");
       if (refused && !selected && refused->count < TableExtensionCount)
         FormatExtensionSettingsKey(e.Current(), refused->settingsKeys[refused->count++]);
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "app/shared/log.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -56,11 +57,18 @@ struct ShortcutSetting {
 
 // True when the file is gone, or was never there.
 bool RemoveFile(const wchar_t* path) {
-  if (EraseFile(path)) return true;
-  DWORD attributes = GetAttributes(path);
-  if (attributes == InvalidAttributes) return true;
-  if (!(attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  return SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY) && EraseFile(path);
+  bool removed = EraseFile(path);
+  DWORD error = removed ? ERROR_SUCCESS : FailureCode();
+  if (!removed) {
+    DWORD attributes = GetAttributes(path);
+    if (attributes == InvalidAttributes) return true;
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+      removed = SetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY) && EraseFile(path);
+      error = removed ? ERROR_SUCCESS : FailureCode();
+    }
+  }
+  LogOutcome(L"shortcut removed", path, error);
+  return removed;
 }
 
 // Makes the shortcut `name` in `folder` when `wanted`, deletes it otherwise.
@@ -115,6 +123,12 @@ bool IsPathBelowFolder(const wchar_t* path) {
   }
 }
 
+bool RemoveFolder(const wchar_t* folder) {
+  bool removed = RemoveDirectoryW(folder) != FALSE;
+  LogOutcome(L"folder removed", folder, removed ? ERROR_SUCCESS : FailureCode());
+  return removed;
+}
+
 bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
                     const wchar_t* workingFolder) {
   bool complete = true;
@@ -144,7 +158,9 @@ bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder, const ShortcutSe
   JoinPath(programsFolder, GroupFolderName, group, MaxPathChars);
   if (!wanted) return RemoveProgramGroup(group);
   bool complete = EmptyGroupFolder(group);
-  CreateFolder(group, false, 0);
+  int made = CreateFolder(group, false, 0);
+  DWORD error = made == FolderCreated ? ERROR_SUCCESS : FailureCode();
+  if (made == FolderCreated || !PathExists(group)) LogOutcome(L"folder made", group, error);
   return MakeGroupItems(group, setting, workingFolder) && complete;
 }
 
@@ -203,19 +219,23 @@ bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
 bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_t* workingFolder,
                     const wchar_t* description, const wchar_t* icon) {
   ComPtr<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                              link.PutVoid())))
-    return false;
   ComPtr<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) return false;
-  // Whatever the user changed in an existing shortcut (hot key, window
-  // state, a working folder of the desktop shortcut) survives.
-  file->Load(shortcut, STGM_READWRITE);
-  link->SetPath(target);
-  if (description) link->SetDescription(description);
-  link->SetIconLocation(icon ? icon : L"", 0);
-  if (workingFolder) link->SetWorkingDirectory(workingFolder);
-  return SUCCEEDED(file->Save(shortcut, TRUE));
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IShellLinkW, link.PutVoid());
+  if (SUCCEEDED(result)) result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
+  if (SUCCEEDED(result)) {
+    // Whatever the user changed in an existing shortcut (hot key, window
+    // state, a working folder of the desktop shortcut) survives.
+    file->Load(shortcut, STGM_READWRITE);
+    link->SetPath(target);
+    if (description) link->SetDescription(description);
+    link->SetIconLocation(icon ? icon : L"", 0);
+    if (workingFolder) link->SetWorkingDirectory(workingFolder);
+    result = file->Save(shortcut, TRUE);
+  }
+  LogOutcome(L"shortcut made", shortcut,
+             SUCCEEDED(result) ? ERROR_SUCCESS : static_cast<DWORD>(result));
+  return SUCCEEDED(result);
 }
 
 bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
@@ -234,8 +254,8 @@ bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
 bool RemoveProgramGroup(const wchar_t* group) {
   DWORD attributes = GetAttributes(group);
   if (attributes == InvalidAttributes) return true;
-  if (IsReparsePoint(attributes)) return RemoveDirectoryW(group) != FALSE;
+  if (IsReparsePoint(attributes)) return RemoveFolder(group);
   bool complete = EmptyGroupFolder(group);
-  RemoveDirectoryW(group);
+  RemoveFolder(group);
   return complete;
 }

@@ -6,11 +6,13 @@
 #include <cwchar>
 
 #include "app/shared/format.h"
+#include "app/shared/log.h"
 #include "app/shared/message_box.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/entry_removal.h"
 #include "fs/file_ops.h"
+#include "fs/log_file.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
 #include "removal/batch_file.h"
@@ -157,12 +159,22 @@ bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
 
 bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
                  unsigned& depth) {
-  if (!usable) return false;
   // A line of at most ListLineBytes - 1 bytes gives no more characters.
   wchar_t wide[ListLineBytes];
   ToWide(line, wide, ListLineBytes);
-  return ListEntryName(scope.folder, wide, entry, EntryChars, depth) &&
-         NoLinkOnTheWay(entry, scope);
+  if (!usable) {
+    if (wide[0]) LogEvent(L"refused", wide, L"a damaged line (too long, or a NUL)");
+    return false;
+  }
+  if (!ListEntryName(scope.folder, wide, entry, EntryChars, depth)) {
+    LogEvent(L"refused", wide, L"no name inside the folder");
+    return false;
+  }
+  if (!NoLinkOnTheWay(entry, scope)) {
+    LogEvent(L"refused", entry, L"a link on the way");
+    return false;
+  }
+  return true;
 }
 
 // Adds a name to the files left, as long as the list has room; an ellipsis
@@ -193,15 +205,17 @@ void ScheduleFoldersForRestart(const wchar_t* file, const RemovalScope& scope) {
     *cut = 0;
     if (static_cast<size_t>(cut - path) < last) break;
     if (ExactName(path, exact, ExactChars))
-      MoveFileExW(exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      LogOutcome(L"scheduled for restart", path,
+                 MoveFileExW(exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? ERROR_SUCCESS
+                                                                         : FailureCode());
   }
 }
 
 // Moves a file in use out of the way and has it deleted at the next start
-// of Windows. True when Windows took the schedule.
-bool ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
+// of Windows. 0 when Windows took the schedule, else why not.
+DWORD ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
   wchar_t exact[ExactChars], target[EntryChars], exactTarget[ExactChars];
-  if (!ExactName(entry, exact, ExactChars)) return false;
+  if (!ExactName(entry, exact, ExactChars)) return ERROR_FILENAME_EXCED_RANGE;
   bool renamable = false;
   for (int i = 0; i < RenameTries; ++i) {
     // A name that would be cut names another file: it is never used.
@@ -211,9 +225,21 @@ bool ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
   }
   bool renamed = renamable && MoveFileW(exact, exactTarget);
   if (!MoveFileExW(renamed ? exactTarget : exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-    return false;
+    return FailureCode();
+  wchar_t result[MaxPathChars];
+  if (renamed) FormatText(result, MaxPathChars, L"done as %s", FindNamePart(target));
+  LogEvent(L"scheduled for restart", entry, renamed ? result : L"done");
   ScheduleFoldersForRestart(renamed ? target : entry, scope);
-  return true;
+  return ERROR_SUCCESS;
+}
+
+// A file that stays, and why.
+void LogLeft(const wchar_t* entry, Removal removal) {
+  if (removal == Removal::Link)
+    LogEvent(L"left", entry, L"a link that Windows would only follow");
+  else
+    LogOutcome(L"left", entry,
+               removal == Removal::InUse ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
 }
 
 // The program and the list are removed later, by the batch file and after
@@ -230,14 +256,24 @@ Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope, List
   if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
   Removal removal = RemoveEntry(exact);
   const wchar_t* shown = entry + scope.folderLength;
-  if (removal == Removal::Link) {
+  bool held = removal == Removal::InUse || removal == Removal::Refused;
+  if (removal == Removal::Removed) {
+    LogEvent(L"deleted", entry, L"done");
+  } else if (removal == Removal::Link) {
     NoteLeft(result, shown);
-  } else if ((removal == Removal::InUse || removal == Removal::Refused) &&
-             !IsListOrProgram(entry, scope)) {
-    if (ScheduleForRestart(entry, scope))
+    LogLeft(entry, removal);
+  } else if (held && IsLogFile(exact)) {
+    // The run holds its log open: it stays, and is neither scheduled nor
+    // reported.
+    LogEvent(L"kept", entry, L"the log");
+  } else if (held && !IsListOrProgram(entry, scope)) {
+    DWORD error = ScheduleForRestart(entry, scope);
+    if (error == ERROR_SUCCESS) {
       result.restartPending = true;
-    else
+    } else {
       NoteLeft(result, shown);
+      LogOutcome(L"left", entry, error);
+    }
   }
   return removal;
 }
@@ -275,7 +311,9 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
     if (fseek(list, static_cast<long>(pending[i].offset), SEEK_SET) != 0 ||
         !ReadListLine(list, line, usable, consumed))
       continue;
-    if (ResolveLine(line, usable, scope, entry, depth)) RemoveProductEntry(entry, scope, result);
+    if (ResolveLine(line, usable, scope, entry, depth) &&
+        RemoveProductEntry(entry, scope, result) == Removal::FolderKept)
+      LogEvent(L"left", entry, L"not empty, or in use");
   }
 }
 
@@ -311,8 +349,11 @@ void RemoveProductFiles(FILE* list, const wchar_t* program, const wchar_t* folde
                          ExactName(entry, exact, ExactChars)
                      ? RemoveEntry(exact)
                      : Removal::Missing;
-  if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link)
+  if (gone == Removal::Removed) LogEvent(L"deleted", entry, L"done");
+  if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link) {
     NoteLeft(removal, ListName);
+    LogLeft(entry, gone);
+  }
   // The batch file's "del" leaves a read-only, hidden or system file.
   if (ExactName(program, exact, ExactChars)) ClearAttributes(exact, AttributesDelKeeps);
 }
@@ -321,8 +362,14 @@ void RemoveProductFiles(FILE* list, const wchar_t* program, const wchar_t* folde
 // has ended; false when it cannot be written or started.
 bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
   wchar_t batch[MAX_PATH];
-  return WriteCleanupBatch(tempFolder, names, SilentMode, batch, MAX_PATH) &&
-         StartHiddenBatch(batch);
+  if (!WriteCleanupBatch(tempFolder, names, SilentMode, batch, MAX_PATH)) {
+    LogOutcome(L"batch file written", tempFolder, FailureCode());
+    return false;
+  }
+  LogOutcome(L"batch file written", batch, ERROR_SUCCESS);
+  bool started = StartHiddenBatch(batch);
+  LogOutcome(L"batch file started", batch, started ? ERROR_SUCCESS : FailureCode());
+  return started;
 }
 
 void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
@@ -432,6 +479,13 @@ void RunUninstall() {
     if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
   }
   bool folderLeft = !MsiMode && !(reachable && StartCleanup(tempFolder, names));
+  if (folderLeft) {
+    LogEvent(L"left", folder,
+             reachable ? L"no batch file removes it" : L"no batch line can name it");
+  } else if (!MsiMode) {
+    LogEvent(L"handed to the batch file", program, L"done");
+    LogEvent(L"handed to the batch file", folder, L"done");
+  }
   if (folderLeft && !SilentMode) {
     FormatMessageText(text, ReportChars, texts.folderLeft, folder);
     Show(text, texts, MB_ICONEXCLAMATION);

@@ -8,6 +8,13 @@
 
 namespace {
 
+// What the log says: a missing key or value was not deleted, nor refused.
+void LogDeletion(HKEY root, const wchar_t* path, const wchar_t* valueName, LONG result) {
+  if (result != ERROR_FILE_NOT_FOUND)
+    LogRegistryChange(valueName ? L"registry deleted" : L"registry key deleted", root, path,
+                      valueName, result);
+}
+
 // More than the longest key name the registry accepts (255 characters,
 // 256 under Wine): a subkey whose name did not fit would end the
 // enumeration of its parent and leave the tree behind.
@@ -44,6 +51,7 @@ bool HasSubkeys(HKEY root, const wchar_t* path) {
 LONG DeleteOneKey(HKEY root, const wchar_t* path) {
   LONG result = DeleteKeyInView(root, path);
   if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path)) return result;
+  LogDeletion(root, path, nullptr, result);
   return NoteRegistryChange(result);
 }
 
@@ -68,6 +76,7 @@ void DeleteTreePass(HKEY root, const wchar_t* path, const SparedKeys& spared) {
   HKEY handle = nullptr;
   LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | RegistryViewFlags, &handle);
   if (opened != ERROR_SUCCESS) {
+    LogDeletion(root, path, nullptr, opened);
     NoteRegistryChange(opened);
     return;
   }
@@ -127,13 +136,17 @@ void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
   wchar_t resolved[ResolvedKeyChars];
   if (!ResolveKeyPath(root, keyPath, resolved)) return;
   HKEY handle = nullptr;
+  valueName = valueName ? valueName : L"";
   LONG opened = RegOpenKeyExW(root, resolved, 0, KEY_WRITE | RegistryViewFlags, &handle);
   if (opened != ERROR_SUCCESS) {
+    LogDeletion(root, resolved, valueName, opened);
     NoteRegistryChange(opened);
     return;
   }
   RegKey key(handle);
-  NoteRegistryChange(RegDeleteValueW(key.Get(), valueName ? valueName : L""));
+  LONG result = RegDeleteValueW(key.Get(), valueName);
+  LogDeletion(root, resolved, valueName, result);
+  NoteRegistryChange(result);
 }
 
 void DeleteUserValue(const wchar_t* keyPath, const wchar_t* valueName) {

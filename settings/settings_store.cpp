@@ -6,6 +6,7 @@
 
 #include "app/shared/error_state.h"
 #include "app/shared/format.h"
+#include "app/shared/log.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -29,6 +30,10 @@ bool appDataFlag = true;
 IniEntry* firstEntry = nullptr;
 IniEntry* lastEntry = nullptr;
 unsigned refusedChanges = 0;
+
+// A registry name in the log: the hive, the key, the view under WOW64 (where
+// the two views differ for some keys), and the value name.
+constexpr unsigned LogWhereChars = ResolvedKeyChars + 64 + 256;
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
@@ -85,6 +90,7 @@ void RemoveEntries(Matches matches) {
   for (IniEntry* entry = firstEntry; entry;) {
     IniEntry* next = entry->next;
     if (matches(entry->name)) {
+      LogEvent(L"setting deleted", entry->name, L"done");
       if (previous)
         previous->next = next;
       else
@@ -182,14 +188,22 @@ void ReadGlobalFlags() {
   SetInt(GlobalRoot, L"Global", L"SaveSettings", saveSettingsFlag ? 1 : 0);
 }
 
+void LogSettingsPlace() {
+  if (!iniActive)
+    LogEvent(L"settings", L"registry", L"in use");
+  else
+    LogEvent(L"settings", iniPath, integrationFlag ? L"in use" : L"in use, no registry access");
+}
+
 void LoadIniFile() {
   if (iniActive || loadAttempted) return;
   loadAttempted = true;
   LocateIniFile();
-  if (!iniPath[0] || !PathExists(iniPath)) return;
-  if (!ReadIniFile()) return;
-  iniActive = true;
-  ReadGlobalFlags();
+  if (iniPath[0] && PathExists(iniPath) && ReadIniFile()) {
+    iniActive = true;
+    ReadGlobalFlags();
+  }
+  LogSettingsPlace();
 }
 
 enum class Route { File, Blocked, Registry };
@@ -244,12 +258,19 @@ LONG WriteRegistryValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueN
   wchar_t resolved[ResolvedKeyChars];
   if (!ResolveKeyPath(root, keyPath, resolved)) return ERROR_FILENAME_EXCED_RANGE;
   HKEY handle = nullptr;
+  DWORD disposition = 0;
   LONG result = RegCreateKeyExW(root, resolved, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_WRITE | RegistryViewFlags, nullptr, &handle, nullptr);
-  if (result != ERROR_SUCCESS) return NoteRegistryChange(result);
+                                KEY_WRITE | RegistryViewFlags, nullptr, &handle, &disposition);
+  if (result != ERROR_SUCCESS) {
+    LogRegistryChange(L"registry set", root, resolved, valueName, result);
+    return NoteRegistryChange(result);
+  }
   RegKey key(handle);
-  return NoteRegistryChange(
-      RegSetValueExW(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size));
+  if (disposition == REG_CREATED_NEW_KEY)
+    LogRegistryChange(L"registry key created", root, resolved, nullptr, ERROR_SUCCESS);
+  result = RegSetValueExW(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size);
+  LogRegistryChange(L"registry set", root, resolved, valueName, result);
+  return NoteRegistryChange(result);
 }
 
 // An entry and its place in the list. Entries of the same name keep their
@@ -441,10 +462,10 @@ static LONG SetFileEntry(HKEY root, const wchar_t* keyPath, const wchar_t* value
                          const wchar_t* text, EntryKind kind) {
   wchar_t name[EntryNameChars];
   LONG refused = CheckEntryName(MakeEntryName(root, keyPath, valueName, name), name);
-  if (refused != ERROR_SUCCESS) return refused;
-  if (HasLineBreak(text)) return ERROR_INVALID_PARAMETER;
-  SetEntry(name, text, kind);
-  return ERROR_SUCCESS;
+  if (refused == ERROR_SUCCESS && HasLineBreak(text)) refused = ERROR_INVALID_PARAMETER;
+  if (refused == ERROR_SUCCESS) SetEntry(name, text, kind);
+  LogOutcome(L"setting set", name, static_cast<DWORD>(refused));
+  return refused;
 }
 
 LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text) {
@@ -545,6 +566,25 @@ bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spar
 
 unsigned RefusedRegistryChanges() { return refusedChanges; }
 
+void LogRegistryChange(const wchar_t* what, HKEY root, const wchar_t* resolved,
+                       const wchar_t* valueName, LONG result) {
+  if (!IsLogging()) return;
+  const wchar_t* hive = root == HKEY_CLASSES_ROOT    ? L"HKCR"
+                        : root == HKEY_CURRENT_USER  ? L"HKCU"
+                        : root == HKEY_LOCAL_MACHINE ? L"HKLM"
+                                                     : L"?";
+  const wchar_t* view = !IsWow64()                              ? L""
+                        : (RegistryViewFlags & KEY_WOW64_64KEY) ? L" (64-bit view)"
+                                                                : L" (32-bit view)";
+  wchar_t where[LogWhereChars];
+  if (!valueName)
+    FormatText(where, LogWhereChars, L"%s\\%s%s", hive, resolved, view);
+  else
+    FormatText(where, LogWhereChars, L"%s\\%s%s : %s", hive, resolved, view,
+               valueName[0] ? valueName : L"(default)");
+  LogOutcome(what, where, static_cast<DWORD>(result));
+}
+
 LONG NoteRegistryChange(LONG result) {
   if (result == ERROR_ACCESS_DENIED) ++refusedChanges;
   return result;
@@ -555,7 +595,10 @@ bool IsIntegrationEnabled() { return integrationFlag; }
 bool SaveIniFile() {
   if (!iniActive || !saveSettingsFlag) return false;
   DiskFile file;
-  if (!file.Create(iniPath, CreateShareRead)) return false;
+  if (!file.Create(iniPath, CreateShareRead)) {
+    LogOutcome(L"settings file written", iniPath, FailureCode());
+    return false;
+  }
 
   uint32_t count = 0;
   for (const IniEntry* entry = firstEntry; entry; entry = entry->next) ++count;
@@ -569,7 +612,9 @@ bool SaveIniFile() {
   AppendText(text, L"\xFEFF");
   for (i = 0; i < count; ++i) AppendEntryLine(text, *sorted[i].entry);
   bool written = file.Write(text.Data(), text.Count() * sizeof(wchar_t));
-  return file.Close() && written;
+  written = file.Close() && written;
+  LogOutcome(L"settings file written", iniPath, written ? ERROR_SUCCESS : FailureCode());
+  return written;
 }
 
 void ReleaseIni() {

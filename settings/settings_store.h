@@ -98,6 +98,11 @@ unsigned RefusedRegistryChanges();
 // deletions, which change the registry outside the store.
 LONG NoteRegistryChange(LONG result);
 
+// Logs a registry change (`valueName` null for a key) with the registry's
+// result: the hive, the resolved key name, the view under WOW64, the value.
+void LogRegistryChange(const wchar_t* what, HKEY root, const wchar_t* resolved,
+                       const wchar_t* valueName, LONG result);
+
 // The registry key name for a root and key path into `resolved`
 // (ResolvedKeyChars). Always fills the buffer; false when the name had to
 // be cut, so that it names another key than the one meant.

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "app/shared/log.h"
+
 ErrorRecord ErrorState;
 
 void ErrorRecord::Record(KEL_EXIT code) {
@@ -29,6 +31,7 @@ void ErrorRecord::Record(KEL_EXIT code) {
 
 void ErrorRecord::Raise(KEL_EXIT code) {
   Record(code);
+  LogEnd(code);
   // exit() may not be entered twice: a teardown that runs out of memory in
   // turn ends the process where it stands.
   if (ending_) ExitProcess(static_cast<UINT>(code));

@@ -5,7 +5,10 @@
 #include <random>
 #include <string>
 
+#include "app/shared/log.h"
+#include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -91,6 +94,62 @@ TEST(ParseCommandLine, DecidesBetweenTheJobs) {
   bool setup = false, uninstall = true;
   ParseCommandLine(CommandSource::InstallerText, L"", setup, uninstall);
   EXPECT_FALSE(uninstall);
+}
+
+// The log switch only says where to log: with it a run does the job it
+// would do without it.
+TEST(ParseCommandLine, TheLogSwitchChangesNoJob) {
+  struct Case {
+    const wchar_t* installer;
+    const wchar_t* line;
+    bool setup, uninstall;
+  };
+  const Case cases[] = {
+      {L"", L"uninstall.exe /log=C:\\u.log", false, true},
+      {L"", L"uninstall.exe /S \"/LOG=C:\\logs dir\\u.log\" -log=x", false, true},
+      {L"", L"uninstall.exe /setup /S /log=C:\\s.log", true, false},
+      {L"/log=C:\\i.log", L"uninstall.exe", false, true},
+      // Not the log switch: an unknown one, which means no uninstall.
+      {L"", L"uninstall.exe /logfile", false, false},
+      {L"", L"uninstall.exe /log", false, false},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse(c.installer, c.line);
+    EXPECT_EQ(p.setup, c.setup) << c.line;
+    EXPECT_EQ(p.uninstall, c.uninstall) << c.line;
+  }
+}
+
+// The first log switch counts. A name longer than the program's path
+// buffers is refused whole: cut, it would name another file.
+TEST(OpenRequestedLog, OpensTheNamedFileWholeOrNothing) {
+  std::wstring folder = FreshFolder(L"log switch");
+  std::wstring log = folder + L"\\run log.txt";
+  OpenRequestedLog(
+      (L"uninstall.exe /S \"/log=" + log + L"\" \"-LOG=" + folder + L"\\b.log\"").c_str());
+  EXPECT_TRUE(IsLogging());
+  LogEnd(0);
+  EXPECT_TRUE(Exists(log));
+  EXPECT_FALSE(Exists(folder + L"\\b.log"));
+
+  // Cut anywhere, these names would name files that could be made ("u.lo",
+  // "vv" ...) in a folder of their own, which therefore stays empty.
+  std::wstring empty = FreshFolder(L"log switch\\long");
+  for (size_t shift = 1; shift <= 9; ++shift) {
+    std::wstring name = empty + L"\\" + std::wstring(shift, L'v') + L"\\..\\u.log";
+    while (name.size() < 5000) name += L"\\..\\u.log";
+    OpenRequestedLog((L"uninstall.exe \"/log=" + name + L"\"").c_str());
+    EXPECT_FALSE(IsLogging());
+  }
+  EXPECT_EQ(FilesMatching(empty + L"\\*"), 2) << "more than . and ..";
+
+  // Nor is a file of the program's own a log.
+  SetProgramPathForTesting((folder + L"\\uninstall.exe").c_str());
+  WriteBytes(folder + L"\\Uninstall.lst", "Kel.txt\r\n");
+  OpenRequestedLog((L"uninstall.exe \"/log=" + folder + L"\\Uninstall.lst\"").c_str());
+  SetProgramPathForTesting(nullptr);
+  EXPECT_FALSE(IsLogging());
+  EXPECT_EQ(ReadBytes(folder + L"\\Uninstall.lst"), "Kel.txt\r\n");
 }
 
 TEST(ParseCommandLine, SetsTheRunFlags) {

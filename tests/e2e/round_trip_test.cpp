@@ -1,6 +1,7 @@
 // Setup as the installer runs it, then uninstall as the list of installed
 // programs runs it: afterwards the prefix holds nothing of the product, and
-// extensions that other programs owned before are theirs again.
+// extensions that other programs owned before are theirs again. Each run
+// logs every change the snapshots show it made, and nothing else.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -13,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "e2e/log_comparison.h"
 #include "support/e2e.h"
 #include "support/gui_driver.h"
+#include "support/log_lines.h"
 #include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
@@ -290,6 +293,14 @@ void ExpectWhatOtherReadersNeed(const Installation& product, bool from60) {
   EXPECT_EQ(WorkingFolderOf(shortcut), product.folder);
 }
 
+// The lines of a log that report a failure.
+std::string Failures(const std::vector<LogLine>& lines) {
+  std::string failures;
+  for (const LogLine& line : lines)
+    if (line.result.rfind("error ", 0) == 0) failures += line.raw + "\n";
+  return failures;
+}
+
 // Wine's start-up work of a restart, which carries out that list as
 // Windows does when it starts.
 bool Restart() {
@@ -323,6 +334,9 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
 
   std::wstring name = L"Pelodra round trip " + std::wstring(v.name, v.name + strlen(v.name));
   Installation product = LayOutInstallation(name, v.withIni);
+  std::wstring logs = FreshFolder(L"round trip logs");
+  std::wstring setupLog = logs + L"\\setup " + name + L".log";
+  std::wstring uninstallLog = logs + L"\\uninstall " + name + L".log";
   // As the product's installer starts it: its switches, and its own name,
   // beside which it may bring the settings file of the installation.
   Environment installer = {{L"sfxcmd", L"/S"}};
@@ -331,9 +345,16 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     WriteBytes(installerFolder + L"\\pelodra.ini", "Global\\Integration=1\r\n");
     installer.push_back({L"sfxname", installerFolder + L"\\pelodra-5.61.exe"});
   }
-  RunResult setup = RunProgram(product.exe, L"/setup", installer, 120000);
+  std::string laidOut = PrefixState();
+  RunResult setup =
+      RunProgram(product.exe, L"/setup \"/log=" + setupLog + L"\"", installer, 120000);
   ASSERT_TRUE(setup.finished);
   EXPECT_EQ(setup.exitCode, 0u);
+  std::string setUp = PrefixState();
+  std::vector<LogLine> setupLines = ReadLog(setupLog);
+  EXPECT_EQ(UnloggedChanges(SnapshotDifference(laidOut, setUp), setupLines, wow64 != FALSE), "");
+  EXPECT_EQ(UnseenChanges(setupLines), "");
+  EXPECT_EQ(Failures(setupLines), "");
   EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".zip", L""), L"Pelodra.ZIP");
   EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command"));
   ExpectWhatOtherReadersNeed(product, !v.version || wcscmp(v.version, L"xp") != 0);
@@ -353,8 +374,9 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
                                            OPEN_EXISTING, 0, nullptr)
                              : INVALID_HANDLE_VALUE;
   std::vector<std::wstring> shown;
-  RunResult uninstall = RunProgram(product.exe, L"", {}, 120000,
-                                   [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
+  RunResult uninstall =
+      RunProgram(product.exe, L"\"/log=" + uninstallLog + L"\"", {}, 120000,
+                 [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
   ASSERT_TRUE(uninstall.finished);
   EXPECT_EQ(uninstall.exitCode, 0u);
   ASSERT_GE(shown.size(), 1u) << "no confirmation";
@@ -383,6 +405,11 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   Sleep(1000);  // the batch file deletes itself last
 
   std::string after = PrefixState();
+  std::vector<LogLine> uninstallLines = ReadLog(uninstallLog);
+  EXPECT_EQ(UnloggedChanges(SnapshotDifference(setUp, after), uninstallLines, wow64 != FALSE), "");
+  EXPECT_EQ(UnseenChanges(uninstallLines), "");
+  EXPECT_EQ(Failures(uninstallLines), "");
+  EXPECT_EQ(CountLines(uninstallLines, "message"), shown.size());
   EXPECT_EQ(ProductTraces(registryBefore, ExportedRegistry()), "");
   if (v.version) DeleteRegistryKeyTree(HKEY_CURRENT_USER, AppDefaults);
   EXPECT_EQ(Filtered(SnapshotDifference(before, after)), "");

@@ -13,7 +13,9 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/host_side.h"
+#include "support/log_lines.h"
 #include "support/read_only_key.h"
+#include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
 
@@ -210,8 +212,10 @@ TEST(UninstallRuns, TwoRunsAtOnceRemoveBothProducts) {
 }
 
 // A file in use: the restart note when Windows took the schedule, else
-// the file's name, and an exit code that tells.
+// the file's name, and an exit code that tells; the log says which, and
+// why a file stays.
 TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
+  std::wstring log = FreshFolder(L"refusals log") + L"\\uninstall.log";
   for (bool refused : {false, true}) {
     Installation product = InstallIn(
         refused ? L"C:\\Program Files\\Pelodra refused" : L"C:\\Program Files\\Pelodra in use",
@@ -223,9 +227,22 @@ TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
     Answered answered;
     {
       std::unique_ptr<RestartListReadOnly> readOnly(refused ? new RestartListReadOnly : nullptr);
-      answered = Uninstall(product.exe, L"");
+      answered = Uninstall(product.exe, (L"\"/log=" + log + L"\"").c_str());
     }
     EXPECT_EQ(answered.run.exitCode, refused ? 2u : 0u);
+    std::vector<LogLine> lines = ReadLog(log);
+    if (refused) {
+      // Why, in the system's words after its code.
+      const LogLine* left = FindLine(lines, "left", Utf8(file));
+      ASSERT_NE(left, nullptr);
+      EXPECT_EQ(left->result.rfind("error ", 0), 0u) << left->raw;
+      EXPECT_EQ(lines.back().result, "exit code 2 (incomplete)");
+    } else {
+      EXPECT_TRUE(HasLine(lines, "scheduled for restart", Utf8(file), "done"));
+      EXPECT_TRUE(HasLine(lines, "scheduled for restart", Utf8(product.folder), "done"));
+      EXPECT_EQ(CountLines(lines, "left"), 0u);
+    }
+    DeleteFileW(log.c_str());
     ASSERT_EQ(answered.shown.size(), 2u) << refused;
     EXPECT_NE(answered.shown[1].find(refused ? L"could not be removed:\nKel.txt" : L"in use"),
               std::wstring::npos)
@@ -249,12 +266,17 @@ TEST(UninstallRefusals, AFileTypeThatCannotBeGivenBackKeepsItsRecord) {
       InstallIn(L"C:\\Program Files\\Pelodra refused type", "kelnew.dat\r\nzipnew.dat\r\n");
   ASSERT_EQ(RunProgram(product.exe, L"/setup /S /noexplorer").exitCode, 0u);
   ASSERT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
+  std::wstring log = FreshFolder(L"refused type log") + L"\\uninstall.log";
   Answered answered;
   {
     ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
-    answered = Uninstall(product.exe, L"");
+    answered = Uninstall(product.exe, (L"\"/log=" + log + L"\"").c_str());
   }
   EXPECT_EQ(answered.run.exitCode, 2u);
+  std::vector<LogLine> lines = ReadLog(log);
+  EXPECT_EQ(CountLines(lines, "message"), 2u);
+  EXPECT_TRUE(HasLine(lines, "former owner kept", ".7z", "refused by Windows; the record stays"));
+  EXPECT_EQ(CountLines(lines, "former owner kept"), 1u);
   ASSERT_EQ(answered.shown.size(), 2u);
   EXPECT_NE(answered.shown[1].find(L"former program"), std::wstring::npos)
       << answered.shown[1].c_str();

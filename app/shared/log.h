@@ -1,0 +1,42 @@
+// The log an administrator asks for with "/log=<file>": one line for each
+// change the run makes, appended to that file. Writing it never changes the
+// run: a log that cannot be written is given up silently, and without a log
+// every call here does nothing.
+//
+// A line is the local time, what happened, where, and the result, separated
+// by tabs and ended by CR LF, in UTF-8:
+//   2026-12-08 14:05:31<TAB>registry set<TAB>HKCR\.kel : (default)<TAB>done
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/shared/run_state.h"
+
+// The name of a log: a full path in its long form.
+constexpr unsigned LogPathChars = MaxPathChars + 8;
+
+// Takes over `file`, a disk file opened for appending, as the log of this
+// run; `path` (at most LogPathChars) is the name it was opened by.
+void AttachLog(HANDLE file, const wchar_t* path);
+bool IsLogging();
+// The name the log was opened by; empty without a log.
+const wchar_t* LogPath();
+
+// Writes one line. Control characters in the fields become blanks, so that
+// a line stays one line whatever a field holds.
+void LogEvent(const wchar_t* what, const wchar_t* where, const wchar_t* result);
+// The same with the result "done" for 0, else "error <code>: <the system's
+// text for it>".
+void LogOutcome(const wchar_t* what, const wchar_t* where, DWORD error);
+// The thread's last error, or ERROR_GEN_FAILURE when a failure left none:
+// a failure is never logged as done.
+DWORD FailureCode();
+
+// The last line, with the exit code, and the end of the log. Later events
+// are not written.
+void LogEnd(int32_t exitCode);
+// Makes sure the log outlives an object whose destructor logs: called from
+// that object's constructor.
+void KeepLogPastTeardown();

@@ -1,0 +1,101 @@
+// The lines of the administrators' log: their shape, their text in UTF-8,
+// and their place at the end of the file whoever else appends to it.
+#include "app/shared/log.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/shared/error_state.h"
+#include "app/shared/run_state.h"
+#include "fs/log_file.h"
+#include "support/log_lines.h"
+#include "support/registry_snapshot.h"
+#include "support/test_files.h"
+
+TEST(Log, LinesHoldTimeWhatWhereAndResultInUtf8) {
+  std::wstring log = FreshFolder(L"log lines") + L"\\run \u00e4\u4e2d.log";
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  const std::wstring file = L"C:\\Programme\\Pelodra \u00fc\u4e2d\U0001F600\\Kel.txt";
+  LogEvent(L"deleted", file.c_str(), L"done");
+  // A text of several lines, or one with tabs, stays one line of four fields.
+  LogEvent(L"message", L"Remove Pelodra?\r\n\tAll of it.", L"Yes");
+  LogOutcome(L"left", L"C:\\x", ERROR_ACCESS_DENIED);
+  LogOutcome(L"registry set", L"HKCR\\.kel : (default)", ERROR_SUCCESS);
+  LogOutcome(L"shortcut made", L"C:\\y.lnk", static_cast<DWORD>(E_ACCESSDENIED));
+  LogEnd(ExitIncomplete);
+  EXPECT_FALSE(IsLogging());
+  LogEvent(L"deleted", L"after the end", L"done");
+
+  std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_EQ(lines.size(), 6u);
+  const std::regex stamp("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d");
+  for (const LogLine& line : lines) EXPECT_TRUE(std::regex_match(line.stamp, stamp)) << line.raw;
+  EXPECT_EQ(lines[0].raw.substr(20), "deleted\t" + Utf8(file) + "\tdone");
+  EXPECT_EQ(lines[0].where, "C:\\Programme\\Pelodra \xC3\xBC\xE4\xB8\xAD\xF0\x9F\x98\x80\\Kel.txt");
+  EXPECT_EQ(lines[1].where, "Remove Pelodra?   All of it.");
+  EXPECT_EQ(lines[1].result, "Yes");
+  // The system's text follows the code, on the same line.
+  EXPECT_EQ(lines[2].result.rfind("error 5: ", 0), 0u) << lines[2].result;
+  EXPECT_GT(lines[2].result.size(), 9u);
+  EXPECT_EQ(lines[3].result, "done");
+  EXPECT_EQ(lines[4].result.rfind("error 0x80070005", 0), 0u) << lines[4].result;
+  EXPECT_EQ(lines[5].what, "end");
+  EXPECT_EQ(lines[5].result, "exit code 2 (incomplete)");
+}
+
+// Each run adds to what is there, and a line of another run written in
+// between stays whole between two of this run's.
+TEST(Log, RunsAppendToTheSameFile) {
+  std::wstring log = FreshFolder(L"log appending") + L"\\shared.log";
+  WriteBytes(log, "an earlier run\r\n");
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  LogEvent(L"start", L"first", L"");
+  HANDLE other = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(other, "another run\r\n", 13, &written, nullptr);
+  CloseHandle(other);
+  LogEnd(ExitDone);
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  LogEnd(ExitCancelled);
+
+  std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].raw, "an earlier run");
+  EXPECT_EQ(lines[1].where, "first");
+  EXPECT_EQ(lines[2].raw, "another run");
+  EXPECT_EQ(lines[3].result, "exit code 0 (done)");
+  EXPECT_EQ(lines[4].result, "exit code 1 (cancelled)");
+}
+
+// A run that memory fails ends where it stands, and its log says so.
+TEST(Log, AFatalEndIsTheLastLine) {
+  std::wstring log = FreshFolder(L"log fatal end") + L"\\run.log";
+  EXPECT_EXIT(
+      {
+        OpenLogFile(log.c_str(), nullptr, 0);
+        ErrorState.OutOfMemory();
+      },
+      testing::ExitedWithCode(KEL_MEMORY_ERROR), "");
+  std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().what, "end");
+  EXPECT_EQ(lines.back().result, "exit code 8 (out of memory)");
+}
+
+TEST(Log, WritingKeepsTheLastErrorOfTheRun) {
+  std::wstring log = FreshFolder(L"log last error") + L"\\run.log";
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  SetLastError(ERROR_SHARING_VIOLATION);
+  LogOutcome(L"left", L"C:\\x", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  SetLastError(0);
+  EXPECT_EQ(FailureCode(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+  LogEnd(ExitDone);
+}
