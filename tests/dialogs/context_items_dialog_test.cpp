@@ -9,8 +9,8 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "support/e2e.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "dialogs/dialog_templates.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
-#include "support/e2e.h"
+#include "support/test_registry.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/log_lines.h"
-#include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -411,12 +411,12 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   EXPECT_EQ(Failures(uninstallLines), "");
   EXPECT_EQ(CountLines(uninstallLines, "message"), shown.size());
   EXPECT_EQ(ProductTraces(registryBefore, ExportedRegistry()), "");
-  if (v.version) DeleteRegistryKeyTree(HKEY_CURRENT_USER, AppDefaults);
+  if (v.version) DeleteRegistryTree(HKEY_CURRENT_USER, AppDefaults);
   EXPECT_EQ(Filtered(SnapshotDifference(before, after)), "");
   if (v.othersOwnExtensions) {
     for (const wchar_t* ext : owned) {
       EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, ext, L""), std::wstring(L"Other") + (ext + 1));
-      DeleteRegistryKeyTree(HKEY_CLASSES_ROOT, ext);
+      DeleteRegistryTree(HKEY_CLASSES_ROOT, ext);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "support/current_folder.h"
 #include "support/e2e.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 

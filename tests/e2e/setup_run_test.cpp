@@ -9,8 +9,8 @@
 #include "support/current_folder.h"
 #include "support/e2e.h"
 #include "support/gui_driver.h"
-#include "support/read_only_key.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 

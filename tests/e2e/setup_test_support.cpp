@@ -5,9 +5,9 @@
 #include <cwchar>
 
 #include "integration/options.h"
-#include "support/registry_snapshot.h"
 #include "support/shell_folders.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 

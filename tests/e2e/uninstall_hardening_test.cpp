@@ -14,10 +14,9 @@
 #include "support/gui_driver.h"
 #include "support/host_side.h"
 #include "support/log_lines.h"
-#include "support/read_only_key.h"
-#include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 

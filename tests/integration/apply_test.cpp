@@ -8,8 +8,8 @@
 #include <map>
 
 #include "app/shared/run_state.h"
-#include "support/read_only_key.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "tests/integration/setup_fixture.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "support/registry_snapshot.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "tests/integration/integration_fixture.h"
 
 namespace {
@@ -239,7 +239,7 @@ TEST_F(Associations, TemplatesAreEmptyArchivesWrittenWhenTheirSizeIsWrong) {
   // One that cannot be written is still named.
   DeleteFileW(ProductFile(L"kelnew.dat").c_str());
   ASSERT_TRUE(CreateDirectoryW(ProductFile(L"kelnew.dat").c_str(), nullptr));
-  DeleteRegistryKeyTree(Classes, L".kel\\ShellNew");
+  DeleteRegistryTree(Classes, L".kel\\ShellNew");
   ApplyFileAssociations(Rows({0, 1}));
   EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
 }

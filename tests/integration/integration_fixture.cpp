@@ -99,8 +99,8 @@ void IntegrationTest::SetUp() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(test->test_suite_name()) + "_" + test->name();
   std::wstring wideName(name.begin(), name.end());
-  machine_ = std::make_unique<PrivateHive>(HKEY_LOCAL_MACHINE, L"Machine_" + wideName);
-  user_ = std::make_unique<PrivateHive>(HKEY_CURRENT_USER, L"User_" + wideName);
+  machine_ = std::make_unique<PrivateHive>(L"Machine_" + wideName, HKEY_LOCAL_MACHINE);
+  user_ = std::make_unique<PrivateHive>(L"User_" + wideName);
   folder_ = FreshFolder(L"integration_" + wideName);
   SetProgramPathForTesting(ProductFile(L"uninstall.exe").c_str());
   for (const wchar_t* file : {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll"})

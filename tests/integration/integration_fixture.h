@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "integration/options.h"
-#include "support/registry_snapshot.h"
+#include "support/private_hive.h"
+#include "support/test_registry.h"
 
 constexpr wchar_t Server32Clsid[] = L"{D3A57C10-4B21-11D2-8F3A-0C5E2B7A91F4}";
 constexpr wchar_t Server64Clsid[] = L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}";

@@ -11,7 +11,7 @@
 #include "app/shared/run_state.h"
 #include "fs/file_ops.h"
 #include "settings/settings_store.h"
-#include "support/registry_snapshot.h"
+#include "support/test_registry.h"
 #include "tests/integration/integration_fixture.h"
 
 namespace {

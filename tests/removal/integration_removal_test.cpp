@@ -8,11 +8,9 @@
 #include "app/shared/run_state.h"
 #include "integration/associations.h"
 #include "settings/settings_store.h"
-#include "support/e2e.h"
-#include "support/private_user_hive.h"
-#include "support/read_only_key.h"
-#include "support/registry_snapshot.h"
+#include "support/private_hive.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -106,7 +104,7 @@ class RemoveIntegrationTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
-  PrivateUserHive user(L"RemoveIntegration");
+  PrivateHive user(L"RemoveIntegration");
   WriteProductKeys();
   WriteMachineRegistration();
   EXPECT_TRUE(RemoveIntegration());
@@ -117,16 +115,16 @@ TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
   for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", view)) << view;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey, view)) << view;
-    EXPECT_FALSE(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
-                                L"Pelodra", view));
-    EXPECT_FALSE(RegistryString(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view));
+    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
+                               L"Pelodra", view));
+    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view));
   }
 }
 
 // With the settings in the file, the uninstall empties the file of them and
 // still takes the product's keys out of the registry.
 TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
-  PrivateUserHive user(L"RemoveIntegrationIni");
+  PrivateHive user(L"RemoveIntegrationIni");
   WriteProductKeys();
   WriteMachineRegistration();
   std::wstring folder = FreshFolder(L"removal_settings_file");
@@ -150,7 +148,7 @@ TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
 // that is left of the user's settings, and a later run with the right
 // gives it back.
 TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
-  PrivateUserHive user(L"RemoveIntegrationRefused");
+  PrivateHive user(L"RemoveIntegrationRefused");
   SavedRegistryKey keep7z(HKEY_CLASSES_ROOT, L".7z");
   SavedRegistryKey keepCab(HKEY_CLASSES_ROOT, L".cab");
   Write(HKEY_CLASSES_ROOT, L".7z", nullptr, L"Other7z");
@@ -178,7 +176,7 @@ TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
 }
 
 TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {
-  PrivateUserHive user(L"RemoveIntegrationMsi");
+  PrivateHive user(L"RemoveIntegrationMsi");
   WriteProductKeys();
   MsiMode = true;
   RemoveIntegration();
@@ -189,7 +187,7 @@ TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {
 }
 
 TEST_F(RemoveIntegrationTest, AnUninstallEntryWithASubkeyStays) {
-  PrivateUserHive user(L"RemoveIntegrationSubkey");
+  PrivateHive user(L"RemoveIntegrationSubkey");
   WriteProductKeys();
   Write(HKEY_LOCAL_MACHINE, std::wstring(UninstallKey) + L"\\Added", nullptr, L"x");
   RemoveIntegration();

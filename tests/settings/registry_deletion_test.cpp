@@ -9,7 +9,7 @@
 
 #include "app/shared/run_state.h"
 #include "settings/settings_store.h"
-#include "support/read_only_key.h"
+#include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"
 
 namespace {
@@ -58,7 +58,7 @@ TEST_F(RegistryDeletion, AnEmptyKeyNameIsNeverDeleted) {
 }
 
 TEST_F(RegistryDeletion, TheEmptyProductPathIsTheWholeProductKey) {
-  PrivateUserHive hive(L"WholeProductKey");
+  PrivateHive hive(L"WholeProductKey");
   MakeKey(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.kel");
   MakeKey(HKEY_CURRENT_USER, L"Software\\Pelodra");
   MakeKey(HKEY_CURRENT_USER, L"Software\\PelodraOther");

@@ -314,7 +314,7 @@ TEST_F(IniStore, DeletionRemovesAValueWithItsTwinsOrAKeyWithAllBelowIt) {
 }
 
 TEST_F(IniStore, TheFileInTheApplicationDataFolderIsTheSecondPlace) {
-  PrivateUserHive hive(L"AppDataFallback");
+  PrivateHive hive(L"AppDataFallback");
   std::wstring appData = folder_ + L"\\AppData";
   std::wstring productFolder = appData + L"\\Pelodra";
   ASSERT_TRUE(CreateDirectoryW(appData.c_str(), nullptr));

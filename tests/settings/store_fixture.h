@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "settings/settings_store.h"
-#include "support/private_user_hive.h"
+#include "support/private_hive.h"
 
 // Product-relative key path that the tests write below, and its class key
 // twin under HKEY_CLASSES_ROOT.
