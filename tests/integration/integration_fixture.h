@@ -30,20 +30,6 @@ struct RegistryPlace {
 // extension may write or delete, in both views where the two differ.
 std::vector<RegistryPlace> IntegrationClassKeys();
 
-// The registry's own reading, without the store.
-bool KeyThere(HKEY root, const std::wstring& path, REGSAM view = 0);
-// The value as text; "<missing>" when the key or value is missing,
-// "<not text>" when it is not a string.
-std::wstring ValueOf(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
-// A DWORD value, or -1.
-long long DwordOf(HKEY root, const std::wstring& path, const wchar_t* name);
-void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
-               REGSAM view = 0);
-
-// Points the current user's application-data folder at `folder` (made
-// here), so that no settings file turns up there by chance.
-void RedirectAppData(const std::wstring& folder);
-
 class IntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override;
