@@ -3,6 +3,7 @@
 // installer ("msi").
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "setup_test_support.h"
@@ -56,12 +57,9 @@ TEST_F(SetupRun, SilentSetupAppliesTheOptionsWithoutAnyWindow) {
   for (const Case& c :
        {Case{L"/S", L"/setup /initA01D1S0"}, Case{L"", L"/setup /S /initA01D1S0"}}) {
     DeleteRegistryTree(HKEY_CURRENT_USER, ProductKey);
-    DWORD one = 1;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Interface\\Misc").c_str(), L"RemShown",
-                    REG_DWORD, &one, sizeof one);
-    DWORD zero = 0;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Setup\\.7z").c_str(), L"Set", REG_DWORD,
-                    &zero, sizeof zero);
+    ASSERT_TRUE(
+        SetRegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Interface\\Misc", L"RemShown", 1));
+    ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Setup\\.7z", L"Set", 0));
     bool shown = true;
     RunResult run = RunUnseen(c.commandLine, {{L"sfxcmd", c.installerText}}, shown);
     ASSERT_TRUE(run.finished) << c.commandLine;

@@ -143,14 +143,8 @@ TEST(ShellRegistrationOnOlderWindows, NeitherRegisteredApplicationsNorCapabiliti
   // The only XP choices: 5.2 on 64-bit Windows, 5.1 on 32-bit Windows.
   std::wstring defaults = L"Software\\Wine\\AppDefaults\\" + ExeName();
   SavedRegistryKey keep(HKEY_CURRENT_USER, defaults);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, defaults.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
   std::wstring version = IsWow64() ? L"winxp64" : L"winxp";
-  RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                 static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, defaults, L"Version", version));
 
   wchar_t self[MAX_PATH * 4] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
