@@ -14,7 +14,6 @@
 #include "app/shared/run_state.h"
 #include "fs/log_file.h"
 #include "support/log_lines.h"
-#include "support/registry_snapshot.h"
 #include "support/test_files.h"
 
 TEST(Log, LinesHoldTimeWhatWhereAndResultInUtf8) {

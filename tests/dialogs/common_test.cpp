@@ -10,6 +10,7 @@
 #include "dialogs/help.h"
 #include "language_test_support.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ class CommonDialogTest : public ::testing::Test {
     ResetHelpForTesting();
     ResetLanguageFileForTesting();
     SetProgramPathForTesting(nullptr);
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder");
+    DeleteRegistryValue(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder");
     RemoveTree(folder_);
   }
   std::wstring folder_;
@@ -129,8 +130,7 @@ TEST_F(CommonDialogTest, AHelpFileInTheLanguageFolderIsPreferred) {
   std::wstring lang = folder_ + L"\\lang";
   CreateDirectoryW(lang.c_str(), nullptr);
   WriteBytes(lang + L"\\pelodra.chm", "not really a help file");
-  RegSetKeyValueW(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder", REG_SZ, lang.c_str(),
-                  static_cast<DWORD>((lang.size() + 1) * sizeof(wchar_t)));
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder", lang));
   EXPECT_EQ(ShowHelp(nullptr), nullptr);
   EXPECT_EQ(std::wstring(HelpFilePathForTesting()), lang + L"\\pelodra.chm");
 }

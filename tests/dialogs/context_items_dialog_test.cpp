@@ -9,8 +9,8 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "support/e2e.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -60,10 +60,9 @@ TEST_F(ContextItemsTest, WithNothingStoredTheDefaultsShowAndOkStoresEveryItem) {
 }
 
 TEST_F(ContextItemsTest, StoredChoicesShowAndChangesAreStoredBoxByBox) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"Test", REG_DWORD, &one_, sizeof one_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"SFXNetwork", REG_DWORD, &zero_, sizeof zero_);
-  DWORD other = 7;
-  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"DragAdd", REG_DWORD, &other, sizeof other);
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ItemsKey, L"Test", 1));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ItemsKey, L"SFXNetwork", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ItemsKey, L"DragAdd", 7));
   HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_ITEM_TEST), BST_CHECKED);
@@ -150,10 +149,10 @@ TEST_F(ContextItemsTest, MasksReadLeftToRightInARightToLeftLanguage) {
 // The hostile language module's template holds one box and no masks: OK
 // stores that box, and the settings it shows no control for stay.
 TEST_F(ContextItemsTest, ATemplateLackingControlsStoresOnlyWhatItShows) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"ExtrTo", REG_DWORD, &zero_, sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"ExtrHere", REG_DWORD, &zero_, sizeof zero_);
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ItemsKey, L"ExtrTo", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ItemsKey, L"ExtrHere", 0));
   const wchar_t masks[] = L"*.cab;*.img";
-  RegSetKeyValueW(HKEY_CURRENT_USER, ItemsKey, L"AlwaysArc", REG_SZ, masks, sizeof masks);
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, ItemsKey, L"AlwaysArc", masks));
   LoadSampleLanguageModule(L"hostile");
   HWND dialog = CreateDialogParamW(ResourceModule(), L"SETUPCONTEXTITEMS", nullptr,
                                    ContextItemsDialogProc, 0);

@@ -7,26 +7,11 @@
 #include "settings/settings_store.h"
 #include "support/test_files.h"
 
-namespace {
-
-constexpr wchar_t HivePath[] = L"Software\\PelodraTestHives\\dialogs";
-
-void DeleteHive() {
-  RegDeleteTreeW(HKEY_CURRENT_USER, HivePath);
-  RegDeleteKeyW(HKEY_CURRENT_USER, HivePath);
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PelodraTestHives");
-}
-
-}  // namespace
-
 void DialogTest::SetUp() {
   // The setup dialog holds a rich-edit control, as the program loads it.
   static HMODULE richEdit = LoadLibraryW(L"riched20.dll");
   ASSERT_NE(richEdit, nullptr);
-  DeleteHive();
-  RegCreateKeyExW(HKEY_CURRENT_USER, HivePath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hive_,
-                  nullptr);
-  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, hive_), ERROR_SUCCESS);
+  ASSERT_TRUE(hive_.Active());
   folder_ = FreshFolder(L"dialogs");
   SetProgramPathForTesting((folder_ + L"\\uninstall.exe").c_str());
   ResetSettingsStoreForTesting();
@@ -38,9 +23,6 @@ void DialogTest::TearDown() {
   ResetSettingsStoreForTesting();
   ResetRunState();
   SetProgramPathForTesting(nullptr);
-  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-  if (hive_) RegCloseKey(hive_);
-  DeleteHive();
   RemoveTree(folder_);
 }
 

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "support/private_hive.h"
+
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -25,9 +27,7 @@ class DialogTest : public ::testing::Test {
   static void Pump();
 
   std::wstring folder_;
-  DWORD zero_ = 0;
-  DWORD one_ = 1;
 
  private:
-  HKEY hive_ = nullptr;
+  PrivateHive hive_{L"dialogs"};
 };

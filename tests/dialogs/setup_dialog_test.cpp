@@ -11,7 +11,7 @@
 #include "dialogs/dialog_templates.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
-#include "support/e2e.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -200,10 +200,8 @@ TEST_F(SetupDialogTest, TheShellBoxEnablesTheMenuBoxesAndKeepsTheirState) {
 }
 
 TEST_F(SetupDialogTest, TheDialogStartsFromTheStoredOptionsAmendedByTheCommandLine) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Set", REG_DWORD, &zero_,
-                  sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", L"ShellExt", REG_DWORD, &zero_,
-                  sizeof zero_);
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Set", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", L"ShellExt", 0));
   wcscpy(InitOptionsText, L"A0D1");
   HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
@@ -248,11 +246,10 @@ TEST_F(SetupDialogTest, ShowAndEnableHelpersActOnTheControl) {
 }
 
 TEST_F(SetupDialogTest, ClearRemShownDeletesOnlyThatValue) {
-  DWORD one = 1;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown", REG_DWORD,
-                  &one, sizeof one);
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other", REG_DWORD,
-                  &one, sizeof one);
+  ASSERT_TRUE(
+      SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown", 1));
+  ASSERT_TRUE(
+      SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other", 1));
   ClearRemShown();
   EXPECT_FALSE(
       RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown"));
@@ -289,16 +286,12 @@ TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirVal
   const std::wstring setupKey = L"Software\\Pelodra\\Setup";
   // Nothing to associate, link or register: confirming changes no shared state.
   for (const ExtensionRow& row : ExtensionTable)
-    RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\" + row.keyExtension).c_str(), L"Set",
-                    REG_DWORD, &zero_, sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\Links").c_str(), L"Programs", REG_DWORD,
-                  &zero_, sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, (setupKey + L"\\Links").c_str(), L"Desktop", REG_DWORD,
-                  &one_, sizeof one_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, setupKey.c_str(), L"ShellExt", REG_DWORD, &zero_,
-                  sizeof zero_);
-  RegSetKeyValueW(HKEY_CURRENT_USER, setupKey.c_str(), L"CascadedMenu", REG_DWORD, &one_,
-                  sizeof one_);
+    ASSERT_TRUE(
+        SetRegistryDword(HKEY_CURRENT_USER, setupKey + L"\\" + row.keyExtension, L"Set", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Programs", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Desktop", 1));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey, L"ShellExt", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey, L"CascadedMenu", 1));
   MsiMode = true;
   LoadSampleLanguageModule(L"hostile");
   ASSERT_EQ(DialogTemplateModule(L"SETUPDLG"), ResourceModule());

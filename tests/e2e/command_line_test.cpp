@@ -5,6 +5,7 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include <set>
 #include <sstream>
 
+#include "support/test_registry.h"
+
 namespace {
 
 const char* const MadeFiles[] = {"shortcut made", "folder made", "file written",
@@ -130,18 +132,9 @@ HKEY Hive(const std::string& key) {
 bool RegistryShows(const RegistryName& name) {
   REGSAM view = name.view == 64 ? KEY_WOW64_64KEY : 0;
   std::wstring path = Wide(name.shownKey.substr(name.shownKey.find('\\') + 1));
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(Hive(name.shownKey), path.c_str(), 0, KEY_QUERY_VALUE | view, &key) !=
-      ERROR_SUCCESS)
-    return false;
-  bool there = true;
-  if (name.isValue) {
-    std::wstring value = name.shownValue == "(default)" ? L"" : Wide(name.shownValue);
-    there = RegQueryValueExW(key, value.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-            ERROR_SUCCESS;
-  }
-  RegCloseKey(key);
-  return there;
+  if (!name.isValue) return RegistryKeyExists(Hive(name.shownKey), path, view);
+  std::wstring value = name.shownValue == "(default)" ? L"" : Wide(name.shownValue);
+  return RegistryValue(Hive(name.shownKey), path, value, view).has_value();
 }
 
 // The state a log leaves a key or value in, by its last change.

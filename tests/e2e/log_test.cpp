@@ -10,7 +10,6 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/log_lines.h"
-#include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
 

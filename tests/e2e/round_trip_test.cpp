@@ -18,9 +18,9 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/log_lines.h"
-#include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -203,14 +203,6 @@ std::string FileState() {
 
 std::string PrefixState() { return RegistryState() + FileState(); }
 
-void SetString(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text) {
-  HKEY key;
-  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                 static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
 // The installation the product's installer leaves, with every file and
 // folder in its list.
 Installation LayOutInstallation(const std::wstring& name, bool withIni) {
@@ -320,13 +312,15 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   if (v.version) {
     const wchar_t* version = wcscmp(v.version, L"xp") == 0 ? (wow64 ? L"winxp64" : L"winxp")
                                                             : v.version;
-    SetString(HKEY_CURRENT_USER, AppDefaults, L"Version", version);
+    ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, AppDefaults, L"Version", version));
   }
   const wchar_t* owned[] = {L".zip", L".7z", L".iso", L".k05"};
   if (v.othersOwnExtensions)
     for (const wchar_t* ext : owned) {
-      SetString(HKEY_CLASSES_ROOT, ext, nullptr, (std::wstring(L"Other") + (ext + 1)).c_str());
-      SetString(HKEY_CLASSES_ROOT, std::wstring(ext) + L"\\ShellNew", L"NullFile", L"");
+      ASSERT_TRUE(
+          SetRegistryString(HKEY_CLASSES_ROOT, ext, L"", std::wstring(L"Other") + (ext + 1)));
+      ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, std::wstring(ext) + L"\\ShellNew",
+                                    L"NullFile", L""));
     }
   std::string before = PrefixState();
   std::vector<std::string> registryBefore = ExportedRegistry();
@@ -411,12 +405,12 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   EXPECT_EQ(Failures(uninstallLines), "");
   EXPECT_EQ(CountLines(uninstallLines, "message"), shown.size());
   EXPECT_EQ(ProductTraces(registryBefore, ExportedRegistry()), "");
-  if (v.version) DeleteRegistryKeyTree(HKEY_CURRENT_USER, AppDefaults);
+  if (v.version) DeleteRegistryTree(HKEY_CURRENT_USER, AppDefaults);
   EXPECT_EQ(Filtered(SnapshotDifference(before, after)), "");
   if (v.othersOwnExtensions) {
     for (const wchar_t* ext : owned) {
       EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, ext, L""), std::wstring(L"Other") + (ext + 1));
-      DeleteRegistryKeyTree(HKEY_CLASSES_ROOT, ext);
+      DeleteRegistryTree(HKEY_CLASSES_ROOT, ext);
     }
   }
 }

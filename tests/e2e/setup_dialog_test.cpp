@@ -2,6 +2,7 @@
 // `/setup` in a stand-in installation, boxes read and clicked from here.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "resources/resource_ids.h"
@@ -11,6 +12,7 @@
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -33,8 +35,7 @@ std::optional<DWORD> Setting(const std::wstring& key, const wchar_t* name) {
 }
 
 void Store(const std::wstring& key, const wchar_t* name, DWORD value) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\" + key).c_str(), name, REG_DWORD, &value,
-                  sizeof value);
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\" + key, name, value));
 }
 
 std::wstring ClassOf(const wchar_t* extension) {

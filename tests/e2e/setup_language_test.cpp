@@ -10,6 +10,7 @@
 #include "support/current_folder.h"
 #include "support/e2e.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -71,22 +72,17 @@ class SetupLanguage : public ::testing::Test {
 class OpenRecorder {
  public:
   OpenRecorder(const wchar_t* extension, const std::wstring& record)
-      : extension_(extension), record_(record) {
-    saved_ = RegistryString(HKEY_CLASSES_ROOT, extension_, L"");
-    std::wstring type = L"PelodraTestRecorder" + extension_;
+      : extension_(extension),
+        type_(L"PelodraTestRecorder" + extension_),
+        record_(record),
+        keptExtension_(HKEY_CLASSES_ROOT, extension_),
+        keptType_(HKEY_CLASSES_ROOT, type_) {
     std::wstring command = L"C:\\windows\\system32\\cmd.exe /c echo %1>" + record_;
-    SetDefault(extension_, type);
-    SetDefault(type + L"\\shell\\open\\command", command);
+    SetDefault(extension_, type_);
+    SetDefault(type_ + L"\\shell\\open\\command", command);
     DeleteFileW(record_.c_str());
   }
-  ~OpenRecorder() {
-    if (saved_)
-      SetDefault(extension_, *saved_);
-    else
-      DeleteRegistryTree(HKEY_CLASSES_ROOT, extension_);
-    DeleteRegistryTree(HKEY_CLASSES_ROOT, L"PelodraTestRecorder" + extension_);
-    DeleteFileW(record_.c_str());
-  }
+  ~OpenRecorder() { DeleteFileW(record_.c_str()); }
 
   // What the recorder was given, waited for.
   std::string Opened(DWORD timeoutMs) const {
@@ -98,13 +94,14 @@ class OpenRecorder {
 
  private:
   static void SetDefault(const std::wstring& key, const std::wstring& value) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, key, L"", value));
   }
 
   std::wstring extension_;
+  std::wstring type_;
   std::wstring record_;
-  std::optional<std::wstring> saved_;
+  SavedRegistryKey keptExtension_;
+  SavedRegistryKey keptType_;
 };
 
 }  // namespace
@@ -167,9 +164,7 @@ TEST_F(SetupLanguage, ARightToLeftLanguageMirrorsTheDialogs) {
 TEST_F(SetupLanguage, AHostileLanguageModuleStillLetsASilentSetupFinish) {
   ASSERT_TRUE(CopyFileW(Sample(L"hostile\\kellng.dll").c_str(),
                         (product_.folder + L"\\kellng.dll").c_str(), FALSE));
-  DWORD one = 1;
-  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Setup").c_str(), L"CascadedMenu",
-                  REG_DWORD, &one, sizeof one);
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Setup", L"CascadedMenu", 1));
   RunResult run = RunProgram(product_.exe, L"/setup /S /noexplorer", {}, 90000);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
@@ -185,8 +180,8 @@ TEST_F(SetupLanguage, TheDoneDialogOpensTheTranslatedLicence) {
   WriteBytes(lang + L"\\license.txt", "Lizenz");
   WriteBytes(product_.folder + L"\\license.txt", "License");
   WriteBytes(product_.folder + L"\\Order.htm", "<p>Order</p>");
-  RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\General").c_str(), L"LanguageFolder", REG_SZ,
-                  lang.c_str(), static_cast<DWORD>((lang.size() + 1) * sizeof(wchar_t)));
+  ASSERT_TRUE(
+      SetRegistryString(HKEY_CURRENT_USER, ProductKey + L"\\General", L"LanguageFolder", lang));
   OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
   OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
   ScopedCurrentFolder current(product_.folder);

@@ -3,14 +3,15 @@
 // installer ("msi").
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "setup_test_support.h"
 #include "support/current_folder.h"
 #include "support/e2e.h"
 #include "support/gui_driver.h"
-#include "support/read_only_key.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -56,12 +57,9 @@ TEST_F(SetupRun, SilentSetupAppliesTheOptionsWithoutAnyWindow) {
   for (const Case& c :
        {Case{L"/S", L"/setup /initA01D1S0"}, Case{L"", L"/setup /S /initA01D1S0"}}) {
     DeleteRegistryTree(HKEY_CURRENT_USER, ProductKey);
-    DWORD one = 1;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Interface\\Misc").c_str(), L"RemShown",
-                    REG_DWORD, &one, sizeof one);
-    DWORD zero = 0;
-    RegSetKeyValueW(HKEY_CURRENT_USER, (ProductKey + L"\\Setup\\.7z").c_str(), L"Set", REG_DWORD,
-                    &zero, sizeof zero);
+    ASSERT_TRUE(
+        SetRegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Interface\\Misc", L"RemShown", 1));
+    ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, ProductKey + L"\\Setup\\.7z", L"Set", 0));
     bool shown = true;
     RunResult run = RunUnseen(c.commandLine, {{L"sfxcmd", c.installerText}}, shown);
     ASSERT_TRUE(run.finished) << c.commandLine;

@@ -5,7 +5,6 @@
 #include <cwchar>
 
 #include "integration/options.h"
-#include "support/registry_snapshot.h"
 #include "support/shell_folders.h"
 #include "support/test_files.h"
 
@@ -52,15 +51,10 @@ BOOL CALLBACK FindFolderWindow(HWND window, LPARAM param) {
 
 }  // namespace
 
-struct SetupTraces::Kept {
-  explicit Kept(HKEY root, const std::wstring& path, REGSAM view = 0) : key(root, path, view) {}
-  SavedRegistryKey key;
-};
-
 SetupTraces::SetupTraces() {
   RemoveProductShortcuts();
   auto keep = [this](HKEY root, const std::wstring& path, REGSAM view = 0) {
-    kept_.push_back(std::make_unique<Kept>(root, path, view));
+    kept_.push_back(std::make_unique<SavedRegistryKey>(root, path, view));
   };
   for (const ExtensionRow& row : ExtensionTable)
     for (RowExtensions e(row.extensions); e.Next();) keep(HKEY_CLASSES_ROOT, e.Current());

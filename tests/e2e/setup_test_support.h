@@ -14,6 +14,7 @@
 #include "resources/resource_ids.h"
 #include "support/dialog_driver.h"
 #include "support/gui_driver.h"
+#include "support/test_registry.h"
 
 constexpr wchar_t UninstallEntryKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
@@ -30,8 +31,7 @@ class SetupTraces {
   SetupTraces& operator=(const SetupTraces&) = delete;
 
  private:
-  struct Kept;
-  std::vector<std::unique_ptr<Kept>> kept_;
+  std::vector<std::unique_ptr<SavedRegistryKey>> kept_;
 };
 
 // The product's shortcut on either desktop.

@@ -15,8 +15,8 @@
 #include "integration/shell_extension.h"
 #include "settings/settings_store.h"
 #include "support/e2e.h"
-#include "support/registry_snapshot.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST_F(ShellRegistration, ServersFollowTheWindowsTheyRunOn) {
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), KEY_WOW64_64KEY));
     EXPECT_FALSE(RegistryKeyExists(Classes, L"Pelodra\\shellex\\ContextMenuHandlers\\" +
                                                 std::wstring(Server64Clsid)));
-    EXPECT_FALSE(RegistryString(Machine, Approved, Server64Clsid).has_value());
+    EXPECT_FALSE(RegistryValue(Machine, Approved, Server64Clsid));
     EXPECT_EQ(RegistryString(Classes, L"Pelodra\\shellex\\DropHandler", L""), Server32Clsid);
   }
   EXPECT_EQ(RegistryString(Machine, Approved, Server32Clsid), L"Pelodra shell extension");
@@ -122,8 +122,8 @@ TEST_F(ShellRegistration, ServersFollowTheWindowsTheyRunOn) {
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server32Clsid), view));
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), view));
     for (const wchar_t* clsid : {Server32Clsid, Server64Clsid})
-      EXPECT_FALSE(RegistryString(Machine, Approved, clsid, view).has_value()) << view;
-    EXPECT_FALSE(RegistryString(Machine, RegisteredApplications, L"Pelodra", view).has_value());
+      EXPECT_FALSE(RegistryValue(Machine, Approved, clsid, view)) << view;
+    EXPECT_FALSE(RegistryValue(Machine, RegisteredApplications, L"Pelodra", view));
     EXPECT_FALSE(RegistryKeyExists(Machine, L"Software\\Pelodra", view)) << view;
   }
 }
@@ -133,24 +133,18 @@ TEST_F(ShellRegistration, DISABLED_BeforeWindows6NoDefaultProgramsEntry) {
   ASSERT_LT(GetWindowsVersion(), 0x0600u);
   ApplyShellExtension(false, ShellExtOn());
   EXPECT_EQ(RegistryString(Machine, Approved, Server32Clsid), L"Pelodra shell extension");
-  EXPECT_FALSE(RegistryString(Machine, RegisteredApplications, L"Pelodra").has_value());
+  EXPECT_FALSE(RegistryValue(Machine, RegisteredApplications, L"Pelodra"));
   EXPECT_FALSE(RegistryKeyExists(Machine, L"Software\\Pelodra\\Capabilities"));
   ApplyShellExtension(true, IntegrationOptions{});
-  EXPECT_FALSE(RegistryString(Machine, Approved, Server32Clsid).has_value());
+  EXPECT_FALSE(RegistryValue(Machine, Approved, Server32Clsid));
 }
 
 TEST(ShellRegistrationOnOlderWindows, NeitherRegisteredApplicationsNorCapabilities) {
   // The only XP choices: 5.2 on 64-bit Windows, 5.1 on 32-bit Windows.
   std::wstring defaults = L"Software\\Wine\\AppDefaults\\" + ExeName();
   SavedRegistryKey keep(HKEY_CURRENT_USER, defaults);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, defaults.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
   std::wstring version = IsWow64() ? L"winxp64" : L"winxp";
-  RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                 static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, defaults, L"Version", version));
 
   wchar_t self[MAX_PATH * 4] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH * 4);

@@ -3,9 +3,8 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <sddl.h>
 
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +13,9 @@
 #include "support/gui_driver.h"
 #include "support/host_side.h"
 #include "support/log_lines.h"
-#include "support/read_only_key.h"
-#include "support/registry_snapshot.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -68,32 +66,9 @@ std::wstring DeepFolder(const std::wstring& base, size_t length, size_t part) {
   return folder;
 }
 
-// The list of work for the next restart made read-only, as it is for a
-// user without the right to change it; the old rights come back after.
-class RestartListReadOnly {
- public:
-  RestartListReadOnly() {
-    RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                  READ_CONTROL | WRITE_DAC, &key_);
-    DWORD size = sizeof saved_;
-    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_, &size);
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;KR;;;WD)", SDDL_REVISION_1,
-                                                         &readOnly, nullptr);
-    RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly);
-    LocalFree(readOnly);
-  }
-  ~RestartListReadOnly() {
-    RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_);
-    RegCloseKey(key_);
-  }
-  RestartListReadOnly(const RestartListReadOnly&) = delete;
-  RestartListReadOnly& operator=(const RestartListReadOnly&) = delete;
-
- private:
-  HKEY key_ = nullptr;
-  BYTE saved_[4096] = {};
-};
+// The list of work for the next restart, which a user without the right to
+// change it cannot add to.
+const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 
 }  // namespace
 
@@ -226,7 +201,8 @@ TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
                               0, nullptr);
     Answered answered;
     {
-      std::unique_ptr<RestartListReadOnly> readOnly(refused ? new RestartListReadOnly : nullptr);
+      std::optional<ReadOnlyKey> readOnly;
+      if (refused) readOnly.emplace(HKEY_LOCAL_MACHINE, SessionManager);
       answered = Uninstall(product.exe, (L"\"/log=" + log + L"\"").c_str());
     }
     EXPECT_EQ(answered.run.exitCode, refused ? 2u : 0u);

@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 #include "app/shared/run_state.h"
-#include "support/read_only_key.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "tests/integration/setup_fixture.h"
 
 namespace {
@@ -27,7 +28,7 @@ IntegrationOptions EveryShortcut() {
 struct Outcome {
   std::map<std::wstring, Shortcut> shortcuts;
   std::vector<std::wstring> groups[2];
-  std::wstring appPath, appFolder, exe32;
+  std::optional<std::wstring> appPath, appFolder, exe32;
   bool operator==(const Outcome& o) const {
     return shortcuts == o.shortcuts && groups[0] == o.groups[0] && groups[1] == o.groups[1] &&
            appPath == o.appPath && appFolder == o.appFolder && exe32 == o.exe32;
@@ -43,9 +44,9 @@ Outcome Observe() {
   for (const std::wstring& path : paths) ReadShortcut(path, outcome.shortcuts[path]);
   outcome.groups[0] = FolderContent(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra");
   outcome.groups[1] = FolderContent(common);
-  outcome.appPath = RawString(HKEY_LOCAL_MACHINE, AppPathsKey, L"");
-  outcome.appFolder = RawString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path");
-  outcome.exe32 = RawString(HKEY_LOCAL_MACHINE, ProductKey, L"exe32", KEY_WOW64_32KEY);
+  outcome.appPath = RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L"");
+  outcome.appFolder = RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path");
+  outcome.exe32 = RegistryString(HKEY_LOCAL_MACHINE, ProductKey, L"exe32", KEY_WOW64_32KEY);
   return outcome;
 }
 
@@ -59,9 +60,9 @@ TEST_F(Apply, WithoutMachineRightsNothingIsWritten) {
     ReadOnlyKey appPaths(HKEY_LOCAL_MACHINE, AppPathsKey);
     EXPECT_FALSE(ApplyIntegration(EveryShortcut(), group_, MaxPathChars));
   }
-  EXPECT_EQ(RawValueNames(HKEY_LOCAL_MACHINE, AppPathsKey), std::vector<std::wstring>{});
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, ProductKey, L"exe32"), L"<missing>");
-  EXPECT_FALSE(RawKeyExists(HKEY_CLASSES_ROOT, L"Pelodra"));
+  EXPECT_EQ(RegistryValueNames(HKEY_LOCAL_MACHINE, AppPathsKey), std::vector<std::wstring>{});
+  EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, ProductKey, L"exe32"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
@@ -77,7 +78,7 @@ TEST_F(Apply, WithoutRightsToTheClassKeysNoShortcutIsMade) {
     ReadOnlyKey classKey(HKEY_CLASSES_ROOT, L"Pelodra");
     EXPECT_FALSE(ApplyIntegration(EveryShortcut(), group_, MaxPathChars));
   }
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, AppPathsKey, L""), InProgramFolder(L"Pelodra.exe"));
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L""), InProgramFolder(L"Pelodra.exe"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_STARTMENU) + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
@@ -87,10 +88,10 @@ TEST_F(Apply, WithoutRightsToTheClassKeysNoShortcutIsMade) {
 TEST_F(Apply, RunsToTheShortcutsWithTheThemesIcon) {
   std::wstring icon = InProgramFolder(L"kel.ico");
   ASSERT_TRUE(WriteBytes(icon, "icon"));
-  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, ThemesKey, L"ShellExtIcon", icon));
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, ThemesKey, L"ShellExtIcon", icon));
   EXPECT_TRUE(ApplyIntegration(EveryShortcut(), group_, MaxPathChars));
 
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, AppPathsKey, L""), InProgramFolder(L"Pelodra.exe"));
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L""), InProgramFolder(L"Pelodra.exe"));
   std::wstring common = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra";
   EXPECT_EQ(std::wstring(group_), common);
   Outcome outcome = Observe();
@@ -103,8 +104,8 @@ TEST_F(Apply, RunsToTheShortcutsWithTheThemesIcon) {
 }
 
 TEST_F(Apply, AMissingThemesIconLeavesTheTargetsOwnAndASecondRunChangesNothing) {
-  ASSERT_TRUE(
-      RawSetString(HKEY_CURRENT_USER, ThemesKey, L"ShellExtIcon", InProgramFolder(L"missing.ico")));
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, ThemesKey, L"ShellExtIcon",
+                                InProgramFolder(L"missing.ico")));
   ASSERT_TRUE(ApplyIntegration(EveryShortcut(), group_, MaxPathChars));
   Outcome first = Observe();
   for (const auto& [path, shortcut] : first.shortcuts) {

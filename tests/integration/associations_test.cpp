@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include <string>
 
@@ -12,8 +11,8 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "support/registry_snapshot.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "tests/integration/integration_fixture.h"
 
 namespace {
@@ -47,17 +46,6 @@ IntegrationOptions Rows(std::initializer_list<unsigned> rows, bool shellExt = tr
   return options;
 }
 
-void PutValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
-              const void* data, size_t size) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
-                           static_cast<DWORD>(size)),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-}
-
 // Every class key the integration may touch and the user's product
 // settings, as one text.
 std::string IntegrationState() {
@@ -70,152 +58,155 @@ std::string IntegrationState() {
 }  // namespace
 
 TEST_F(Associations, AnotherProgramsExtensionIsRecordedOnceAndGivenBack) {
-  PutString(Classes, L".tgz", L"", L"OtherArchive");
-  PutString(Classes, L".tgz\\ShellNew", L"FileName", L"C:\\Other\\empty.tgz");
+  ASSERT_TRUE(SetRegistryString(Classes, L".tgz", L"", L"OtherArchive"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".tgz\\ShellNew", L"FileName", L"C:\\Other\\empty.tgz"));
   ApplyFileAssociations(Rows({9}));
-  EXPECT_EQ(ValueOf(Classes, L".gz", L""), L"Pelodra");
-  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"Pelodra");
-  EXPECT_EQ(DwordOf(User, Record(L".tgz"), L"Exist"), 1);
-  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
-  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"ShellNew"), L"C:\\Other\\empty.tgz");
-  EXPECT_EQ(DwordOf(User, Record(L".gz"), L"Exist"), 0);
-  EXPECT_EQ(ValueOf(User, Record(L".gz"), L"Type"), L"");
-  EXPECT_EQ(ValueOf(User, Record(L".gz"), L"ShellNew"), L"");
+  EXPECT_EQ(RegistryString(Classes, L".gz", L""), L"Pelodra");
+  EXPECT_EQ(RegistryString(Classes, L".tgz", L""), L"Pelodra");
+  EXPECT_EQ(RegistryDword(User, Record(L".tgz"), L"Exist"), 1u);
+  EXPECT_EQ(RegistryString(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+  EXPECT_EQ(RegistryString(User, Record(L".tgz"), L"ShellNew"), L"C:\\Other\\empty.tgz");
+  EXPECT_EQ(RegistryDword(User, Record(L".gz"), L"Exist"), 0u);
+  EXPECT_EQ(RegistryString(User, Record(L".gz"), L"Type"), L"");
+  EXPECT_EQ(RegistryString(User, Record(L".gz"), L"ShellNew"), L"");
 
   // The extension is the product's now: a second setup keeps the record.
   ApplyFileAssociations(Rows({9}));
-  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+  EXPECT_EQ(RegistryString(User, Record(L".tgz"), L"Type"), L"OtherArchive");
 
   ApplyFileAssociations(NoOptions());
-  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"OtherArchive");
-  EXPECT_EQ(ValueOf(Classes, L".tgz\\ShellNew", L"FileName"), L"C:\\Other\\empty.tgz");
-  EXPECT_FALSE(KeyThere(Classes, L".gz"));
+  EXPECT_EQ(RegistryString(Classes, L".tgz", L""), L"OtherArchive");
+  EXPECT_EQ(RegistryString(Classes, L".tgz\\ShellNew", L"FileName"), L"C:\\Other\\empty.tgz");
+  EXPECT_FALSE(RegistryKeyExists(Classes, L".gz"));
   // The record outlives the restore; the next takeover writes it anew.
-  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+  EXPECT_EQ(RegistryString(User, Record(L".tgz"), L"Type"), L"OtherArchive");
 }
 
 TEST_F(Associations, FormerNewFileEntriesComeBack) {
-  PutString(Classes, L".zip", L"", L"CompressedFolder");
-  PutString(Classes, L".zip\\ShellNew", L"NullFile", L"");
-  PutString(Classes, L".kel", L"", L"OldKel");
-  PutString(Classes, L".kel\\ShellNew", L"FileName", L"C:\\Old\\empty.kel");
-  PutString(Classes, L".kel\\ShellNew", L"NullFile", L"");
+  ASSERT_TRUE(SetRegistryString(Classes, L".zip", L"", L"CompressedFolder"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".zip\\ShellNew", L"NullFile", L""));
+  ASSERT_TRUE(SetRegistryString(Classes, L".kel", L"", L"OldKel"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".kel\\ShellNew", L"FileName", L"C:\\Old\\empty.kel"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".kel\\ShellNew", L"NullFile", L""));
   ApplyFileAssociations(Rows({0, 1}));
-  EXPECT_EQ(ValueOf(User, Record(L".zip"), L"ShellNew"), L"*");
-  EXPECT_EQ(ValueOf(User, Record(L".kel"), L"ShellNew"), L"C:\\Old\\empty.kel");
-  EXPECT_EQ(ValueOf(Classes, L".zip", L""), L"Pelodra.ZIP");
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), ProductFile(L"zipnew.dat"));
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"NullFile"), L"<missing>");
-  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
+  EXPECT_EQ(RegistryString(User, Record(L".zip"), L"ShellNew"), L"*");
+  EXPECT_EQ(RegistryString(User, Record(L".kel"), L"ShellNew"), L"C:\\Old\\empty.kel");
+  EXPECT_EQ(RegistryString(Classes, L".zip", L""), L"Pelodra.ZIP");
+  EXPECT_EQ(RegistryString(Classes, L".zip\\ShellNew", L"FileName"), ProductFile(L"zipnew.dat"));
+  EXPECT_FALSE(RegistryValue(Classes, L".zip\\ShellNew", L"NullFile"));
+  EXPECT_EQ(RegistryString(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
 
   ApplyFileAssociations(NoOptions());
-  EXPECT_EQ(ValueOf(Classes, L".zip", L""), L"CompressedFolder");
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"NullFile"), L"");
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), L"<missing>");
-  EXPECT_EQ(ValueOf(Classes, L".kel", L""), L"OldKel");
-  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), L"C:\\Old\\empty.kel");
+  EXPECT_EQ(RegistryString(Classes, L".zip", L""), L"CompressedFolder");
+  EXPECT_EQ(RegistryString(Classes, L".zip\\ShellNew", L"NullFile"), L"");
+  EXPECT_FALSE(RegistryValue(Classes, L".zip\\ShellNew", L"FileName"));
+  EXPECT_EQ(RegistryString(Classes, L".kel", L""), L"OldKel");
+  EXPECT_EQ(RegistryString(Classes, L".kel\\ShellNew", L"FileName"), L"C:\\Old\\empty.kel");
 }
 
 // Volume extensions: the product takes .k00 to .k29 where nobody else
 // holds them and, giving its format back, takes back only what is still its
 // own: what it made goes, another program's stays, and no key is made.
 TEST_F(Associations, VolumeExtensionsOfOtherProgramsStayTheirs) {
-  PutString(Classes, Volume(5), L"", L"Other.k05");
-  PutString(Classes, Volume(7), L"Content Type", L"application/x-other");  // no class
-  PutString(Classes, Volume(55), L"", L"Pelodra");  // left by an earlier release
+  ASSERT_TRUE(SetRegistryString(Classes, Volume(5), L"", L"Other.k05"));
+  // A key without a class, and one left by an earlier release.
+  ASSERT_TRUE(SetRegistryString(Classes, Volume(7), L"Content Type", L"application/x-other"));
+  ASSERT_TRUE(SetRegistryString(Classes, Volume(55), L"", L"Pelodra"));
   ApplyFileAssociations(Rows({0}));
   for (int n = 0; n < 30; ++n) {
     if (n == 5 || n == 7) continue;
-    EXPECT_EQ(ValueOf(Classes, Volume(n), L""), L"Pelodra") << n;
+    EXPECT_EQ(RegistryString(Classes, Volume(n), L""), L"Pelodra") << n;
   }
-  EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
-  EXPECT_EQ(ValueOf(Classes, Volume(7), L""), L"<missing>");
-  EXPECT_FALSE(KeyThere(Classes, Volume(30)));
+  EXPECT_EQ(RegistryString(Classes, Volume(5), L""), L"Other.k05");
+  EXPECT_FALSE(RegistryValue(Classes, Volume(7), L""));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Volume(30)));
 
   // Nobody had ".kel": what the product made goes with it, and the earlier
   // release's key too.
   ApplyFileAssociations(NoOptions());
-  EXPECT_FALSE(KeyThere(Classes, L".kel"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, L".kel"));
   for (int n = 0; n < 100; ++n) {
     if (n == 5 || n == 7) continue;
-    EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
+    EXPECT_FALSE(RegistryKeyExists(Classes, Volume(n))) << n;
   }
-  EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
-  EXPECT_EQ(ValueOf(Classes, Volume(7), L"Content Type"), L"application/x-other");
+  EXPECT_EQ(RegistryString(Classes, Volume(5), L""), L"Other.k05");
+  EXPECT_EQ(RegistryString(Classes, Volume(7), L"Content Type"), L"application/x-other");
 
   // A former class of ".kel" goes only to the product's keys that it did
   // not make itself; a key made in a later setup counts as made too.
-  PutString(Classes, L".kel", L"", L"OldKel");
-  PutString(Classes, Volume(40), L"", L"Pelodra");
+  ASSERT_TRUE(SetRegistryString(Classes, L".kel", L"", L"OldKel"));
+  ASSERT_TRUE(SetRegistryString(Classes, Volume(40), L"", L"Pelodra"));
   ApplyFileAssociations(Rows({0}));
-  ASSERT_TRUE(RegDeleteKeyW(Classes, Volume(3).c_str()) == ERROR_SUCCESS);
+  ASSERT_TRUE(DeleteRegistryTree(Classes, Volume(3)));
   ApplyFileAssociations(Rows({0}));
-  EXPECT_EQ(ValueOf(Classes, Volume(3), L""), L"Pelodra");
+  EXPECT_EQ(RegistryString(Classes, Volume(3), L""), L"Pelodra");
   ApplyFileAssociations(NoOptions());
-  EXPECT_EQ(ValueOf(Classes, L".kel", L""), L"OldKel");
-  EXPECT_EQ(ValueOf(Classes, Volume(40), L""), L"OldKel");
-  for (int n : {0, 3, 29}) EXPECT_FALSE(KeyThere(Classes, Volume(n))) << n;
-  EXPECT_EQ(ValueOf(Classes, Volume(5), L""), L"Other.k05");
-  EXPECT_FALSE(KeyThere(Classes, Volume(60)));
+  EXPECT_EQ(RegistryString(Classes, L".kel", L""), L"OldKel");
+  EXPECT_EQ(RegistryString(Classes, Volume(40), L""), L"OldKel");
+  for (int n : {0, 3, 29}) EXPECT_FALSE(RegistryKeyExists(Classes, Volume(n))) << n;
+  EXPECT_EQ(RegistryString(Classes, Volume(5), L""), L"Other.k05");
+  EXPECT_FALSE(RegistryKeyExists(Classes, Volume(60)));
 }
 
 TEST_F(Associations, WhatAnotherProgramTookSinceStaysWithIt) {
   ApplyFileAssociations(Rows({0, 2}));
-  PutString(Classes, L".kel", L"", L"Another.kel");
-  PutString(Classes, L".cab", L"", L"Another.cab");
+  ASSERT_TRUE(SetRegistryString(Classes, L".kel", L"", L"Another.kel"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".cab", L"", L"Another.cab"));
   ApplyFileAssociations(NoOptions());
-  EXPECT_EQ(ValueOf(Classes, L".kel", L""), L"Another.kel");
-  EXPECT_EQ(ValueOf(Classes, L".cab", L""), L"Another.cab");
-  EXPECT_EQ(ValueOf(Classes, Volume(0), L""), L"Pelodra");
+  EXPECT_EQ(RegistryString(Classes, L".kel", L""), L"Another.kel");
+  EXPECT_EQ(RegistryString(Classes, L".cab", L""), L"Another.cab");
+  EXPECT_EQ(RegistryString(Classes, Volume(0), L""), L"Pelodra");
   // Nor does giving back create a key nobody had.
-  EXPECT_FALSE(KeyThere(Classes, L".arj"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, L".arj"));
 }
 
 TEST_F(Associations, AKeyThatGainedSubkeysOnlyLosesItsClass) {
   ApplyFileAssociations(Rows({2, 3}));
-  PutString(Classes, L".cab\\OpenWithProgids", L"Other.cab", L"");
+  ASSERT_TRUE(SetRegistryString(Classes, L".cab\\OpenWithProgids", L"Other.cab", L""));
   // The class name counts as the product's in any case.
-  PutString(Classes, L".cab", L"", L"pelodra.zip");
+  ASSERT_TRUE(SetRegistryString(Classes, L".cab", L"", L"pelodra.zip"));
   // A record that names the product itself restores no class.
-  PutString(Classes, L".arj", L"", L"PELODRA");
+  ASSERT_TRUE(SetRegistryString(Classes, L".arj", L"", L"PELODRA"));
   ASSERT_EQ(SetUserString(L"Setup\\.arj", L"Type", L"Pelodra.zip"), ERROR_SUCCESS);
   ASSERT_EQ(SetUserInt(L"Setup\\.arj", L"Exist", 1), ERROR_SUCCESS);
   ApplyFileAssociations(NoOptions());
-  EXPECT_EQ(ValueOf(Classes, L".cab", L""), L"");
-  EXPECT_TRUE(KeyThere(Classes, L".cab\\OpenWithProgids"));
-  EXPECT_EQ(ValueOf(Classes, L".arj", L""), L"");
+  EXPECT_EQ(RegistryString(Classes, L".cab", L""), L"");
+  EXPECT_TRUE(RegistryKeyExists(Classes, L".cab\\OpenWithProgids"));
+  EXPECT_EQ(RegistryString(Classes, L".arj", L""), L"");
 }
 
 TEST_F(Associations, FormerOwnersAndRecordsThatAreNoTextGiveBackNoGarbage) {
   const uint32_t ab = 0x00620061;  // the bytes of "ab"
-  PutValue(Classes, L".tgz", L"", REG_DWORD, &ab, sizeof ab);
+  ASSERT_TRUE(SetRegistryValue(Classes, L".tgz", L"", REG_DWORD, &ab, sizeof ab));
   const std::wstring tooLong(5000, L'c');
-  PutString(Classes, L".gz", L"", tooLong);
-  PutString(Classes, L".tbz2", L"", L"..\\Other\\Class");
-  PutValue(Classes, L".zip\\ShellNew", L"FileName", REG_BINARY, L"C:\\t.zip", 18);
+  ASSERT_TRUE(SetRegistryString(Classes, L".gz", L"", tooLong));
+  ASSERT_TRUE(SetRegistryString(Classes, L".tbz2", L"", L"..\\Other\\Class"));
+  ASSERT_TRUE(
+      SetRegistryValue(Classes, L".zip\\ShellNew", L"FileName", REG_BINARY, L"C:\\t.zip", 18));
   // A file name that fills the whole buffer without a terminator.
   const std::wstring fullPath = L"C:\\" + std::wstring(MaxPathChars, L'k') + L"!";
-  PutValue(Classes, L".kel\\ShellNew", L"FileName", REG_SZ, fullPath.c_str(),
-           MaxPathChars * sizeof(wchar_t));
+  ASSERT_TRUE(SetRegistryValue(Classes, L".kel\\ShellNew", L"FileName", REG_SZ, fullPath.c_str(),
+                               MaxPathChars * sizeof(wchar_t)));
   ApplyFileAssociations(Rows({0, 1, 9, 11}));
   for (const wchar_t* extension : {L".tgz", L".gz", L".zip", L".kel"}) {
-    EXPECT_EQ(DwordOf(User, Record(extension), L"Exist"), 1) << extension;
-    EXPECT_EQ(ValueOf(User, Record(extension), L"Type"), L"") << extension;
-    EXPECT_EQ(ValueOf(User, Record(extension), L"ShellNew"), L"") << extension;
+    EXPECT_EQ(RegistryDword(User, Record(extension), L"Exist"), 1u) << extension;
+    EXPECT_EQ(RegistryString(User, Record(extension), L"Type"), L"") << extension;
+    EXPECT_EQ(RegistryString(User, Record(extension), L"ShellNew"), L"") << extension;
   }
-  EXPECT_EQ(ValueOf(User, Record(L".tbz2"), L"Type"), L"..\\Other\\Class");
+  EXPECT_EQ(RegistryString(User, Record(L".tbz2"), L"Type"), L"..\\Other\\Class");
 
   // Records that were tampered with since.
-  PutValue(User, Record(L".tbz2"), L"Type", REG_DWORD, &ab, sizeof ab);
-  PutValue(User, Record(L".zip"), L"ShellNew", REG_BINARY, L"C:\\t.zip", 18);
-  PutValue(User, Record(L".kel"), L"ShellNew", REG_MULTI_SZ, L"C:\\t.kel\0", 20);
+  ASSERT_TRUE(SetRegistryValue(User, Record(L".tbz2"), L"Type", REG_DWORD, &ab, sizeof ab));
+  ASSERT_TRUE(SetRegistryValue(User, Record(L".zip"), L"ShellNew", REG_BINARY, L"C:\\t.zip", 18));
+  ASSERT_TRUE(
+      SetRegistryValue(User, Record(L".kel"), L"ShellNew", REG_MULTI_SZ, L"C:\\t.kel\0", 20));
 
   ApplyFileAssociations(NoOptions());
   for (const wchar_t* extension : {L".tgz", L".gz", L".tbz2", L".zip", L".kel"})
-    EXPECT_EQ(ValueOf(Classes, extension, L""), L"") << extension;
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), L"<missing>");
-  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), L"<missing>");
-  EXPECT_FALSE(KeyThere(Classes, Volume(0)));
+    EXPECT_EQ(RegistryString(Classes, extension, L""), L"") << extension;
+  EXPECT_FALSE(RegistryValue(Classes, L".zip\\ShellNew", L"FileName"));
+  EXPECT_FALSE(RegistryValue(Classes, L".kel\\ShellNew", L"FileName"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Volume(0)));
 }
 
 TEST_F(Associations, TemplatesAreEmptyArchivesWrittenWhenTheirSizeIsWrong) {
@@ -239,25 +230,25 @@ TEST_F(Associations, TemplatesAreEmptyArchivesWrittenWhenTheirSizeIsWrong) {
   // One that cannot be written is still named.
   DeleteFileW(ProductFile(L"kelnew.dat").c_str());
   ASSERT_TRUE(CreateDirectoryW(ProductFile(L"kelnew.dat").c_str(), nullptr));
-  DeleteRegistryKeyTree(Classes, L".kel\\ShellNew");
+  DeleteRegistryTree(Classes, L".kel\\ShellNew");
   ApplyFileAssociations(Rows({0, 1}));
-  EXPECT_EQ(ValueOf(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
+  EXPECT_EQ(RegistryString(Classes, L".kel\\ShellNew", L"FileName"), ProductFile(L"kelnew.dat"));
 }
 
 TEST_F(Associations, WithoutTheShellExtensionNewFileEntriesStayUntouched) {
-  PutString(Classes, L".zip\\ShellNew", L"NullFile", L"");
+  ASSERT_TRUE(SetRegistryString(Classes, L".zip\\ShellNew", L"NullFile", L""));
   ApplyFileAssociations(Rows({0, 1}, false));
-  EXPECT_EQ(ValueOf(Classes, L".zip", L""), L"Pelodra.ZIP");
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"NullFile"), L"");
-  EXPECT_EQ(ValueOf(Classes, L".zip\\ShellNew", L"FileName"), L"<missing>");
-  EXPECT_FALSE(KeyThere(Classes, L".kel\\ShellNew"));
+  EXPECT_EQ(RegistryString(Classes, L".zip", L""), L"Pelodra.ZIP");
+  EXPECT_EQ(RegistryString(Classes, L".zip\\ShellNew", L"NullFile"), L"");
+  EXPECT_FALSE(RegistryValue(Classes, L".zip\\ShellNew", L"FileName"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, L".kel\\ShellNew"));
   EXPECT_FALSE(Exists(ProductFile(L"kelnew.dat")));
 }
 
 TEST_F(Associations, ApplyingTwiceLeavesWhatApplyingOnceLeft) {
-  PutString(Classes, L".tgz", L"", L"OtherArchive");
-  PutString(Classes, L".zip", L"", L"CompressedFolder");
-  PutString(Classes, L".zip\\ShellNew", L"NullFile", L"");
+  ASSERT_TRUE(SetRegistryString(Classes, L".tgz", L"", L"OtherArchive"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".zip", L"", L"CompressedFolder"));
+  ASSERT_TRUE(SetRegistryString(Classes, L".zip\\ShellNew", L"NullFile", L""));
   IntegrationOptions options{};
   for (unsigned row = 0; row < ExtensionRowCount; ++row) options.Associate[row] = true;
   options.Associate[JarRow] = false;
@@ -268,12 +259,13 @@ TEST_F(Associations, ApplyingTwiceLeavesWhatApplyingOnceLeft) {
   ApplyFileAssociations(options);
   ASSERT_TRUE(RegisterProgIds());
   EXPECT_EQ(SnapshotDifference(once, IntegrationState()), "");
-  EXPECT_EQ(ValueOf(User, Record(L".tgz"), L"Type"), L"OtherArchive");
-  EXPECT_EQ(ValueOf(User, Record(L".zip"), L"Type"), L"CompressedFolder");
+  EXPECT_EQ(RegistryString(User, Record(L".tgz"), L"Type"), L"OtherArchive");
+  EXPECT_EQ(RegistryString(User, Record(L".zip"), L"Type"), L"CompressedFolder");
 }
 
 TEST_F(Associations, ClassNamesOpenWithTheProgram) {
-  PutString(Classes, L"Pelodra.ZIP\\DefaultIcon", L"", L"C:\\Icons\\zip.ico,3");
+  ASSERT_TRUE(
+      SetRegistryString(Classes, L"Pelodra.ZIP\\DefaultIcon", L"", L"C:\\Icons\\zip.ico,3"));
   ASSERT_TRUE(RegisterProgIds());
   std::wstring program = ProductFile(L"Pelodra.exe");
   std::wstring command = L"\"" + program + L"\" \"%1\"";
@@ -288,42 +280,31 @@ TEST_F(Associations, ClassNamesOpenWithTheProgram) {
   };
   for (const Expected& c : classes) {
     std::wstring key = c.className;
-    EXPECT_EQ(ValueOf(Classes, key, L""), LoadMessage(c.message)) << key;
-    EXPECT_EQ(ValueOf(Classes, key + L"\\shell\\open\\command", L""), command) << key;
-    EXPECT_EQ(ValueOf(Classes, key + L"\\DefaultIcon", L""), c.icon) << key;
+    EXPECT_EQ(RegistryString(Classes, key, L""), LoadMessage(c.message)) << key;
+    EXPECT_EQ(RegistryString(Classes, key + L"\\shell\\open\\command", L""), command) << key;
+    EXPECT_EQ(RegistryString(Classes, key + L"\\DefaultIcon", L""), c.icon) << key;
   }
-  EXPECT_EQ(ValueOf(Classes, L".rev", L""), L"Pelodra.REV");
+  EXPECT_EQ(RegistryString(Classes, L".rev", L""), L"Pelodra.REV");
 }
 
 TEST_F(Associations, RefusedClassKeysStopTheRegistration) {
-  PutString(Classes, L"Pelodra", L"", L"old");
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(Classes, L"Pelodra", 0, KEY_ALL_ACCESS | WRITE_DAC, &key),
-            ERROR_SUCCESS);
-  auto setDacl = [&](const wchar_t* sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                     &descriptor, nullptr));
-    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-    LocalFree(descriptor);
-  };
-  setDacl(L"D:P(A;OICI;KR;;;WD)");
-  bool registered = RegisterProgIds();
-  setDacl(L"D:P(A;OICI;KA;;;WD)");
-  RegCloseKey(key);
-  EXPECT_FALSE(registered);
-  EXPECT_EQ(ValueOf(Classes, L"Pelodra", L""), L"old");
-  EXPECT_FALSE(KeyThere(Classes, L"Pelodra\\shell"));
-  EXPECT_FALSE(KeyThere(Classes, L"Pelodra.ZIP"));
-  EXPECT_FALSE(KeyThere(Classes, L".rev"));
+  ASSERT_TRUE(SetRegistryString(Classes, L"Pelodra", L"", L"old"));
+  {
+    ReadOnlyKey readOnly(Classes, L"Pelodra");
+    EXPECT_FALSE(RegisterProgIds());
+  }
+  EXPECT_EQ(RegistryString(Classes, L"Pelodra", L""), L"old");
+  EXPECT_FALSE(RegistryKeyExists(Classes, L"Pelodra\\shell"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, L"Pelodra.ZIP"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, L".rev"));
 }
 
 TEST_F(Associations, FormerOwnersGoToTheSettingsFileAndClassesToTheRegistry) {
   UseIniFile("");
-  PutString(Classes, L".tgz", L"", L"OtherArchive");
+  ASSERT_TRUE(SetRegistryString(Classes, L".tgz", L"", L"OtherArchive"));
   ApplyFileAssociations(Rows({9}));
-  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"Pelodra");
-  EXPECT_FALSE(KeyThere(User, L"Software\\Pelodra"));
+  EXPECT_EQ(RegistryString(Classes, L".tgz", L""), L"Pelodra");
+  EXPECT_FALSE(RegistryKeyExists(User, L"Software\\Pelodra"));
   std::wstring lines;
   for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
     lines += std::wstring(entry->name) + L"=" + entry->value + L"\n";
@@ -332,6 +313,6 @@ TEST_F(Associations, FormerOwnersGoToTheSettingsFileAndClassesToTheRegistry) {
   EXPECT_NE(lines.find(L"HKCU\\Setup\\.gz\\Exist=0\n"), std::wstring::npos) << lines;
 
   ApplyFileAssociations(NoOptions());
-  EXPECT_EQ(ValueOf(Classes, L".tgz", L""), L"OtherArchive");
-  EXPECT_FALSE(KeyThere(Classes, L".gz"));
+  EXPECT_EQ(RegistryString(Classes, L".tgz", L""), L"OtherArchive");
+  EXPECT_FALSE(RegistryKeyExists(Classes, L".gz"));
 }

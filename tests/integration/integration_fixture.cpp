@@ -5,6 +5,7 @@
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "settings/settings_store.h"
+#include "support/shell_folders.h"
 #include "support/test_files.h"
 
 std::vector<RegistryPlace> IntegrationClassKeys() {
@@ -36,61 +37,6 @@ std::vector<RegistryPlace> IntegrationClassKeys() {
   return places;
 }
 
-bool KeyThere(HKEY root, const std::wstring& path, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
-std::wstring ValueOf(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
-  wchar_t text[4096] = {};
-  DWORD size = sizeof text - sizeof(wchar_t);
-  DWORD type = 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-    return L"<missing>";
-  LONG result = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return L"<missing>";
-  if (type != REG_SZ) return L"<not text>";
-  return text;
-}
-
-long long DwordOf(HKEY root, const std::wstring& path, const wchar_t* name) {
-  DWORD value = 0, size = sizeof value, type = 0;
-  if (RegGetValueW(root, path.c_str(), name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
-      type != REG_DWORD)
-    return -1;
-  return value;
-}
-
-void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
-               REGSAM view) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS)
-      << path.c_str();
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
-void RedirectAppData(const std::wstring& folder) {
-  CreateDirectoryW(folder.c_str(), nullptr);
-  HKEY folders = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell "
-                            L"Folders",
-                            0, nullptr, 0, KEY_WRITE, nullptr, &folders, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(folders, L"AppData", 0, REG_EXPAND_SZ,
-                 reinterpret_cast<const BYTE*>(folder.c_str()),
-                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(folders);
-}
-
 void IntegrationTest::SetUp() {
   ResetSettingsStoreForTesting();
   RegistryViewFlags = 0;
@@ -99,13 +45,14 @@ void IntegrationTest::SetUp() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = std::string(test->test_suite_name()) + "_" + test->name();
   std::wstring wideName(name.begin(), name.end());
-  machine_ = std::make_unique<PrivateHive>(HKEY_LOCAL_MACHINE, L"Machine_" + wideName);
-  user_ = std::make_unique<PrivateHive>(HKEY_CURRENT_USER, L"User_" + wideName);
+  machine_ = std::make_unique<PrivateHive>(L"Machine_" + wideName, HKEY_LOCAL_MACHINE);
+  user_ = std::make_unique<PrivateHive>(L"User_" + wideName);
+  ASSERT_TRUE(machine_->Active() && user_->Active());
   folder_ = FreshFolder(L"integration_" + wideName);
   SetProgramPathForTesting(ProductFile(L"uninstall.exe").c_str());
   for (const wchar_t* file : {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll"})
     ASSERT_TRUE(WriteBytes(ProductFile(file), "MZ"));
-  RedirectAppData(ProductFile(L"AppData"));
+  ASSERT_TRUE(RedirectAppData(ProductFile(L"AppData")));
 }
 
 void IntegrationTest::TearDown() {

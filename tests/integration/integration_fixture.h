@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "integration/options.h"
-#include "support/registry_snapshot.h"
+#include "support/private_hive.h"
+#include "support/test_registry.h"
 
 constexpr wchar_t Server32Clsid[] = L"{D3A57C10-4B21-11D2-8F3A-0C5E2B7A91F4}";
 constexpr wchar_t Server64Clsid[] = L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}";
@@ -28,20 +29,6 @@ struct RegistryPlace {
 // Every key below HKEY_CLASSES_ROOT that associations and the shell
 // extension may write or delete, in both views where the two differ.
 std::vector<RegistryPlace> IntegrationClassKeys();
-
-// The registry's own reading, without the store.
-bool KeyThere(HKEY root, const std::wstring& path, REGSAM view = 0);
-// The value as text; "<missing>" when the key or value is missing,
-// "<not text>" when it is not a string.
-std::wstring ValueOf(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
-// A DWORD value, or -1.
-long long DwordOf(HKEY root, const std::wstring& path, const wchar_t* name);
-void PutString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
-               REGSAM view = 0);
-
-// Points the current user's application-data folder at `folder` (made
-// here), so that no settings file turns up there by chance.
-void RedirectAppData(const std::wstring& folder);
 
 class IntegrationTest : public ::testing::Test {
  protected:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -11,8 +12,10 @@
 
 #include "app/shared/program_path.h"
 #include "settings/settings_store.h"
+#include "support/private_hive.h"
+#include "support/shell_folders.h"
 #include "support/test_files.h"
-#include "tests/integration/integration_fixture.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -22,60 +25,21 @@ std::vector<std::wstring> Split(const wchar_t* row) {
   return extensions;
 }
 
-void RemoveKeyTree(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  RegDeleteTreeW(key, nullptr);
-  RegCloseKey(key);
-  RegDeleteKeyW(root, path.c_str());
-}
-
-bool SetDefaultValue(HKEY root, const std::wstring& path, const std::wstring& text) {
-  return RegSetValueW(root, path.c_str(), REG_SZ, text.c_str(),
-                      static_cast<DWORD>(text.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
 // Takes over the class key of an extension in HKEY_CLASSES_ROOT for one
 // test and gives it back as it was.
 class BorrowedClassKey {
  public:
-  explicit BorrowedClassKey(const wchar_t* extension) : extension_(extension) {
-    HKEY key = nullptr;
-    existed_ = RegOpenKeyExW(HKEY_CLASSES_ROOT, extension, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (!existed_) return;
-    wchar_t value[1024] = {};
-    DWORD size = sizeof value - sizeof(wchar_t);
-    hadDefault_ = RegQueryValueExW(key, L"", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                                   &size) == ERROR_SUCCESS;
-    previous_ = value;
-    RegCloseKey(key);
-  }
-  ~BorrowedClassKey() {
-    if (!existed_) {
-      RemoveKeyTree(HKEY_CLASSES_ROOT, extension_);
-    } else if (hadDefault_) {
-      SetDefaultValue(HKEY_CLASSES_ROOT, extension_, previous_);
-    } else {
-      HKEY key = nullptr;
-      if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_SET_VALUE, &key) == 0) {
-        RegDeleteValueW(key, L"");
-        RegCloseKey(key);
-      }
-    }
-  }
-  BorrowedClassKey(const BorrowedClassKey&) = delete;
-  BorrowedClassKey& operator=(const BorrowedClassKey&) = delete;
+  explicit BorrowedClassKey(const wchar_t* extension)
+      : extension_(extension), saved_(HKEY_CLASSES_ROOT, extension) {}
 
   void Own(const std::wstring& className) {
-    ASSERT_TRUE(SetDefaultValue(HKEY_CLASSES_ROOT, extension_, className));
+    ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, extension_, L"", className));
   }
-  void Free() { RemoveKeyTree(HKEY_CLASSES_ROOT, extension_); }
+  void Free() { DeleteRegistryTree(HKEY_CLASSES_ROOT, extension_); }
 
  private:
   std::wstring extension_;
-  bool existed_ = false;
-  bool hadDefault_ = false;
-  std::wstring previous_;
+  SavedRegistryKey saved_;
 };
 
 // The options tests need a user without any of the product's settings:
@@ -86,40 +50,25 @@ class BorrowedClassKey {
 class Options : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(hive_.Active());
     ResetSettingsStoreForTesting();
     folder_ = FreshFolder(L"integration_options");
     SetProgramPathForTesting((folder_ + L"\\uninstall.exe").c_str());
-    RemoveKeyTree(HKEY_CURRENT_USER, HivePath);
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, HivePath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &hive_, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, hive_), ERROR_SUCCESS);
-    RedirectAppData(folder_ + L"\\AppData");
+    ASSERT_TRUE(RedirectAppData(folder_ + L"\\AppData"));
   }
   void TearDown() override {
     ResetSettingsStoreForTesting();
     SetProgramPathForTesting(nullptr);
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    if (hive_) RegCloseKey(hive_);
-    RemoveKeyTree(HKEY_CURRENT_USER, HivePath);
-    // Fails while other tests keep hives of their own there.
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PelodraTestHives");
     RemoveTree(folder_);
   }
 
-  // The value as stored for the user, or -1.
-  static long long StoredDword(const std::wstring& path, const wchar_t* name) {
-    DWORD value = 0, size = sizeof value, type = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Pelodra\\" + path).c_str(), name,
-                     RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD)
-      return -1;
-    return value;
+  // The value as stored for the user.
+  static std::optional<DWORD> StoredDword(const std::wstring& path, const wchar_t* name) {
+    return RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\" + path, name);
   }
 
-  static constexpr const wchar_t* HivePath = L"Software\\PelodraTestHives\\IntegrationOptions";
+  PrivateHive hive_{L"IntegrationOptions"};
   std::wstring folder_;
-  HKEY hive_ = nullptr;
 };
 
 }  // namespace
@@ -230,8 +179,7 @@ TEST_F(Options, AnyClassNameOwnsTheIsoButNoValueThatCannotBeOne) {
   LoadIntegrationOptions(options);
   EXPECT_TRUE(options.Associate[IsoRow]);
   const uint32_t number = 0x00620061;
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".iso", nullptr, REG_DWORD, &number, sizeof number),
-            ERROR_SUCCESS);
+  ASSERT_TRUE(SetRegistryValue(HKEY_CLASSES_ROOT, L".iso", L"", REG_DWORD, &number, sizeof number));
   LoadIntegrationOptions(options);
   EXPECT_TRUE(options.Associate[IsoRow]);
 }
@@ -278,12 +226,12 @@ TEST_F(Options, SavedChoicesLoadBackAsTheyWere) {
     EXPECT_EQ(loaded.ShellExt, saved.ShellExt);
     EXPECT_EQ(loaded.CascadedMenu, saved.CascadedMenu);
     EXPECT_EQ(loaded.MenuIcons, saved.MenuIcons);
-    EXPECT_EQ(StoredDword(L"Setup\\.bz2", L"Set"), saved.Associate[11] ? 1 : 0);
-    EXPECT_EQ(StoredDword(L"Setup\\Links", L"Programs"), saved.Programs ? 1 : 0);
-    EXPECT_EQ(StoredDword(L"Setup", L"MenuIcons"), saved.MenuIcons ? 1 : 0);
+    EXPECT_EQ(StoredDword(L"Setup\\.bz2", L"Set"), saved.Associate[11] ? 1u : 0u);
+    EXPECT_EQ(StoredDword(L"Setup\\Links", L"Programs"), saved.Programs ? 1u : 0u);
+    EXPECT_EQ(StoredDword(L"Setup", L"MenuIcons"), saved.MenuIcons ? 1u : 0u);
   }
   // Only the key extension of a row has a choice stored.
-  EXPECT_EQ(StoredDword(L"Setup\\.tbz2", L"Set"), -1);
+  EXPECT_FALSE(StoredDword(L"Setup\\.tbz2", L"Set"));
   // Any stored number but 0 counts as set.
   ASSERT_EQ(SetUserInt(L"Setup\\.kel", L"Set", 7), ERROR_SUCCESS);
   ASSERT_EQ(SetUserInt(L"Setup\\Links", L"Desktop", -1), ERROR_SUCCESS);
@@ -310,5 +258,5 @@ TEST_F(Options, WithASettingsFileTheChoicesAreItsEntries) {
   EXPECT_TRUE(names.count(L"HKCU\\Setup\\.bz2\\Set"));
   EXPECT_TRUE(names.count(L"HKCU\\Setup\\Links\\Desktop"));
   EXPECT_TRUE(names.count(L"HKCU\\Setup\\CascadedMenu"));
-  EXPECT_EQ(StoredDword(L"Setup\\Links", L"Desktop"), -1);
+  EXPECT_FALSE(StoredDword(L"Setup\\Links", L"Desktop"));
 }

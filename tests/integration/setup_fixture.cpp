@@ -11,6 +11,7 @@
 #include "fs/file_ops.h"
 #include "settings/settings_store.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 bool ReadShortcut(const std::wstring& path, Shortcut& shortcut) {
   ComPtr<IShellLinkW> link;
@@ -72,125 +73,28 @@ std::vector<std::wstring> FolderContent(const std::wstring& folder) {
   return names;
 }
 
-bool RawKeyExists(HKEY root, const std::wstring& path, REGSAM view) {
-  RegKey key;
-  return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) == ERROR_SUCCESS;
-}
-
 namespace {
-
-bool RawValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view, DWORD& type,
-              std::string& bytes) {
-  RegKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS)
-    return false;
-  DWORD size = 0;
-  if (RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return false;
-  bytes.assign(size, '\0');
-  if (RegQueryValueExW(key.Get(), name, nullptr, &type,
-                       reinterpret_cast<BYTE*>(bytes.empty() ? nullptr : &bytes[0]),
-                       &size) != ERROR_SUCCESS)
-    return false;
-  bytes.resize(size);
-  return true;
-}
-
-// A key below HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER that holds nothing
-// any more goes; one that holds anything belongs to someone else.
-void RemoveIfEmpty(HKEY root, const std::wstring& path, REGSAM view = 0) {
-  RegKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return;
-  DWORD subkeys = 1, values = 1;
-  RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                   nullptr, nullptr, nullptr, nullptr);
-  key.Reset();
-  if (subkeys == 0 && values == 0) RegDeleteKeyExW(root, path.c_str(), view, 0);
-}
 
 // Everything the apply writes, also through the parts of other modules, for
 // the options these tests use (no extension, no shell extension).
 void RemoveMachineEntries() {
   for (REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
-    RawDeleteTree(HKEY_LOCAL_MACHINE, AppPathsKey, view);
-    RawDeleteTree(HKEY_LOCAL_MACHINE, UninstallKey, view);
-    RawDeleteValue(HKEY_LOCAL_MACHINE, ProductKey, L"exe32", view);
-    RawDeleteTree(HKEY_LOCAL_MACHINE, std::wstring(ProductKey) + L"\\Capabilities", view);
-    RemoveIfEmpty(HKEY_LOCAL_MACHINE, ProductKey, view);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, AppPathsKey, view);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, UninstallKey, view);
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, ProductKey, L"exe32", view);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, std::wstring(ProductKey) + L"\\Capabilities", view);
+    DeleteRegistryKeyIfEmpty(HKEY_LOCAL_MACHINE, ProductKey, view);
   }
-  RawDeleteValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra");
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra");
   for (const wchar_t* name : {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev"})
-    RawDeleteTree(HKEY_CLASSES_ROOT, name);
-  RawDeleteValue(HKEY_CURRENT_USER, ThemesKey, L"ShellExtIcon");
-  RemoveIfEmpty(HKEY_CURRENT_USER, ThemesKey);
-  RemoveIfEmpty(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface");
-  RemoveIfEmpty(HKEY_CURRENT_USER, ProductKey);
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, name);
+  DeleteRegistryValue(HKEY_CURRENT_USER, ThemesKey, L"ShellExtIcon");
+  DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, ThemesKey);
+  DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface");
+  DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, ProductKey);
 }
 
 }  // namespace
-
-std::wstring RawString(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
-  DWORD type = 0;
-  std::string bytes;
-  if (!RawValue(root, path, name, view, type, bytes)) return L"<missing>";
-  if (type != REG_SZ) return L"<type " + std::to_wstring(type) + L">";
-  std::wstring text(bytes.size() / 2, L'\0');
-  if (!text.empty()) memcpy(&text[0], bytes.data(), text.size() * 2);
-  while (!text.empty() && text.back() == 0) text.pop_back();
-  return text;
-}
-
-long long RawDword(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
-  DWORD type = 0;
-  std::string bytes;
-  if (!RawValue(root, path, name, view, type, bytes) || type != REG_DWORD || bytes.size() != 4)
-    return -1;
-  DWORD value = 0;
-  memcpy(&value, bytes.data(), 4);
-  return value;
-}
-
-std::vector<std::wstring> RawValueNames(HKEY root, const std::wstring& path, REGSAM view) {
-  std::vector<std::wstring> names;
-  RegKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS)
-    return names;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[256];
-    DWORD size = 256;
-    if (RegEnumValueW(key.Get(), index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-      break;
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool RawSetString(HKEY root, const std::wstring& path, const wchar_t* name,
-                  const std::wstring& text) {
-  RegKey key;
-  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Put(), nullptr) !=
-      ERROR_SUCCESS)
-    return false;
-  return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-void RawDeleteTree(HKEY root, const std::wstring& path, REGSAM view) {
-  RegKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, key.Put()) != ERROR_SUCCESS)
-    return;
-  RegDeleteTreeW(key.Get(), nullptr);
-  key.Reset();
-  RegDeleteKeyExW(root, path.c_str(), view, 0);
-}
-
-void RawDeleteValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view) {
-  RegKey key;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE | view, key.Put()) == ERROR_SUCCESS)
-    RegDeleteValueW(key.Get(), name);
-}
 
 void SetupTest::SetUp() {
   ResetSettingsStoreForTesting();

@@ -1,7 +1,7 @@
 // What the shortcut, uninstall-entry and apply tests share: COM for the
 // shell link object, a stand-in installation of the product, the special
-// folders of the prefix, readers of shortcuts and registry values, and the
-// removal of everything these tests make in the shared prefix.
+// folders of the prefix, a reader of shortcuts, and the removal of
+// everything these tests make in the shared prefix.
 #pragma once
 
 #include <windows.h>
@@ -45,20 +45,6 @@ bool operator==(const Shortcut& a, const Shortcut& b);
 
 // The names in a folder, sorted; subfolders end in a backslash.
 std::vector<std::wstring> FolderContent(const std::wstring& folder);
-
-// Registry access without the settings store. `view` is 0,
-// KEY_WOW64_32KEY or KEY_WOW64_64KEY.
-bool RawKeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
-// The text of a string value, "<missing>" when there is none, "<type n>"
-// for another type.
-std::wstring RawString(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
-// A DWORD value, or -1.
-long long RawDword(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
-std::vector<std::wstring> RawValueNames(HKEY root, const std::wstring& path, REGSAM view = 0);
-bool RawSetString(HKEY root, const std::wstring& path, const wchar_t* name,
-                  const std::wstring& text);
-void RawDeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0);
-void RawDeleteValue(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0);
 
 class SetupTest : public ::testing::Test {
  protected:

@@ -11,7 +11,7 @@
 #include "app/shared/run_state.h"
 #include "fs/file_ops.h"
 #include "settings/settings_store.h"
-#include "support/registry_snapshot.h"
+#include "support/test_registry.h"
 #include "tests/integration/integration_fixture.h"
 
 namespace {
@@ -60,10 +60,10 @@ std::vector<std::wstring> NamedHandlerKeys(const wchar_t* handler, bool withForm
 }
 
 void ExpectServer(const wchar_t* clsid, const std::wstring& dll, REGSAM view) {
-  EXPECT_EQ(ValueOf(Classes, Clsid(clsid), L"", view), L"Pelodra") << clsid;
+  EXPECT_EQ(RegistryString(Classes, Clsid(clsid), L"", view), L"Pelodra") << clsid;
   std::wstring server = Clsid(clsid) + L"\\InProcServer32";
-  EXPECT_EQ(ValueOf(Classes, server, L"", view), dll) << clsid;
-  EXPECT_EQ(ValueOf(Classes, server, L"ThreadingModel", view), L"Apartment") << clsid;
+  EXPECT_EQ(RegistryString(Classes, server, L"", view), dll) << clsid;
+  EXPECT_EQ(RegistryString(Classes, server, L"ThreadingModel", view), L"Apartment") << clsid;
 }
 
 }  // namespace
@@ -76,36 +76,37 @@ TEST_F(ShellExtension, On64BitWindowsBothServersAreRegistered) {
   // there.
   ExpectServer(Server32Clsid, ProductFile(L"kelext.dll"), 0);
   ExpectServer(Server64Clsid, ProductFile(L"kelext64.dll"), View64);
-  EXPECT_FALSE(KeyThere(Classes, Clsid(Server32Clsid), View64));
-  EXPECT_FALSE(KeyThere(Classes, Clsid(Server64Clsid), 0));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server32Clsid), View64));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), 0));
 
   for (const wchar_t* clsid : {Server32Clsid, Server64Clsid}) {
     for (const std::wstring& key : ClsidHandlerKeys(clsid))
-      EXPECT_EQ(ValueOf(Classes, key, L""), L"") << key;
-    EXPECT_EQ(ValueOf(Machine, Approved, clsid), L"Pelodra shell extension");
+      EXPECT_EQ(RegistryString(Classes, key, L""), L"") << key;
+    EXPECT_EQ(RegistryString(Machine, Approved, clsid), L"Pelodra shell extension");
   }
   for (const std::wstring& key : NamedHandlerKeys(L"Pelodra32"))
-    EXPECT_EQ(ValueOf(Classes, key, L""), Server32Clsid) << key;
+    EXPECT_EQ(RegistryString(Classes, key, L""), Server32Clsid) << key;
   for (const std::wstring& key : NamedHandlerKeys(L"Pelodra"))
-    EXPECT_EQ(ValueOf(Classes, key, L""), Server64Clsid) << key;
+    EXPECT_EQ(RegistryString(Classes, key, L""), Server64Clsid) << key;
   // 64-bit Explorer takes drops with the server it can load.
-  EXPECT_EQ(ValueOf(Classes, L"Pelodra\\shellex\\DropHandler", L""), Server64Clsid);
-  EXPECT_EQ(ValueOf(Classes, L"Pelodra.ZIP\\shellex\\DropHandler", L""), Server64Clsid);
+  EXPECT_EQ(RegistryString(Classes, L"Pelodra\\shellex\\DropHandler", L""), Server64Clsid);
+  EXPECT_EQ(RegistryString(Classes, L"Pelodra.ZIP\\shellex\\DropHandler", L""), Server64Clsid);
 }
 
 TEST_F(ShellExtension, TheDefaultProgramsEntryListsEveryExtension) {
   ASSERT_GE(GetWindowsVersion(), 0x0600u);
   ApplyShellExtension(false, IntegrationOptions{});
-  EXPECT_EQ(ValueOf(Machine, RegisteredApplications, L"Pelodra"),
+  EXPECT_EQ(RegistryString(Machine, RegisteredApplications, L"Pelodra"),
             L"Software\\Pelodra\\Capabilities");
-  EXPECT_EQ(ValueOf(Machine, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription"),
+  EXPECT_EQ(RegistryString(Machine, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription"),
             L"Pelodra");
   std::string listed =
       RegistrySnapshot(Machine, L"Software\\Pelodra\\Capabilities\\FileAssociations");
   size_t count = 0;
   for (const ExtensionRow& row : ExtensionTable) {
     for (RowExtensions e(row.extensions); e.Next(); ++count)
-      EXPECT_EQ(ValueOf(Machine, L"Software\\Pelodra\\Capabilities\\FileAssociations", e.Current()),
+      EXPECT_EQ(RegistryString(Machine, L"Software\\Pelodra\\Capabilities\\FileAssociations",
+                               e.Current()),
                 row.progId)
           << e.Current();
   }
@@ -116,62 +117,65 @@ TEST_F(ShellExtension, AMissingServerFileLeavesOutOnlyItsClassKey) {
   if (!IsWow64()) GTEST_SKIP() << "needs 64-bit Windows";
   ASSERT_TRUE(DeleteFileW(ProductFile(L"kelext64.dll").c_str()));
   ApplyShellExtension(false, ShellExtOn());
-  EXPECT_FALSE(KeyThere(Classes, Clsid(Server64Clsid), View64));
-  EXPECT_FALSE(KeyThere(Classes, Clsid(Server64Clsid), 0));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), View64));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), 0));
   ExpectServer(Server32Clsid, ProductFile(L"kelext.dll"), 0);
   for (const std::wstring& key : NamedHandlerKeys(L"Pelodra"))
-    EXPECT_EQ(ValueOf(Classes, key, L""), Server64Clsid) << key;
+    EXPECT_EQ(RegistryString(Classes, key, L""), Server64Clsid) << key;
   for (const std::wstring& key : ClsidHandlerKeys(Server64Clsid))
-    EXPECT_TRUE(KeyThere(Classes, key)) << key;
-  EXPECT_EQ(ValueOf(Machine, Approved, Server64Clsid), L"Pelodra shell extension");
+    EXPECT_TRUE(RegistryKeyExists(Classes, key)) << key;
+  EXPECT_EQ(RegistryString(Machine, Approved, Server64Clsid), L"Pelodra shell extension");
 }
 
 TEST_F(ShellExtension, SetupWithoutTheExtensionTakesItsRegistrationBack) {
   if (!IsWow64()) GTEST_SKIP() << "needs 64-bit Windows";
   // What an earlier release hooked into folders goes too.
   for (const wchar_t* handler : {L"Pelodra", L"Pelodra32"}) {
-    PutString(Classes, L"Directory\\shellex\\ContextMenuHandlers\\" + std::wstring(handler), L"",
-              L"{old}");
-    PutString(Classes, L"Directory\\shellex\\DragDropHandlers\\" + std::wstring(handler), L"",
-              L"{old}");
+    ASSERT_TRUE(SetRegistryString(
+        Classes, L"Directory\\shellex\\ContextMenuHandlers\\" + std::wstring(handler), L"",
+        L"{old}"));
+    ASSERT_TRUE(SetRegistryString(
+        Classes, L"Directory\\shellex\\DragDropHandlers\\" + std::wstring(handler), L"", L"{old}"));
   }
-  PutString(Machine, Approved, L"{another}", L"Another extension");
+  ASSERT_TRUE(SetRegistryString(Machine, Approved, L"{another}", L"Another extension"));
   ApplyShellExtension(false, ShellExtOn());
   ApplyShellExtension(false, IntegrationOptions{});
 
   for (REGSAM view : {REGSAM{0}, View64}) {
-    EXPECT_FALSE(KeyThere(Classes, Clsid(Server32Clsid), view)) << view;
-    EXPECT_FALSE(KeyThere(Classes, Clsid(Server64Clsid), view)) << view;
+    EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server32Clsid), view)) << view;
+    EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), view)) << view;
   }
   for (const wchar_t* clsid : {Server32Clsid, Server64Clsid}) {
     for (const std::wstring& key : ClsidHandlerKeys(clsid))
-      EXPECT_FALSE(KeyThere(Classes, key)) << key;
-    EXPECT_EQ(ValueOf(Machine, Approved, clsid), L"<missing>");
+      EXPECT_FALSE(RegistryKeyExists(Classes, key)) << key;
+    EXPECT_FALSE(RegistryValue(Machine, Approved, clsid));
   }
   for (const wchar_t* handler : {L"Pelodra", L"Pelodra32"})
     for (const std::wstring& key : NamedHandlerKeys(handler, true))
-      EXPECT_FALSE(KeyThere(Classes, key)) << key;
-  EXPECT_FALSE(KeyThere(Classes, L"Pelodra\\shellex\\DropHandler"));
-  EXPECT_EQ(ValueOf(Machine, Approved, L"{another}"), L"Another extension");
+      EXPECT_FALSE(RegistryKeyExists(Classes, key)) << key;
+  EXPECT_FALSE(RegistryKeyExists(Classes, L"Pelodra\\shellex\\DropHandler"));
+  EXPECT_EQ(RegistryString(Machine, Approved, L"{another}"), L"Another extension");
   // Only removal takes the product off the default programs.
-  EXPECT_EQ(ValueOf(Machine, RegisteredApplications, L"Pelodra"),
+  EXPECT_EQ(RegistryString(Machine, RegisteredApplications, L"Pelodra"),
             L"Software\\Pelodra\\Capabilities");
 }
 
 TEST_F(ShellExtension, RemovalAlsoTakesTheMachineSettingsAndTheDefaultProgramsEntry) {
-  PutString(Machine, RegisteredApplications, L"Another", L"Software\\Another\\Capabilities");
-  PutString(Machine, L"Software\\Pelodra\\Interface", L"Kept", L"until removal");
+  ASSERT_TRUE(SetRegistryString(Machine, RegisteredApplications, L"Another",
+                                L"Software\\Another\\Capabilities"));
+  ASSERT_TRUE(
+      SetRegistryString(Machine, L"Software\\Pelodra\\Interface", L"Kept", L"until removal"));
   ApplyShellExtension(false, ShellExtOn());
   // A class key that holds more than the product wrote keeps that.
-  PutString(Classes, Clsid(Server32Clsid) + L"\\Extra", L"", L"x");
+  ASSERT_TRUE(SetRegistryString(Classes, Clsid(Server32Clsid) + L"\\Extra", L"", L"x"));
   ApplyShellExtension(true, IntegrationOptions{});
-  EXPECT_EQ(ValueOf(Machine, RegisteredApplications, L"Pelodra"), L"<missing>");
-  EXPECT_EQ(ValueOf(Machine, RegisteredApplications, L"Another"),
+  EXPECT_FALSE(RegistryValue(Machine, RegisteredApplications, L"Pelodra"));
+  EXPECT_EQ(RegistryString(Machine, RegisteredApplications, L"Another"),
             L"Software\\Another\\Capabilities");
-  EXPECT_FALSE(KeyThere(Machine, L"Software\\Pelodra"));
-  EXPECT_TRUE(KeyThere(Classes, Clsid(Server32Clsid) + L"\\Extra"));
-  EXPECT_FALSE(KeyThere(Classes, Clsid(Server32Clsid) + L"\\InProcServer32"));
-  EXPECT_FALSE(KeyThere(Classes, Clsid(Server64Clsid), View64));
+  EXPECT_FALSE(RegistryKeyExists(Machine, L"Software\\Pelodra"));
+  EXPECT_TRUE(RegistryKeyExists(Classes, Clsid(Server32Clsid) + L"\\Extra"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server32Clsid) + L"\\InProcServer32"));
+  EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), View64));
 }
 
 // With the settings in the file, the key that RegisteredApplications names
@@ -180,14 +184,14 @@ TEST_F(ShellExtension, TheDefaultProgramsEntryGoesToTheRegistryWithASettingsFile
   ASSERT_GE(GetWindowsVersion(), 0x0600u);
   UseIniFile("Global\\Integration=1\r\n");
   ApplyShellExtension(false, IntegrationOptions{});
-  EXPECT_EQ(ValueOf(Machine, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription"),
+  EXPECT_EQ(RegistryString(Machine, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription"),
             L"Pelodra");
-  EXPECT_EQ(ValueOf(Machine, L"Software\\Pelodra\\Capabilities\\FileAssociations", L".zip"),
+  EXPECT_EQ(RegistryString(Machine, L"Software\\Pelodra\\Capabilities\\FileAssociations", L".zip"),
             L"Pelodra.ZIP");
   for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
     EXPECT_EQ(std::wstring(entry->name).find(L"Capabilities"), std::wstring::npos) << entry->name;
 
   ApplyShellExtension(true, IntegrationOptions{});
-  EXPECT_FALSE(KeyThere(Machine, L"Software\\Pelodra"));
-  EXPECT_EQ(ValueOf(Machine, RegisteredApplications, L"Pelodra"), L"<missing>");
+  EXPECT_FALSE(RegistryKeyExists(Machine, L"Software\\Pelodra"));
+  EXPECT_FALSE(RegistryValue(Machine, RegisteredApplications, L"Pelodra"));
 }

@@ -10,6 +10,7 @@
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -76,10 +77,10 @@ TEST_F(LanguageFileLoadingTest, AFileInTheLanguageFolderIsPreferred) {
   std::wstring lang = folder_ + L"\\lang";
   CreateDirectoryW(lang.c_str(), nullptr);
   WriteBytes(lang + L"\\uninstall.lng", AnsiMarker + "\r\n92ab48be=\"from the folder\"\r\n");
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", L"LanguageFolder", REG_SZ,
-                  lang.c_str(), static_cast<DWORD>((lang.size() + 1) * sizeof(wchar_t)));
+  ASSERT_TRUE(
+      SetRegistryString(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", L"LanguageFolder", lang));
   bool loaded = Load(AnsiSection());
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", L"LanguageFolder");
+  DeleteRegistryValue(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", L"LanguageFolder");
   ASSERT_TRUE(loaded);
   EXPECT_EQ(Translate(L"abc"), L"from the folder");
 }

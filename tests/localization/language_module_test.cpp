@@ -15,35 +15,24 @@
 #include "resources/resource_ids.h"
 #include "support/current_folder.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
 constexpr wchar_t GeneralKey[] = L"Software\\Pelodra\\General";
 const std::wstring SampleModule = std::wstring(LANGUAGE_SAMPLES_FOLDER) + L"\\kellng.dll";
 
-void SetLanguageFolder(const std::wstring& folder) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GeneralKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, L"LanguageFolder", 0, REG_EXPAND_SZ,
-                 reinterpret_cast<const BYTE*>(folder.c_str()),
-                 static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
 void SetLanguageFolderValue(DWORD type, const void* data, size_t size) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, GeneralKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, L"LanguageFolder", 0, type, static_cast<const BYTE*>(data),
-                           static_cast<DWORD>(size)),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder", type, data, size));
 }
 
-void ClearLanguageFolder() { RegDeleteKeyValueW(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder"); }
+void SetLanguageFolder(const std::wstring& folder) {
+  SetLanguageFolderValue(REG_EXPAND_SZ, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t));
+}
+
+void ClearLanguageFolder() {
+  DeleteRegistryValue(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder");
+}
 
 std::wstring Found(const std::wstring& name) {
   wchar_t result[MaxPathChars];

@@ -8,11 +8,9 @@
 #include "app/shared/run_state.h"
 #include "integration/associations.h"
 #include "settings/settings_store.h"
-#include "support/e2e.h"
-#include "support/private_user_hive.h"
-#include "support/read_only_key.h"
-#include "support/registry_snapshot.h"
+#include "support/private_hive.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -23,54 +21,46 @@ const wchar_t ApprovedKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const wchar_t Server64Clsid[] = L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}";
 
-void Write(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                 static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
+struct Value {
+  HKEY root;
+  std::wstring path;
+  const wchar_t* name;
+  const wchar_t* text;
+  REGSAM view;
+};
 
-void Write64(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY,
-                            nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                 static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+void WriteValues(std::initializer_list<Value> values) {
+  for (const Value& v : values)
+    ASSERT_TRUE(SetRegistryString(v.root, v.path, v.name, v.text, v.view)) << v.path.c_str();
 }
 
 // What setup leaves besides the appliers' own keys: the class names, the
 // user's and the machine's settings trees, the uninstall entry, App Paths.
+void WriteProductKeys() {
+  WriteValues({
+      {HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command", L"", L"\"x\" \"%1\"", 0},
+      {HKEY_CLASSES_ROOT, L"Pelodra.ZIP\\DefaultIcon", L"", L"x,0", 0},
+      {HKEY_CLASSES_ROOT, L"Pelodra.REV", L"", L"recovery", 0},
+      {HKEY_CLASSES_ROOT, L".rev", L"", L"Pelodra.REV", 0},
+      {HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Type", L"OtherZip", 0},
+      {HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\MenuItems", L"AlwaysArc", L"*.iso", 0},
+      {HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription", L"x", 0},
+      {HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName", L"Pelodra", 0},
+      {HKEY_LOCAL_MACHINE, AppPathsKey, L"", L"C:\\x\\Pelodra.exe", 0},
+      {HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", L"C:\\x", KEY_WOW64_64KEY},
+  });
+}
+
 // Setup's default-programs entry and approval, in the 64-bit view too.
 void WriteMachineRegistration() {
   for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
-    HKEY key = nullptr;
-    for (const wchar_t* path : {L"Software\\RegisteredApplications", ApprovedKey,
-                                L"Software\\Pelodra\\Capabilities\\FileAssociations"}) {
-      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE | view, nullptr,
-                                &key, nullptr),
-                ERROR_SUCCESS);
-      const wchar_t* name = path == ApprovedKey ? Server64Clsid : L"Pelodra";
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"x"), 4);
-      RegCloseKey(key);
-    }
+    WriteValues({
+        {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra", L"x", view},
+        {HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, L"x", view},
+        {HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities\\FileAssociations", L"Pelodra", L"x",
+         view},
+    });
   }
-}
-
-void WriteProductKeys() {
-  Write(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command", nullptr, L"\"x\" \"%1\"");
-  Write(HKEY_CLASSES_ROOT, L"Pelodra.ZIP\\DefaultIcon", nullptr, L"x,0");
-  Write(HKEY_CLASSES_ROOT, L"Pelodra.REV", nullptr, L"recovery");
-  Write(HKEY_CLASSES_ROOT, L".rev", nullptr, L"Pelodra.REV");
-  Write(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Type", L"OtherZip");
-  Write(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\MenuItems", L"AlwaysArc", L"*.iso");
-  Write(HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities", L"ApplicationDescription", L"x");
-  Write(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName", L"Pelodra");
-  Write(HKEY_LOCAL_MACHINE, AppPathsKey, nullptr, L"C:\\x\\Pelodra.exe");
-  Write64(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", L"C:\\x");
 }
 
 class RemoveIntegrationTest : public ::testing::Test {
@@ -87,17 +77,9 @@ class RemoveIntegrationTest : public ::testing::Test {
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, AppPathsKey, KEY_WOW64_64KEY);
     for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
       DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", view);
-      HKEY key = nullptr;
-      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", 0,
-                        KEY_SET_VALUE | view, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, L"Pelodra");
-        RegCloseKey(key);
-      }
-      if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ApprovedKey, 0, KEY_SET_VALUE | view, &key) ==
-          ERROR_SUCCESS) {
-        RegDeleteValueW(key, Server64Clsid);
-        RegCloseKey(key);
-      }
+      DeleteRegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra",
+                          view);
+      DeleteRegistryValue(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view);
     }
     ResetRunState();
   }
@@ -106,7 +88,7 @@ class RemoveIntegrationTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
-  PrivateUserHive user(L"RemoveIntegration");
+  PrivateHive user(L"RemoveIntegration");
   WriteProductKeys();
   WriteMachineRegistration();
   EXPECT_TRUE(RemoveIntegration());
@@ -117,16 +99,16 @@ TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
   for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", view)) << view;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey, view)) << view;
-    EXPECT_FALSE(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
-                                L"Pelodra", view));
-    EXPECT_FALSE(RegistryString(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view));
+    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
+                               L"Pelodra", view));
+    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view));
   }
 }
 
 // With the settings in the file, the uninstall empties the file of them and
 // still takes the product's keys out of the registry.
 TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
-  PrivateUserHive user(L"RemoveIntegrationIni");
+  PrivateHive user(L"RemoveIntegrationIni");
   WriteProductKeys();
   WriteMachineRegistration();
   std::wstring folder = FreshFolder(L"removal_settings_file");
@@ -150,11 +132,11 @@ TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
 // that is left of the user's settings, and a later run with the right
 // gives it back.
 TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
-  PrivateUserHive user(L"RemoveIntegrationRefused");
+  PrivateHive user(L"RemoveIntegrationRefused");
   SavedRegistryKey keep7z(HKEY_CLASSES_ROOT, L".7z");
   SavedRegistryKey keepCab(HKEY_CLASSES_ROOT, L".cab");
-  Write(HKEY_CLASSES_ROOT, L".7z", nullptr, L"Other7z");
-  Write(HKEY_CLASSES_ROOT, L".cab", nullptr, L"OtherCab");
+  WriteValues({{HKEY_CLASSES_ROOT, L".7z", L"", L"Other7z", 0},
+               {HKEY_CLASSES_ROOT, L".cab", L"", L"OtherCab", 0}});
   IntegrationOptions options{};
   options.Associate[2] = true;  // .cab
   options.Associate[7] = true;  // .7z
@@ -178,7 +160,7 @@ TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
 }
 
 TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {
-  PrivateUserHive user(L"RemoveIntegrationMsi");
+  PrivateHive user(L"RemoveIntegrationMsi");
   WriteProductKeys();
   MsiMode = true;
   RemoveIntegration();
@@ -189,9 +171,9 @@ TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {
 }
 
 TEST_F(RemoveIntegrationTest, AnUninstallEntryWithASubkeyStays) {
-  PrivateUserHive user(L"RemoveIntegrationSubkey");
+  PrivateHive user(L"RemoveIntegrationSubkey");
   WriteProductKeys();
-  Write(HKEY_LOCAL_MACHINE, std::wstring(UninstallKey) + L"\\Added", nullptr, L"x");
+  WriteValues({{HKEY_LOCAL_MACHINE, std::wstring(UninstallKey) + L"\\Added", L"", L"x", 0}});
   RemoveIntegration();
   EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey));

@@ -9,7 +9,8 @@
 
 #include "app/shared/run_state.h"
 #include "settings/settings_store.h"
-#include "support/read_only_key.h"
+#include "support/private_hive.h"
+#include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"
 
 namespace {
@@ -20,7 +21,7 @@ const std::wstring Product = TestProductKey;
 
 // A key (with its parents) holding the value "v" = "x".
 void MakeKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
-  ASSERT_TRUE(RawSet(root, path, L"v", REG_SZ, L"x", 4, view));
+  ASSERT_TRUE(SetRegistryString(root, path, L"v", L"x", view));
 }
 
 // Three levels below `top`, four keys on each, values in every key.
@@ -38,8 +39,8 @@ TEST_F(RegistryDeletion, ATreeOfSeveralLevelsGoesInRepeatedPasses) {
   MakeTree(Product + L"\\Tree");
   MakeKey(HKEY_CURRENT_USER, Product + L"\\Tree2");
   unsigned passes = DeleteKeyTree(HKEY_CURRENT_USER, (std::wstring(TestKey) + L"\\Tree").c_str());
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Tree"));
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Tree2"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, Product + L"\\Tree"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, Product + L"\\Tree2"));
   // Rising indexes skip keys while their siblings go: more than one pass
   // deletes, and the last deletes nothing.
   EXPECT_GE(passes, 3u);
@@ -53,19 +54,19 @@ TEST_F(RegistryDeletion, AnEmptyKeyNameIsNeverDeleted) {
   EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, L""), 1u);
   EXPECT_EQ(DeleteKeyTree(HKEY_CURRENT_USER, L"\\"), 1u);
   EXPECT_EQ(DeleteKey(HKEY_CLASSES_ROOT, nullptr), ERROR_INVALID_PARAMETER);
-  EXPECT_TRUE(RawKeyExists(HKEY_CLASSES_ROOT, TestClassKey));
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, L"Software"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, TestClassKey));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software"));
 }
 
 TEST_F(RegistryDeletion, TheEmptyProductPathIsTheWholeProductKey) {
-  PrivateUserHive hive(L"WholeProductKey");
+  PrivateHive hive(L"WholeProductKey");
   MakeKey(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.kel");
   MakeKey(HKEY_CURRENT_USER, L"Software\\Pelodra");
   MakeKey(HKEY_CURRENT_USER, L"Software\\PelodraOther");
   DeleteKeyTree(HKEY_CURRENT_USER, L"");
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, L"Software\\PelodraOther"));
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, L"Software"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\PelodraOther"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software"));
 }
 
 TEST_F(RegistryDeletion, LongSubkeyNamesDoNotStopTheEnumeration) {
@@ -76,7 +77,7 @@ TEST_F(RegistryDeletion, LongSubkeyNamesDoNotStopTheEnumeration) {
   }
   MakeKey(HKEY_CURRENT_USER, top + L"\\a");
   DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Long");
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, top));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, top));
 }
 
 TEST_F(RegistryDeletion, KeysBeyondTheLongestPathStayWithTheirAncestors) {
@@ -88,32 +89,32 @@ TEST_F(RegistryDeletion, KeysBeyondTheLongestPathStayWithTheirAncestors) {
   MakeKey(HKEY_CURRENT_USER, first + L"\\short");
   MakeKey(HKEY_CURRENT_USER, deep + L"\\other");
   DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Deep");
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, second + L"\\leaf"));
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, first + L"\\short"));
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, deep + L"\\other"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, second + L"\\leaf"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, first + L"\\short"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, deep + L"\\other"));
 }
 
 TEST_F(RegistryDeletion, DeleteKeyRemovesOnlyALeaf) {
   MakeKey(HKEY_CURRENT_USER, Product + L"\\Parent\\Child");
   EXPECT_NE(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Parent"), ERROR_SUCCESS);
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Parent\\Child"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, Product + L"\\Parent\\Child"));
   EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Parent\\Child"), ERROR_SUCCESS);
   EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, (L"\\" + Product + L"\\Parent").c_str()), ERROR_SUCCESS);
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Parent"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, Product + L"\\Parent"));
   EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Parent"), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryDeletion, DeleteValueRemovesOneValue) {
-  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, Product, L"A", L"1"));
-  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, Product, L"B", L"2"));
-  ASSERT_TRUE(RawSetString(HKEY_CURRENT_USER, Product, L"", L"default"));
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, Product, L"A", L"1"));
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, Product, L"B", L"2"));
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, Product, L"", L"default"));
   DeleteUserValue(TestKey, L"A");
   DeleteValue(HKEY_CURRENT_USER, TestKey, nullptr);
   DeleteUserValue(TestKey, L"Missing");
   DeleteUserValue(L"SettingsTests\\Missing", L"B");
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"A"), L"<missing>");
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L""), L"<missing>");
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"B"), L"2");
+  EXPECT_FALSE(RegistryValue(HKEY_CURRENT_USER, Product, L"A"));
+  EXPECT_FALSE(RegistryValue(HKEY_CURRENT_USER, Product, L""));
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, Product, L"B"), L"2");
 }
 
 TEST_F(RegistryDeletion, ProductSettingsInTheFileAreDeletedThere) {
@@ -129,13 +130,13 @@ TEST_F(RegistryDeletion, ProductSettingsInTheFileAreDeletedThere) {
   ASSERT_EQ(entries.size(), 5u);
   EXPECT_EQ(entries[0].name, L"HKCU\\SettingsTests\\Other");
   EXPECT_EQ(entries[1].name, L"HKLM\\SettingsTests\\W");
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Setup"));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, Product + L"\\Setup"));
 
   // Class keys and absolute paths are the registry's.
   DeleteKeyTree(HKEY_CLASSES_ROOT, TestClassKey);
-  EXPECT_FALSE(RawKeyExists(HKEY_CLASSES_ROOT, TestClassKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, TestClassKey));
   DeleteKeyTree(HKEY_CURRENT_USER, (L"\\" + Product).c_str());
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, Product));
 }
 
 TEST_F(RegistryDeletion, NothingIsDeletedInTheRegistryWhileTheFileForbidsIt) {
@@ -146,8 +147,8 @@ TEST_F(RegistryDeletion, NothingIsDeletedInTheRegistryWhileTheFileForbidsIt) {
   EXPECT_EQ(DeleteKey(HKEY_CLASSES_ROOT, (std::wstring(TestClassKey) + L"\\shell").c_str()),
             ERROR_SUCCESS);
   DeleteValue(HKEY_CURRENT_USER, (L"\\" + Product).c_str(), L"v");
-  EXPECT_TRUE(RawKeyExists(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell"));
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product, L"v"), L"x");
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, std::wstring(TestClassKey) + L"\\shell"));
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, Product, L"v"), L"x");
 }
 
 // The records kept across an uninstall: the spared keys stay with all they
@@ -162,11 +163,11 @@ TEST_F(RegistryDeletion, SparedKeysStayWithWhatTheyHold) {
   const wchar_t* const spared[] = {L"SettingsTests\\Setup\\.7Z", L"SettingsTests\\Missing"};
   unsigned refused = RefusedRegistryChanges();
   DeleteKeyTreeSparing(HKEY_CURRENT_USER, TestKey, spared, 2);
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z", L"v"), L"x");
-  EXPECT_TRUE(RawKeyExists(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z\\Inner"));
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product + L"\\Setup", L"v"), L"<missing>");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z", L"v"), L"x");
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, Product + L"\\Setup\\.7z\\Inner"));
+  EXPECT_FALSE(RegistryValue(HKEY_CURRENT_USER, Product + L"\\Setup", L"v"));
   for (const wchar_t* gone : {L"\\Setup\\.zip", L"\\Setup\\Links", L"\\Interface"})
-    EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, Product + gone)) << gone;
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, Product + gone)) << gone;
   EXPECT_EQ(RefusedRegistryChanges(), refused);
 
   UseIniFile(
@@ -198,7 +199,7 @@ TEST_F(RegistryDeletion, RefusedChangesAreCounted) {
     EXPECT_EQ(SetInt(HKEY_CURRENT_USER, L"SettingsTests\\Locked", L"n", 1), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RefusedRegistryChanges(), refused + 3);
   }
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, Product + L"\\Locked", L"v"), L"x");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, Product + L"\\Locked", L"v"), L"x");
 
   refused = RefusedRegistryChanges();
   EXPECT_NE(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Open"), ERROR_SUCCESS);

@@ -7,6 +7,7 @@
 #include "app/shared/run_state.h"
 #include "settings/registry_deletion.h"
 #include "settings/settings_store.h"
+#include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 const std::wstring Product = TestProductKey;
 
 void MakeKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
-  ASSERT_TRUE(RawSet(root, path, L"v", REG_SZ, L"x", 4, view));
+  ASSERT_TRUE(SetRegistryString(root, path, L"v", L"x", view));
 }
 
 // Deletions made while the 64-bit view is selected, as the integration
@@ -46,18 +47,17 @@ TEST_F(RegistryViewDeletion, OnlyTheSelectedSideGoes) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SettingsTests\\Tree");
   DeleteValue(HKEY_LOCAL_MACHINE, L"SettingsTests\\Values", L"v");
   for (const wchar_t* key : {L"\\Server", L"\\Tree"}) {
-    EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + key, KEY_WOW64_64KEY)) << key;
-    EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + key)) << key;
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, Product + key, KEY_WOW64_64KEY)) << key;
+    EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, Product + key)) << key;
   }
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, Product + L"\\Values", L"v", KEY_WOW64_64KEY),
-            L"<missing>");
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, Product + L"\\Values", L"v"), L"x");
+  EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, Product + L"\\Values", L"v", KEY_WOW64_64KEY));
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, Product + L"\\Values", L"v"), L"x");
 
   // Absolute paths too; a missing key is the registry's own answer.
   MakeKey(HKEY_LOCAL_MACHINE, Product + L"\\Server", KEY_WOW64_64KEY);
   std::wstring absolute = L"\\" + Product + L"\\Server";
   EXPECT_EQ(DeleteKey(HKEY_LOCAL_MACHINE, absolute.c_str()), ERROR_SUCCESS);
-  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Server", KEY_WOW64_64KEY));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Server", KEY_WOW64_64KEY));
   EXPECT_EQ(DeleteKey(HKEY_LOCAL_MACHINE, absolute.c_str()), ERROR_FILE_NOT_FOUND);
 }
 
@@ -66,7 +66,7 @@ TEST_F(RegistryViewDeletion, AKeyWithSubkeysStaysAndIsNoRefusal) {
   MakeKey(HKEY_LOCAL_MACHINE, Product + L"\\Server\\InProc", view);
   unsigned refused = RefusedRegistryChanges();
   EXPECT_NE(DeleteKey(HKEY_LOCAL_MACHINE, L"SettingsTests\\Server"), ERROR_SUCCESS);
-  EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Server\\InProc", view));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Server\\InProc", view));
   EXPECT_EQ(RefusedRegistryChanges(), refused);
   EXPECT_NE(DeleteKey(HKEY_LOCAL_MACHINE, L"\\"), ERROR_SUCCESS);
 }
@@ -78,5 +78,5 @@ TEST_F(RegistryViewDeletion, SettingsInTheFileAreDeletedThere) {
   Entries entries = IniEntries();
   ASSERT_EQ(entries.size(), 4u);  // with the three Global flags
   EXPECT_EQ(entries[0].name, L"HKLM\\SettingsTests\\Other");
-  EXPECT_TRUE(RawKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Server", KEY_WOW64_64KEY));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, Product + L"\\Server", KEY_WOW64_64KEY));
 }

@@ -11,7 +11,10 @@
 
 #include "app/shared/error_state.h"
 #include "settings/settings_store.h"
+#include "support/private_hive.h"
+#include "support/shell_folders.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"
 
 namespace {
@@ -191,8 +194,8 @@ TEST_F(IniStore, ProductSettingsGoToTheFileAndTheRestToTheRegistry) {
   EXPECT_EQ(SetUserInt(TestKey, L"N", 1), ERROR_SUCCESS);
   EXPECT_EQ(SetInt(HKEY_LOCAL_MACHINE, TestKey, L"N", 2), ERROR_SUCCESS);
   EXPECT_EQ(SetInt(GlobalRoot, L"Global", L"Other", 3), ERROR_SUCCESS);
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, TestProductKey));
-  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, TestProductKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, TestProductKey));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, TestProductKey));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TestKey));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L""));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Settings"));  // no entry begins with "HKLM\Settings\"
@@ -201,7 +204,7 @@ TEST_F(IniStore, ProductSettingsGoToTheFileAndTheRestToTheRegistry) {
   EXPECT_EQ(SetString(HKEY_CLASSES_ROOT, TestClassKey, L"", L"class"), ERROR_SUCCESS);
   EXPECT_EQ(GetInt(HKEY_CURRENT_USER, TestKey, L"Abs", 0), 0);
   EXPECT_EQ(GetInt(HKEY_CURRENT_USER, absolute.c_str(), L"Abs", 0), 4);
-  EXPECT_EQ(RawString(HKEY_CLASSES_ROOT, TestClassKey, L""), L"class");
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, TestClassKey, L""), L"class");
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TestClassKey));
   EXPECT_FALSE(DeleteIniEntries(HKEY_CLASSES_ROOT, TestClassKey, L""));
   EXPECT_FALSE(DeleteIniEntries(HKEY_CURRENT_USER, absolute.c_str(), L"Abs"));
@@ -214,7 +217,7 @@ TEST_F(IniStore, ProductSettingsGoToTheFileAndTheRestToTheRegistry) {
 }
 
 TEST_F(IniStore, IntegrationOffKeepsTheRegistryUntouchedAndReportsSuccess) {
-  ASSERT_TRUE(RawSetString(HKEY_CLASSES_ROOT, TestClassKey, L"", L"before"));
+  ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, TestClassKey, L"", L"before"));
   const std::wstring absolute = std::wstring(L"\\") + TestProductKey;
   UseIniFile("Global\\Integration=0\r\nHKCU\\Setup\\X=1\r\n");
   // Asking for the flag does not read the file.
@@ -232,9 +235,9 @@ TEST_F(IniStore, IntegrationOffKeepsTheRegistryUntouchedAndReportsSuccess) {
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TestClassKey));
   EXPECT_TRUE(DeleteIniEntries(HKEY_CLASSES_ROOT, TestClassKey, L""));
 
-  EXPECT_EQ(RawString(HKEY_CLASSES_ROOT, TestClassKey, L""), L"before");
-  EXPECT_EQ(RawString(HKEY_CLASSES_ROOT, TestClassKey, L"N"), L"<missing>");
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, TestProductKey));
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, TestClassKey, L""), L"before");
+  EXPECT_FALSE(RegistryValue(HKEY_CLASSES_ROOT, TestClassKey, L"N"));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, TestProductKey));
 
   // The product's own settings still work, in the file.
   EXPECT_EQ(SetUserInt(L"Setup", L"Y", 2), ERROR_SUCCESS);
@@ -314,14 +317,11 @@ TEST_F(IniStore, DeletionRemovesAValueWithItsTwinsOrAKeyWithAllBelowIt) {
 }
 
 TEST_F(IniStore, TheFileInTheApplicationDataFolderIsTheSecondPlace) {
-  PrivateUserHive hive(L"AppDataFallback");
+  PrivateHive hive(L"AppDataFallback");
   std::wstring appData = folder_ + L"\\AppData";
   std::wstring productFolder = appData + L"\\Pelodra";
   ASSERT_TRUE(CreateDirectoryW(appData.c_str(), nullptr));
-  ASSERT_TRUE(RawSet(HKEY_CURRENT_USER,
-                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                     L"AppData", REG_EXPAND_SZ, appData.c_str(),
-                     static_cast<DWORD>((appData.size() + 1) * 2)));
+  ASSERT_TRUE(RedirectAppData(appData));
 
   // The folder is not made where it is missing.
   EXPECT_EQ(GetUserInt(L"", L"Where", 0), 0);

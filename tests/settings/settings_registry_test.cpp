@@ -1,13 +1,14 @@
 // The store without a settings file: everything goes to the registry.
 #include <windows.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "app/shared/run_state.h"
 #include "settings/settings_store.h"
+#include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"
 
 namespace {
@@ -85,16 +86,15 @@ TEST_F(RegistryStore, WritesLandWhereTheRootAndPathSay) {
   EXPECT_FALSE(IsIniActive());
   EXPECT_TRUE(IsIntegrationEnabled());
 
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, ProductSub, L"Text"), L"user");
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, ProductSub, L"Text"), L"machine");
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, ProductSub, L"Absolute"), L"abs");
-  EXPECT_EQ(RawString(HKEY_CLASSES_ROOT, TestClassKey, L""), L"class");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, ProductSub, L"Text"), L"user");
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, ProductSub, L"Text"), L"machine");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, ProductSub, L"Absolute"), L"abs");
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, TestClassKey, L""), L"class");
 
-  DWORD type = 0;
-  std::string bytes;
-  ASSERT_TRUE(RawValue(HKEY_CURRENT_USER, ProductSub, L"Text", type, bytes));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(bytes, std::string("u\0s\0e\0r\0\0\0", 10));
+  std::optional<RegistryData> text = RegistryValue(HKEY_CURRENT_USER, ProductSub, L"Text");
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(text->bytes, std::string("u\0s\0e\0r\0\0\0", 10));
 
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Sub.c_str()));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, TestClassKey));
@@ -106,11 +106,10 @@ TEST_F(RegistryStore, NumbersRoundTripAsDwords) {
     EXPECT_EQ(SetUserInt(Sub.c_str(), L"N", value), ERROR_SUCCESS);
     EXPECT_EQ(GetUserInt(Sub.c_str(), L"N", 77), value);
   }
-  DWORD type = 0;
-  std::string bytes;
-  ASSERT_TRUE(RawValue(HKEY_CURRENT_USER, ProductSub, L"N", type, bytes));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(bytes, std::string("\0\0\0\x80", 4));
+  std::optional<RegistryData> number = RegistryValue(HKEY_CURRENT_USER, ProductSub, L"N");
+  ASSERT_TRUE(number);
+  EXPECT_EQ(number->type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(number->bytes, std::string("\0\0\0\x80", 4));
 
   // The default value of a key (empty name).
   EXPECT_EQ(SetInt(HKEY_CLASSES_ROOT, TestClassKey, L"", 5), ERROR_SUCCESS);
@@ -141,8 +140,8 @@ TEST_F(RegistryStore, NumbersAreDwordsOrShortBinaryDataAndShortValuesCountWithZe
       {std::string("\0\0\0\x01", 4), REG_DWORD_BIG_ENDIAN, 77},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"V", c.type, c.bytes.data(),
-                       static_cast<DWORD>(c.bytes.size())));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, ProductSub, L"V", c.type, c.bytes.data(),
+                                 static_cast<DWORD>(c.bytes.size())));
     EXPECT_EQ(GetUserInt(Sub.c_str(), L"V", 77), c.expected) << c.bytes.size();
   }
 }
@@ -163,11 +162,11 @@ TEST_F(RegistryStore, StringsFitOrDeliverTheDefault) {
   // terminator that the caller forgot when one follows the data, so none
   // may follow here.)
   const wchar_t unterminated[] = L"abcdefghX";
-  ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_SZ, unterminated, 16));
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, ProductSub, L"Raw"), L"abcdefgh");
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_SZ, unterminated, 16));
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, ProductSub, L"Raw"), L"abcdefgh");
   EXPECT_FALSE(GetUserString(Sub.c_str(), L"Raw", buffer, L"def", 8));
   EXPECT_STREQ(buffer, L"def");
-  ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_SZ, unterminated, 14));
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, ProductSub, L"Raw", REG_SZ, unterminated, 14));
   EXPECT_TRUE(GetUserString(Sub.c_str(), L"Raw", buffer, L"def", 8));
   EXPECT_STREQ(buffer, L"abcdefg");
 
@@ -180,13 +179,13 @@ TEST_F(RegistryStore, StringsFitOrDeliverTheDefault) {
 
   // A line break is plain data in the registry.
   EXPECT_EQ(SetUserString(Sub.c_str(), L"Lines", L"a\r\nb"), ERROR_SUCCESS);
-  EXPECT_EQ(RawString(HKEY_CURRENT_USER, ProductSub, L"Lines"), L"a\r\nb");
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, ProductSub, L"Lines"), L"a\r\nb");
 }
 
 TEST_F(RegistryStore, StringsOfAnotherTypeOrTooLongCountAsMissing) {
   wchar_t buffer[MaxPathChars];
   auto expectDefault = [&](DWORD type, const void* data, DWORD size) {
-    ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"V", type, data, size));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, ProductSub, L"V", type, data, size));
     wmemset(buffer, L'#', MaxPathChars);
     EXPECT_FALSE(GetUserString(Sub.c_str(), L"V", buffer, L"def", MaxPathChars)) << type;
     EXPECT_STREQ(buffer, L"def") << type;
@@ -205,7 +204,7 @@ TEST_F(RegistryStore, StringsOfAnotherTypeOrTooLongCountAsMissing) {
   expectDefault(REG_SZ, full.c_str(), MaxPathChars * sizeof(wchar_t));
 
   auto expectText = [&](DWORD type, const void* data, DWORD size, const wchar_t* text) {
-    ASSERT_TRUE(RawSet(HKEY_CURRENT_USER, ProductSub, L"V", type, data, size));
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, ProductSub, L"V", type, data, size));
     wmemset(buffer, L'#', MaxPathChars);
     EXPECT_TRUE(GetUserString(Sub.c_str(), L"V", buffer, L"def", MaxPathChars)) << text;
     EXPECT_STREQ(buffer, text);
@@ -226,7 +225,7 @@ TEST_F(RegistryStore, PathsTooLongForTheRegistryNameAreRefused) {
   std::wstring path = Sub + L"\\" + std::wstring(520, L'x');
   EXPECT_EQ(SetUserString(path.c_str(), L"S", L"x"), ERROR_FILENAME_EXCED_RANGE);
   EXPECT_EQ(SetUserInt(path.c_str(), L"N", 1), ERROR_FILENAME_EXCED_RANGE);
-  EXPECT_FALSE(RawKeyExists(HKEY_CURRENT_USER, ProductSub));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, ProductSub));
   ASSERT_EQ(SetUserInt(Sub.c_str(), L"N", 4), ERROR_SUCCESS);
   EXPECT_EQ(GetUserInt(path.c_str(), L"N", 9), 9);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, path.c_str()));
@@ -244,22 +243,14 @@ TEST_F(RegistryStore, TheSelectedViewReachesReadsAndWritesButNotKeyExists) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Sub.c_str()));
   RegistryViewFlags = 0;
 
-  EXPECT_EQ(RawString(HKEY_LOCAL_MACHINE, ProductSub, L"S", KEY_WOW64_64KEY), L"wide");
-  EXPECT_FALSE(RawKeyExists(HKEY_LOCAL_MACHINE, ProductSub));
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, ProductSub, L"S", KEY_WOW64_64KEY), L"wide");
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, ProductSub));
   EXPECT_EQ(GetInt(HKEY_LOCAL_MACHINE, Sub.c_str(), L"N", 0), 0);
 }
 
 TEST_F(RegistryStore, AWriteRefusedByTheRegistryReportsItsError) {
   ASSERT_EQ(SetUserInt(Sub.c_str(), L"N", 1), ERROR_SUCCESS);
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, ProductSub.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-      L"D:P(A;OICI;KRSD;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
-  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
-  LocalFree(descriptor);
-  RegCloseKey(key);
-
+  ReadOnlyKey readOnly(HKEY_CURRENT_USER, ProductSub);
   EXPECT_EQ(SetUserString(Sub.c_str(), L"S", L"x"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(SetUserInt(Sub.c_str(), L"N", 2), ERROR_ACCESS_DENIED);
   EXPECT_EQ(GetUserInt(Sub.c_str(), L"N", 0), 1);

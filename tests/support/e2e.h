@@ -1,12 +1,11 @@
 // End-to-end runs of the real program: a stand-in installation folder with
-// a copy of build/uninstall.exe, the program started with chosen switches
-// and environment, and the registry read back afterwards.
+// a copy of build/uninstall.exe, and the program started with chosen
+// switches and environment.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,11 +35,3 @@ using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 RunResult RunProgram(const std::wstring& exe, const std::wstring& args, const Environment& env = {},
                      DWORD timeoutMs = 60000,
                      const std::function<void(DWORD)>& whileRunning = nullptr);
-
-bool RegistryKeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
-std::optional<std::wstring> RegistryString(HKEY root, const std::wstring& path,
-                                           const std::wstring& name, REGSAM view = 0);
-std::optional<DWORD> RegistryDword(HKEY root, const std::wstring& path, const std::wstring& name,
-                                   REGSAM view = 0);
-// Deletes a key with its subkeys (for a clean start of a test).
-void DeleteRegistryTree(HKEY root, const std::wstring& path, REGSAM view = 0);

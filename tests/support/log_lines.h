@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// Wide text as UTF-8, the form of the log's lines.
+std::string Utf8(const std::wstring& text);
+
 // One line: its time stamp and three fields, in UTF-8. A line that does
 // not have the shape keeps its whole text in `raw` and empty fields.
 struct LogLine {

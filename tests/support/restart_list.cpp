@@ -2,6 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "support/test_registry.h"
+
 namespace {
 
 const wchar_t SessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
@@ -11,31 +17,27 @@ const wchar_t PendingValue[] = L"PendingFileRenameOperations";
 
 std::vector<std::wstring> ScheduledForRestart() {
   std::vector<std::wstring> names;
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return names;
-  std::vector<wchar_t> data(65536);
-  DWORD size = static_cast<DWORD>((data.size() - 2) * sizeof(wchar_t));
-  if (RegQueryValueExW(key, PendingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
-                       &size) == ERROR_SUCCESS) {
-    // Pairs of source and target; an empty target means deletion.
-    for (const wchar_t* p = data.data(); *p;) {
-      std::wstring source = p;
-      p += source.size() + 1;
-      std::wstring target = p;
-      p += target.size() + 1;
-      if (source.compare(0, 4, L"\\??\\") == 0) source.erase(0, 4);
-      if (target.empty()) names.push_back(source);
-    }
+  std::optional<RegistryData> value =
+      RegistryValue(HKEY_LOCAL_MACHINE, SessionManager, PendingValue);
+  if (!value) return names;
+  std::wstring text(value->bytes.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) memcpy(&text[0], value->bytes.data(), text.size() * sizeof(wchar_t));
+  size_t at = 0;
+  auto next = [&] {
+    size_t end = std::min(text.find(L'\0', at), text.size());
+    std::wstring part = text.substr(at, end - at);
+    at = std::min(end + 1, text.size());
+    return part;
+  };
+  // Pairs of source and target; an empty target means deletion.
+  for (std::wstring source = next(); !source.empty(); source = next()) {
+    std::wstring target = next();
+    if (source.compare(0, 4, L"\\??\\") == 0) source.erase(0, 4);
+    if (target.empty()) names.push_back(source);
   }
-  RegCloseKey(key);
   return names;
 }
 
 void ClearScheduledForRestart() {
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return;
-  RegDeleteValueW(key, PendingValue);
-  RegCloseKey(key);
+  DeleteRegistryValue(HKEY_LOCAL_MACHINE, SessionManager, PendingValue);
 }

@@ -4,6 +4,14 @@
 #include <shlobj.h>
 
 #include "support/test_files.h"
+#include "support/test_registry.h"
+
+namespace {
+
+const wchar_t UserShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+}  // namespace
 
 std::wstring SpecialFolder(int csidl) {
   wchar_t path[MAX_PATH] = {};
@@ -21,4 +29,10 @@ void RemoveProductShortcuts() {
     std::wstring folder = SpecialFolder(csidl);
     if (!folder.empty()) RemoveTree(folder + L"\\Pelodra");
   }
+}
+
+bool RedirectAppData(const std::wstring& folder) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return SetRegistryValue(HKEY_CURRENT_USER, UserShellFolders, L"AppData", REG_EXPAND_SZ,
+                          folder.c_str(), (folder.size() + 1) * sizeof(wchar_t));
 }
