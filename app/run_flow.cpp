@@ -8,6 +8,7 @@
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -27,9 +28,6 @@ namespace {
 
 constexpr unsigned InstallerTextChars = 1024;
 constexpr unsigned StartResultChars = 4096;
-// The settings file an installer may bring beside itself, and its copy in
-// the program's folder.
-constexpr wchar_t InstallerSettingsName[] = L"pelodra.ini";
 
 // Static teardown at process end, in reverse order of start-up. The log
 // ends last, after what the teardown itself writes.
@@ -144,17 +142,17 @@ void RestrictDllSearch() {
 
 bool GetSettingsCopyPath(wchar_t* path) {
   if (!GetProgramPath(path, MaxPathChars)) return false;
-  ReplaceNamePart(path, InstallerSettingsName, MaxPathChars);
+  ReplaceNamePart(path, SettingsFileName, MaxPathChars);
   // A cut path would name another file.
-  return CompareNoCase(FindNamePart(path), InstallerSettingsName) == 0;
+  return CompareNoCase(FindNamePart(path), SettingsFileName) == 0;
 }
 
 bool CopySettingsFromInstaller() {
   wchar_t source[MaxPathChars] = {};
   DWORD n = GetEnvironmentVariableW(L"sfxname", source, MaxPathChars);
   if (n == 0 || n >= MaxPathChars) return false;
-  ReplaceNamePart(source, InstallerSettingsName, MaxPathChars);
-  if (CompareNoCase(FindNamePart(source), InstallerSettingsName) != 0 || !PathExists(source))
+  ReplaceNamePart(source, SettingsFileName, MaxPathChars);
+  if (CompareNoCase(FindNamePart(source), SettingsFileName) != 0 || !PathExists(source))
     return false;
   wchar_t copy[MaxPathChars];
   if (!GetSettingsCopyPath(copy)) return false;

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/path_names.h"
@@ -14,7 +15,6 @@ namespace {
 constexpr UINT HH_DISPLAY_TOPIC = 0x0000;
 constexpr UINT HH_DISPLAY_TOC = 0x0001;
 constexpr UINT HH_CLOSE_ALL = 0x0012;
-constexpr wchar_t HelpFileName[] = L"pelodra.chm";
 constexpr unsigned TopicAddressChars = MaxPathChars + 50;
 
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, const wchar_t*, UINT, DWORD_PTR);

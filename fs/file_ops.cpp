@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "app/shared/product.h"
 #include "app/shared/win_handles.h"
 #include "fs/path_names.h"
 
@@ -118,7 +119,7 @@ bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create) {
   if (!found) return false;
   BoundedCopy(buffer, path, size);
   AddTrailingSeparator(buffer, size);
-  BoundedAppend(buffer, L"Pelodra", size);
+  BoundedAppend(buffer, ProductName, size);
   if (PathExists(buffer)) return true;
   return create && CreateFolder(buffer, false, 0) == FolderCreated;
 }

@@ -8,6 +8,7 @@
 
 #include "app/shared/format.h"
 #include "app/shared/log.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/dir_scanner.h"
@@ -21,20 +22,18 @@
 
 namespace {
 
-constexpr wchar_t ArchiveClass[] = L"Pelodra";
-constexpr wchar_t ZipClass[] = L"Pelodra.ZIP";
-constexpr wchar_t RecoveryClass[] = L"Pelodra.REV";
-
 // A former class name longer than this counts as unreadable.
 constexpr unsigned FormerClassChars = 512;
 // Only whether a "NullFile" value can be read matters, not its text.
 constexpr unsigned NullFileChars = 10;
-// "%s\ShellNew", ".k%02d" and the like.
+// "%s\ShellNew", ".k%02u" and the like.
 constexpr unsigned ClassKeyChars = 80;
 constexpr unsigned OpenCommandChars = 2080;
 // An extension and its former class in the log.
 constexpr unsigned OwnerChars = ClassKeyChars + FormerClassChars + 32;
 
+// The volume extensions of the product's own format: ".k00", ".k01", ...
+constexpr wchar_t VolumeExtensionFormat[] = L".k%02u";
 constexpr unsigned TakenVolumeCount = 30;
 // Earlier releases made volume extensions up to .k99; giving the format back
 // clears all of them that are still the product's.
@@ -63,10 +62,6 @@ void ProductFilePath(const wchar_t* name, wchar_t* path) {
 
 void FormatShellNewKey(const wchar_t* extension, wchar_t* key) {
   FormatText(key, ClassKeyChars, L"%s\\ShellNew", extension);
-}
-
-bool IsProductClass(const wchar_t* className) {
-  return CompareNoCase(className, ArchiveClass) == 0 || CompareNoCase(className, ZipClass) == 0;
 }
 
 void LogFormerOwner(const wchar_t* what, const wchar_t* extension, bool existed,
@@ -134,7 +129,7 @@ void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
       firstTakeover ? 0 : static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
   wchar_t volume[ClassKeyChars];
   for (unsigned n = 0; n < TakenVolumeCount; ++n) {
-    FormatText(volume, ClassKeyChars, L".k%02u", n);
+    FormatText(volume, ClassKeyChars, VolumeExtensionFormat, n);
     if (!KeyExists(HKEY_CLASSES_ROOT, volume))
       made |= 1u << n;
     else if (!IsOwnAssociation(volume))
@@ -175,7 +170,7 @@ void GiveBackVolumes(const wchar_t* settingsKey, bool existed, const wchar_t* fo
   auto made = static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
   wchar_t volume[ClassKeyChars];
   for (unsigned n = 0; n < ReleasedVolumeCount; ++n) {
-    FormatText(volume, ClassKeyChars, L".k%02d", n);
+    FormatText(volume, ClassKeyChars, VolumeExtensionFormat, n);
     if (!IsOwnAssociation(volume)) continue;
     bool madeByProduct = n < TakenVolumeCount && ((made >> n) & 1) != 0;
     if (!madeByProduct && existed && former[0])
@@ -264,7 +259,7 @@ void AssociateExtension(const wchar_t* extension, bool selected, bool templatesW
 
 bool RegisterProgIds() {
   wchar_t program[MaxPathChars];
-  ProductFilePath(L"Pelodra.exe", program);
+  ProductFilePath(ProgramFileName, program);
   wchar_t openCommand[OpenCommandChars];
   FormatText(openCommand, OpenCommandChars, L"\"%s\" \"%%1\"", program);
   wchar_t archiveIcon[MaxPathChars];
@@ -278,7 +273,7 @@ bool RegisterProgIds() {
   WriteClassKeys(ArchiveClass, openCommand, archiveIcon);
   WriteClassDescription(ZipClass, IDS_TYPE_ZIP_ARCHIVE);
   WriteClassKeys(ZipClass, openCommand, archiveIcon);
-  SetString(HKEY_CLASSES_ROOT, L".rev", L"", RecoveryClass);
+  SetString(HKEY_CLASSES_ROOT, RecoveryExtension, L"", RecoveryClass);
   WriteClassDescription(RecoveryClass, IDS_TYPE_RECOVERY_VOLUME);
   WriteClassKeys(RecoveryClass, openCommand, recoveryIcon);
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/shared/log.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -20,8 +21,6 @@
 namespace {
 
 constexpr wchar_t ShortcutFileName[] = L"Pelodra.lnk";
-constexpr wchar_t GroupFolderName[] = L"Pelodra";
-constexpr wchar_t ProgramFileName[] = L"Pelodra.exe";
 constexpr wchar_t ShortcutExtension[] = L".lnk";
 // From 6.0 on the desktop and Start-menu shortcuts belong to all users.
 constexpr unsigned FirstAllUsersVersion = 0x0600;
@@ -37,8 +36,8 @@ struct GroupItem {
 };
 
 const GroupItem GroupItems[] = {
-    {L"Pelodra", 0, ProgramFileName, 0, true},
-    {nullptr, IDS_GROUP_HELP_NAME, L"Pelodra.chm", 0, false},
+    {ProductName, 0, ProgramFileName, 0, true},
+    {nullptr, IDS_GROUP_HELP_NAME, HelpFileName, 0, false},
     {nullptr, IDS_GROUP_README_NAME, L"Kel.txt", 0, false},
     {nullptr, IDS_GROUP_DOCUMENT_NAME, nullptr, IDS_GROUP_DOCUMENT_FILE, false},
 };
@@ -155,7 +154,7 @@ bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
 // receives the group folder's path. False when the system refused part.
 bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder, const ShortcutSetting& setting,
                     const wchar_t* workingFolder, wchar_t* group) {
-  JoinPath(programsFolder, GroupFolderName, group, MaxPathChars);
+  JoinPath(programsFolder, ProductName, group, MaxPathChars);
   if (!wanted) return RemoveProgramGroup(group);
   bool complete = EmptyGroupFolder(group);
   int made = CreateFolder(group, false, 0);

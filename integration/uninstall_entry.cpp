@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/path_names.h"
@@ -12,12 +13,6 @@
 
 namespace {
 
-constexpr wchar_t AppPathsKey[] =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
-constexpr wchar_t UninstallKey[] =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
-constexpr wchar_t ProgramFileName[] = L"Pelodra.exe";
-constexpr wchar_t ProductName[] = L"Pelodra";
 constexpr wchar_t Publisher[] = L"Brenmark";
 // The product name and the version text, with room for long translations.
 constexpr unsigned DisplayNameChars = 2148;

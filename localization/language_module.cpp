@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <utility>
 
+#include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -15,6 +17,9 @@ namespace {
 
 constexpr unsigned RingSize = 8;
 constexpr wchar_t LanguageModuleName[] = L"kellng.dll";
+// The product's settings key that names the language folder.
+constexpr wchar_t GeneralKeyName[] = L"General";
+constexpr unsigned GeneralKeyChars = 64;
 
 struct LanguageModuleState {
   HMODULE program = nullptr;
@@ -78,9 +83,11 @@ bool ReadString(HMODULE module, uint32_t id, wchar_t* buffer, size_t capacity) {
 
 void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity) {
   if (result != name) BoundedCopy(result, name, capacity);
+  // The product's key, named without the settings store's root mark.
+  wchar_t general[GeneralKeyChars];
+  FormatText(general, GeneralKeyChars, L"%s\\%s", ProductKey + 1, GeneralKeyName);
   RegKey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", 0, KEY_QUERY_VALUE,
-                    key.Put()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, general, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
     return;
   // The value may come without a terminator: the cleared buffer and the
   // size offered keep one behind it.

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "app/shared/product.h"
 #include "app/shared/run_state.h"
 #include "integration/associations.h"
 #include "integration/options.h"
@@ -14,15 +15,8 @@
 namespace {
 
 // The class names and the extension key that setup writes for the product.
-const wchar_t* const ProductClassKeys[] = {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev"};
-
-// The user's settings tree from the root: removal takes it from the
-// registry also while the settings live in the settings file.
-constexpr wchar_t ProductUserKey[] = L"\\Software\\Pelodra";
-constexpr wchar_t UninstallKey[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
-constexpr wchar_t AppPathsKey[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+const wchar_t* const ProductClassKeys[] = {ArchiveClass, ZipClass, RecoveryClass,
+                                           RecoveryExtension};
 
 }  // namespace
 
@@ -39,7 +33,9 @@ bool RemoveIntegration() {
   const wchar_t* kept[TableExtensionCount];
   for (unsigned i = 0; i < refused.count; ++i) kept[i] = refused.settingsKeys[i];
   DeleteKeyTreeSparing(HKEY_CURRENT_USER, L"", kept, refused.count);
-  DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductUserKey, kept, refused.count);
+  // The user's settings tree goes from the registry also while the
+  // settings live in the settings file.
+  DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductKey, kept, refused.count);
   if (!MsiMode) {
     DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
     DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);

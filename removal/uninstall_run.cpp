@@ -8,6 +8,7 @@
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/entry_removal.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-constexpr wchar_t ListName[] = L"Uninstall.lst";
 const wchar_t* const HelpIndexFiles[] = {L"pelodra.gid", L"pelodra.fts"};
 constexpr unsigned ListLineBytes = 2048;
 // The folder and a list line, each at most 2,047 characters.
@@ -73,7 +73,7 @@ bool Confirmed() {
 
 void ReportMissingList() {
   wchar_t text[ErrorChars];
-  FormatMessageText(text, ErrorChars, LoadMessage(IDS_LIST_MISSING_FORMAT), ListName);
+  FormatMessageText(text, ErrorChars, LoadMessage(IDS_LIST_MISSING_FORMAT), FileListName);
   ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONHAND | MB_SETFOREGROUND);
 }
 
@@ -246,7 +246,7 @@ void LogLeft(const wchar_t* entry, Removal removal) {
 // the list is closed.
 bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
   const wchar_t* relative = entry + scope.folderLength;
-  return CompareNoCase(relative, scope.programName) == 0 || CompareNoCase(relative, ListName) == 0;
+  return CompareNoCase(relative, scope.programName) == 0 || CompareNoCase(relative, FileListName) == 0;
 }
 
 // Removes one entry of the product, or schedules a file that Windows
@@ -345,13 +345,13 @@ void RemoveProductFiles(FILE* list, const wchar_t* program, const wchar_t* folde
   fclose(list);
 
   wchar_t exact[ExactChars];
-  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, ListName) >= 0 &&
+  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0 &&
                          ExactName(entry, exact, ExactChars)
                      ? RemoveEntry(exact)
                      : Removal::Missing;
   if (gone == Removal::Removed) LogEvent(L"deleted", entry, L"done");
   if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link) {
-    NoteLeft(removal, ListName);
+    NoteLeft(removal, FileListName);
     LogLeft(entry, gone);
   }
   // The batch file's "del" leaves a read-only, hidden or system file.
@@ -434,7 +434,7 @@ void RunUninstall() {
   BoundedCopy(withSeparator, folder, MaxPathChars);
   AddTrailingSeparator(withSeparator, MaxPathChars);
   wchar_t listPath[EntryChars], exact[ExactChars];
-  FILE* list = FormatText(listPath, EntryChars, L"%s%s", withSeparator, ListName) >= 0 &&
+  FILE* list = FormatText(listPath, EntryChars, L"%s%s", withSeparator, FileListName) >= 0 &&
                        ExactName(listPath, exact, ExactChars)
                    ? OpenStream(exact, L"rb")
                    : nullptr;

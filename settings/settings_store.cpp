@@ -7,6 +7,7 @@
 #include "app/shared/error_state.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr wchar_t IniFileName[] = L"Pelodra.ini";
 constexpr unsigned NumberChars = 20;
 
 bool loadAttempted = false;
@@ -152,14 +152,14 @@ bool ParseLine(const wchar_t* line) {
 void LocateIniFile() {
   iniPath[0] = 0;
   if (GetProgramPath(iniPath, MaxPathChars)) {
-    ReplaceNamePart(iniPath, IniFileName, MaxPathChars);
-    if (std::wcscmp(FindNamePart(iniPath), IniFileName) != 0) iniPath[0] = 0;
+    ReplaceNamePart(iniPath, SettingsFileName, MaxPathChars);
+    if (std::wcscmp(FindNamePart(iniPath), SettingsFileName) != 0) iniPath[0] = 0;
   }
   if (iniPath[0] && PathExists(iniPath)) return;
   wchar_t folder[MaxPathChars];
   if (!GetAppDataFolder(folder, MaxPathChars, false)) return;
-  JoinPath(folder, IniFileName, iniPath, MaxPathChars);
-  if (std::wcscmp(FindNamePart(iniPath), IniFileName) != 0) iniPath[0] = 0;
+  JoinPath(folder, SettingsFileName, iniPath, MaxPathChars);
+  if (std::wcscmp(FindNamePart(iniPath), SettingsFileName) != 0) iniPath[0] = 0;
 }
 
 // False when the file cannot be read. Exhausted memory ends the reading but
@@ -355,8 +355,8 @@ bool ResolveKeyPath(HKEY root, const wchar_t* keyPath, wchar_t* resolved) {
   if (root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE) {
     if (keyPath[0] == L'\\')
       written = FormatText(resolved, ResolvedKeyChars, L"%s", keyPath + 1);
-    else
-      written = FormatText(resolved, ResolvedKeyChars, L"Software\\Pelodra%s%s",
+    else  // below the product's key, named without the store's root mark
+      written = FormatText(resolved, ResolvedKeyChars, L"%s%s%s", ProductKey + 1,
                            keyPath[0] ? L"\\" : L"", keyPath);
   } else {
     written = FormatText(resolved, ResolvedKeyChars, L"%s", keyPath);
