@@ -81,9 +81,8 @@ template <typename Step>
 void InEveryView(Step step) {
   step();
   if (!IsWow64()) return;
-  SelectRegistryView(true);
+  ScopedRegistryView view64(true);
   step();
-  SelectRegistryView(false);
 }
 
 void Approve(const wchar_t* clsid) {
@@ -116,9 +115,8 @@ void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* 
   // Without its file a server keeps only its CLSID keys out of the
   // registry; the hooks are written all the same.
   if (PathExists(dllPath)) {
-    SelectRegistryView(is64Bit);
+    ScopedRegistryView view(is64Bit);
     WriteServerKeys(server, dllPath);
-    RegistryViewFlags = 0;
   }
   wchar_t key[ShellKeyChars];
   for (const HandlerKey& handler : ClsidHandlerKeys) {

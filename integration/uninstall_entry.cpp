@@ -40,10 +40,9 @@ bool RegisterAppPaths() {
   RemoveNamePart(folder);
   SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder);
   // 64-bit programs look the name up in their own view.
-  SelectRegistryView(true);
+  ScopedRegistryView view64(true);
   SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"", program);
   SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder);
-  SelectRegistryView(false);
   return true;
 }
 

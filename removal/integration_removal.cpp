@@ -40,9 +40,8 @@ bool RemoveIntegration() {
     DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
     DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
     // Setup wrote App Paths a second time in the 64-bit view.
-    SelectRegistryView(true);
+    ScopedRegistryView view64(true);
     DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
-    SelectRegistryView(false);
   }
   return shortcutsGone && RefusedRegistryChanges() == refusedBefore;
 }

@@ -63,9 +63,16 @@ TEST(FormatMessageText, SubstitutesOnlyTheOneText) {
 
 TEST(RunState, RegistryViewFollowsWow64) {
   ResetRunState();
-  SelectRegistryView(true);
-  EXPECT_EQ(RegistryViewFlags, IsWow64() ? static_cast<uint32_t>(KEY_WOW64_64KEY) : 0u);
-  SelectRegistryView(false);
+  {
+    ScopedRegistryView view64(true);
+    uint32_t selected = IsWow64() ? static_cast<uint32_t>(KEY_WOW64_64KEY) : 0u;
+    EXPECT_EQ(RegistryViewFlags, selected);
+    {
+      ScopedRegistryView defaultView(false);
+      EXPECT_EQ(RegistryViewFlags, 0u);
+    }
+    EXPECT_EQ(RegistryViewFlags, selected);
+  }
   EXPECT_EQ(RegistryViewFlags, 0u);
   EXPECT_FALSE(IsNativeItanium());
   // The dialog font: -12 at 96 DPI, scaled exactly at other densities.
