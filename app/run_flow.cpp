@@ -44,14 +44,6 @@ struct ProcessTeardown {
   }
 } teardown;
 
-LoadedModule LoadSystemLibrary(const wchar_t* name) {
-  wchar_t path[MaxPathChars];
-  UINT n = GetSystemDirectoryW(path, MaxPathChars);
-  if (n == 0 || n >= MaxPathChars) return LoadedModule();
-  JoinPath(path, name, path, MaxPathChars);
-  return LoadedModule(LoadLibraryW(path));
-}
-
 HICON LoadApplicationIcon() {
   HICON icon = LoadIconW(ResourceModule(), L"KELICON");
   if (!icon && ResourceModule() != ProgramModule()) icon = LoadIconW(ProgramModule(), L"KELICON");

@@ -105,18 +105,48 @@ unsigned GetWindowsVersion() {
   return static_cast<unsigned>(cache.major * 256 + cache.minor);
 }
 
+namespace {
+
+// An item list the shell made, freed by the shell's allocator.
+struct ItemListTraits {
+  using Value = PIDLIST_ABSOLUTE;
+  static PIDLIST_ABSOLUTE Invalid() { return nullptr; }
+  static void Close(PIDLIST_ABSOLUTE list) {
+    ComPtr<IMalloc> allocator;
+    if (SUCCEEDED(SHGetMalloc(allocator.Put()))) allocator->Free(list);
+  }
+};
+using ItemList = UniqueHandle<ItemListTraits>;
+
+}  // namespace
+
+bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
+  buffer[0] = 0;
+  ItemList list;
+  if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, list.Put())) || !list) return false;
+  // The shell writes at most MAX_PATH characters, well within the buffer.
+  if (SHGetPathFromIDListW(list.Get(), buffer)) return true;
+  buffer[0] = 0;
+  return false;
+}
+
+bool GetSystemFolder(wchar_t* folder) {
+  UINT n = GetSystemDirectoryW(folder, MaxPathChars);
+  return n > 0 && n < MaxPathChars;
+}
+
+LoadedModule LoadSystemLibrary(const wchar_t* name) {
+  wchar_t path[MaxPathChars];
+  if (!GetSystemFolder(path)) return LoadedModule();
+  JoinPath(path, name, path, MaxPathChars);
+  return LoadedModule(LoadLibraryW(path));
+}
+
 bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create) {
   if (size == 0) return false;
   buffer[0] = 0;
-  ComPtr<IMalloc> allocator;
-  if (FAILED(SHGetMalloc(allocator.Put()))) return false;
-  LPITEMIDLIST list = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &list))) return false;
-  // The shell writes up to MAX_PATH characters whatever the caller's size.
-  wchar_t path[MAX_PATH] = {};
-  bool found = SHGetPathFromIDListW(list, path) && path[0];
-  allocator->Free(list);
-  if (!found) return false;
+  wchar_t path[MaxPathChars];
+  if (!GetSpecialFolderPath(CSIDL_APPDATA, path) || !path[0]) return false;
   BoundedCopy(buffer, path, size);
   AddTrailingSeparator(buffer, size);
   BoundedAppend(buffer, ProductName, size);

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/shared/win_handles.h"
+
 constexpr DWORD InvalidAttributes = 0xFFFFFFFF;
 
 // Windows cuts a trailing dot or blank from a plain name, so such a name
@@ -45,11 +47,22 @@ unsigned GetWindowsVersion();
 // system's answer. Only tests call it.
 void SetWindowsVersionForTesting(unsigned version);
 
+// The path of a special folder (CSIDL) into `buffer` (MaxPathChars); false
+// and an empty buffer when the system has none.
+bool GetSpecialFolderPath(int csidl, wchar_t* buffer);
+
+// The system folder into `folder` (MaxPathChars); false when the system
+// cannot say or its name does not fit.
+bool GetSystemFolder(wchar_t* folder);
+// Loads a system library by its full path in the system folder, never a
+// file of the same name elsewhere; empty when it cannot be loaded.
+LoadedModule LoadSystemLibrary(const wchar_t* name);
+
 // The product's folder under the user's Application Data folder into
 // `buffer` (kept even when the result is false). True when the folder exists
 // or, with `create`, was created.
 bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create);
 
 // _wfopen with a standard mode such as L"rb" or L"wb"; null on failure. The
-// caller closes the stream.
+// caller owns the stream and holds it in a Stream (win_handles.h).
 FILE* OpenStream(const wchar_t* name, const wchar_t* mode);

@@ -11,6 +11,7 @@
 #include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
 #include "fs/dir_scanner.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
@@ -100,13 +101,13 @@ void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKe
 void WriteTemplateFile(const wchar_t* path, const unsigned char* bytes, size_t size) {
   ScanEntry entry;
   if (ReadScanEntry(path, entry) && !entry.isFolder && entry.size == size) return;
-  FILE* file = OpenStream(path, L"wb");
+  Stream file(OpenStream(path, L"wb"));
   if (!file) {
     LogOutcome(L"file written", path, FailureCode());
     return;
   }
-  bool written = fwrite(bytes, 1, size, file) == size;
-  written = fclose(file) == 0 && written;
+  bool written = fwrite(bytes, 1, size, file.Get()) == size;
+  written = fclose(file.Release()) == 0 && written;
   LogOutcome(L"file written", path, written ? ERROR_SUCCESS : FailureCode());
 }
 

@@ -237,19 +237,6 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_
   return SUCCEEDED(result);
 }
 
-bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
-  buffer[0] = 0;
-  ComPtr<IMalloc> allocator;
-  if (FAILED(SHGetMalloc(allocator.Put()))) return false;
-  PIDLIST_ABSOLUTE list = nullptr;
-  if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, &list)) || !list) return false;
-  // The shell writes at most MAX_PATH characters, well within the buffer.
-  bool found = SHGetPathFromIDListW(list, buffer) != FALSE;
-  allocator->Free(list);
-  if (!found) buffer[0] = 0;
-  return found;
-}
-
 bool RemoveProgramGroup(const wchar_t* group) {
   DWORD attributes = GetAttributes(group);
   if (attributes == InvalidAttributes) return true;

@@ -17,10 +17,6 @@ bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
 bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_t* workingFolder,
                     const wchar_t* description, const wchar_t* icon);
 
-// The path of a special folder (CSIDL) into `buffer` (MaxPathChars); false
-// and an empty buffer when the system has none.
-bool GetSpecialFolderPath(int csidl, wchar_t* buffer);
-
 // Takes a program group out of its programs folder: the files directly in
 // it (the product's items, and those of earlier releases), then the folder
 // itself when nothing else is left. Subfolders are the user's and stay, and

@@ -6,6 +6,7 @@
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
 #include "fs/entry_removal.h"
+#include "fs/file_ops.h"
 #include "fs/path_names.h"
 
 namespace {
@@ -181,17 +182,12 @@ bool StartHiddenBatch(const wchar_t* batchName) {
       0)
     return false;
   wchar_t systemFolder[MaxPathChars];
-  UINT length = GetSystemDirectoryW(systemFolder, MaxPathChars);
-  if (length == 0 || length >= MaxPathChars) return false;
+  if (!GetSystemFolder(systemFolder)) return false;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, systemFolder,
-                      &startup, &process))
-    return false;
-  KernelHandle thread(process.hThread);
-  KernelHandle started(process.hProcess);
-  return true;
+  StartedProcess process;
+  return CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, systemFolder,
+                        &startup, process.Put()) != FALSE;
 }

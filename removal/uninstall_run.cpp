@@ -11,6 +11,7 @@
 #include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
 #include "fs/entry_removal.h"
 #include "fs/file_ops.h"
 #include "fs/log_file.h"
@@ -329,20 +330,19 @@ bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
 }
 
 // The help index, the listed files and the list itself.
-void RemoveProductFiles(FILE* list, const wchar_t* program, const wchar_t* folder,
+void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* folder,
                         ListRemoval& removal) {
   // A current folder inside the product would keep that folder.
   wchar_t systemFolder[MaxPathChars];
-  UINT n = GetSystemDirectoryW(systemFolder, MaxPathChars);
-  if (n > 0 && n < MaxPathChars) SetCurrentDirectoryW(systemFolder);
+  if (GetSystemFolder(systemFolder)) SetCurrentDirectoryW(systemFolder);
 
   RemovalScope scope{folder, wcslen(folder), FindNamePart(program), {}, true};
   wchar_t entry[EntryChars];
   for (const wchar_t* name : HelpIndexFiles)
     if (FormatText(entry, EntryChars, L"%s%s", folder, name) >= 0)
       RemoveProductEntry(entry, scope, removal);
-  RemoveListEntries(list, scope, removal);
-  fclose(list);
+  RemoveListEntries(list.Get(), scope, removal);
+  list.Reset();
 
   wchar_t exact[ExactChars];
   Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0 &&
@@ -434,10 +434,10 @@ void RunUninstall() {
   BoundedCopy(withSeparator, folder, MaxPathChars);
   AddTrailingSeparator(withSeparator, MaxPathChars);
   wchar_t listPath[EntryChars], exact[ExactChars];
-  FILE* list = FormatText(listPath, EntryChars, L"%s%s", withSeparator, FileListName) >= 0 &&
-                       ExactName(listPath, exact, ExactChars)
-                   ? OpenStream(exact, L"rb")
-                   : nullptr;
+  Stream list(FormatText(listPath, EntryChars, L"%s%s", withSeparator, FileListName) >= 0 &&
+                      ExactName(listPath, exact, ExactChars)
+                  ? OpenStream(exact, L"rb")
+                  : nullptr);
   if (!list) {
     ExitCode = ExitListMissing;
     if (!SilentMode) ReportMissingList();
@@ -462,10 +462,8 @@ void RunUninstall() {
   ReleaseLanguageModule();
 
   ListRemoval removal;
-  if (!MsiMode && reachable)
-    RemoveProductFiles(list, program, withSeparator, removal);
-  else
-    fclose(list);
+  if (!MsiMode && reachable) RemoveProductFiles(list, program, withSeparator, removal);
+  list.Reset();
 
   // The boxes come before the batch file starts, which waits only a moment
   // for the program to end.
