@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
@@ -151,7 +152,7 @@ void OpenRequestedLog(const wchar_t* commandLine) {
       ReplaceNamePart(inputs[i], ProgramInputs[i], MaxPathChars);
       refused[i + 1] = inputs[i];
     }
-    OpenLogFile(name, refused, Inputs + 1);
+    BestEffort(OpenLogFile(name, refused, Inputs + 1));
     return;
   }
 }

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "app/command_line.h"
+#include "app/shared/best_effort.h"
 #include "app/shared/error_state.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
@@ -36,7 +37,7 @@ struct ProcessTeardown {
   ~ProcessTeardown() {
     ErrorState.ProcessEnding();
     CloseHelp();
-    SaveIniFile();
+    BestEffort(SaveIniFile());
     ReleaseIni();
     ReleaseLanguageFile();
     ReleaseLanguageModule();
@@ -64,7 +65,7 @@ void ShowWow64Note() {
 void OpenProgramGroup() {
   if (!ProgramGroupPath[0] || SilentMode || MsiMode || NoExplorer) return;
   if (!PathExists(ProgramGroupPath)) return;
-  ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL);
+  BestEffort(ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL));
 }
 
 // The copy belongs to a setup that did not happen: the store lets go of it
@@ -155,7 +156,7 @@ bool CopySettingsFromInstaller() {
   // the store could not save the installation's settings into it.
   DWORD attributes = GetAttributes(copy);
   if (attributes != InvalidAttributes && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetAttributes(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
+    BestEffort(SetAttributes(copy, attributes & ~FILE_ATTRIBUTE_READONLY));
   return true;
 }
 

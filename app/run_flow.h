@@ -16,7 +16,7 @@ void RestrictDllSearch();
 // when it made the copy. Setup does it before the store is first used, so
 // that an installation keeps its settings, and the records of former
 // owners, in one store for its whole life.
-bool CopySettingsFromInstaller();
+[[nodiscard]] bool CopySettingsFromInstaller();
 // Where that copy goes, into `path` (MaxPathChars): beside the program.
 // False when the name does not fit.
-bool GetSettingsCopyPath(wchar_t* path);
+[[nodiscard]] bool GetSettingsCopyPath(wchar_t* path);

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/product.h"
 #include "app/shared/win_handles.h"
 #include "fs/path_names.h"
@@ -49,7 +50,7 @@ int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
     }
   }
   if (created) {
-    if (setAttributes) SetAttributes(madeAs, attributes);
+    if (setAttributes) BestEffort(SetAttributes(madeAs, attributes));
     return FolderCreated;
   }
   DWORD error = GetLastError();

@@ -30,9 +30,9 @@ bool IsFullPath(const wchar_t* path);
 bool HasWildcards(const wchar_t* name);
 // The "\\?\" form of a path (a path in that form already is copied as it
 // is); false when it cannot be built within n.
-bool MakeLongPath(const wchar_t* path, wchar_t* destination, size_t n);
+[[nodiscard]] bool MakeLongPath(const wchar_t* path, wchar_t* destination, size_t n);
 // A name by which Windows reaches exactly `path`, a full path with
 // backslashes and no "." or ".." parts: the path itself when Windows reads it
 // unchanged (no trailing dot or blank cut off, no device name) and it is
 // shorter than MAX_PATH, else its long form. False when that does not fit n.
-bool ExactName(const wchar_t* path, wchar_t* destination, size_t n);
+[[nodiscard]] bool ExactName(const wchar_t* path, wchar_t* destination, size_t n);

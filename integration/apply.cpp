@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/run_state.h"
 #include "fs/file_ops.h"
 #include "integration/associations.h"
@@ -15,7 +16,8 @@ bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, siz
   // Without write access to HKEY_LOCAL_MACHINE nothing else is attempted.
   if (!RegisterAppPaths()) return false;
   ApplyShellExtension(false, options);
-  ApplyFileAssociations(options);
+  // Its refusals are counted with all others below.
+  BestEffort(ApplyFileAssociations(options));
   // Refused class keys mean this run may not install for the machine; the
   // shortcuts stay as they were.
   if (!RegisterProgIds()) return false;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/product.h"
@@ -112,14 +113,14 @@ void WriteTemplateFile(const wchar_t* path, const unsigned char* bytes, size_t s
 }
 
 void OfferTemplate(const wchar_t* shellNewKey, bool isOwnFormat) {
-  DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
+  BestEffort(DeleteKey(HKEY_CLASSES_ROOT, shellNewKey));
   wchar_t path[MaxPathChars];
   ProductFilePath(isOwnFormat ? L"kelnew.dat" : L"zipnew.dat", path);
   if (isOwnFormat)
     WriteTemplateFile(path, kelTemplate, KelTemplateSize);
   else
     WriteTemplateFile(path, zipTemplate, ZipTemplateSize);
-  SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", path);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", path));
 }
 
 // A volume extension is taken only when it is missing or the product's
@@ -135,9 +136,9 @@ void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
       made |= 1u << n;
     else if (!IsOwnAssociation(volume))
       continue;
-    SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass));
   }
-  SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made));
+  BestEffort(SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made)));
 }
 
 void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
@@ -150,16 +151,16 @@ void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
     RecordFormerAssociation(extension, settingsKey, shellNewKey);
   else
     LogEvent(L"former owner kept", extension, L"recorded by an earlier setup");
-  SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass));
   if (isOwnFormat) TakeVolumes(settingsKey, firstTakeover);
   if (templatesWanted && (isOwnFormat || isZip)) OfferTemplate(shellNewKey, isOwnFormat);
 }
 
 // A key that keeps subkeys survives the deletion; its emptied default value
 // is then what dissociates it. The result is the emptying's.
-LONG RemoveClassKey(const wchar_t* extension) {
+[[nodiscard]] LONG RemoveClassKey(const wchar_t* extension) {
   LONG result = SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
-  DeleteKey(HKEY_CLASSES_ROOT, extension);
+  BestEffort(DeleteKey(HKEY_CLASSES_ROOT, extension));
   return result;
 }
 
@@ -175,9 +176,9 @@ void GiveBackVolumes(const wchar_t* settingsKey, bool existed, const wchar_t* fo
     if (!IsOwnAssociation(volume)) continue;
     bool madeByProduct = n < TakenVolumeCount && ((made >> n) & 1) != 0;
     if (!madeByProduct && existed && former[0])
-      SetString(HKEY_CLASSES_ROOT, volume, L"", former);
+      BestEffort(SetString(HKEY_CLASSES_ROOT, volume, L"", former));
     else
-      RemoveClassKey(volume);
+      BestEffort(RemoveClassKey(volume));
   }
 }
 
@@ -197,11 +198,11 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
     GetUserString(settingsKey, L"ShellNew", shellNew, L"", MaxPathChars);
     DeleteValue(HKEY_CLASSES_ROOT, shellNewKey, L"FileName");
     if (shellNew[0] == L'*')
-      SetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", L"");
+      BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", L""));
     else if (shellNew[0])
-      SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew);
+      BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew));
   } else {
-    DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, shellNewKey));
     LogFormerOwner(L"former owner restored", extension, false, former, RemoveClassKey(extension));
   }
   if (isOwnFormat) GiveBackVolumes(settingsKey, existed, former);
@@ -212,14 +213,14 @@ void WriteClassKeys(const wchar_t* className, const wchar_t* openCommand,
                     const wchar_t* iconLocation) {
   wchar_t key[ClassKeyChars];
   FormatText(key, ClassKeyChars, L"%s\\shell\\open\\command", className);
-  SetString(HKEY_CLASSES_ROOT, key, L"", openCommand);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", openCommand));
   FormatText(key, ClassKeyChars, L"%s\\DefaultIcon", className);
   wchar_t icon[MaxPathChars];
   GetString(HKEY_CLASSES_ROOT, key, L"", icon, L"", MaxPathChars);
-  if (!icon[0]) SetString(HKEY_CLASSES_ROOT, key, L"", iconLocation);
+  if (!icon[0]) BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", iconLocation));
 }
 
-LONG WriteClassDescription(const wchar_t* className, uint32_t messageId) {
+[[nodiscard]] LONG WriteClassDescription(const wchar_t* className, uint32_t messageId) {
   return SetString(HKEY_CLASSES_ROOT, className, L"", LoadMessage(messageId));
 }
 
@@ -272,10 +273,10 @@ bool RegisterProgIds() {
   // keys at all.
   if (WriteClassDescription(ArchiveClass, IDS_TYPE_ARCHIVE) == ERROR_ACCESS_DENIED) return false;
   WriteClassKeys(ArchiveClass, openCommand, archiveIcon);
-  WriteClassDescription(ZipClass, IDS_TYPE_ZIP_ARCHIVE);
+  BestEffort(WriteClassDescription(ZipClass, IDS_TYPE_ZIP_ARCHIVE));
   WriteClassKeys(ZipClass, openCommand, archiveIcon);
-  SetString(HKEY_CLASSES_ROOT, RecoveryExtension, L"", RecoveryClass);
-  WriteClassDescription(RecoveryClass, IDS_TYPE_RECOVERY_VOLUME);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, RecoveryExtension, L"", RecoveryClass));
+  BestEffort(WriteClassDescription(RecoveryClass, IDS_TYPE_RECOVERY_VOLUME));
   WriteClassKeys(RecoveryClass, openCommand, recoveryIcon);
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   return true;

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/product.h"
 #include "resources/resource_ids.h"
@@ -42,7 +43,7 @@ bool ReadFlag(const wchar_t* keyPath, const wchar_t* valueName, bool defaultValu
 }
 
 void WriteFlag(const wchar_t* keyPath, const wchar_t* valueName, bool value) {
-  SetUserInt(keyPath, valueName, value ? 1 : 0);
+  BestEffort(SetUserInt(keyPath, valueName, value ? 1 : 0));
 }
 
 }  // namespace

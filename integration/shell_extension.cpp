@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/product.h"
 #include "app/shared/program_path.h"
@@ -86,7 +87,7 @@ void InEveryView(Step step) {
 }
 
 void Approve(const wchar_t* clsid) {
-  SetString(HKEY_LOCAL_MACHINE, ApprovedKey, clsid, ApprovedDescription);
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, ApprovedKey, clsid, ApprovedDescription));
 }
 
 struct ServerKeys {
@@ -100,9 +101,9 @@ void FormatServerKeys(const wchar_t* clsid, ServerKeys& keys) {
 }
 
 void WriteServerKeys(const ServerKeys& keys, const wchar_t* dllPath) {
-  SetString(HKEY_CLASSES_ROOT, keys.clsidKey, L"", ProductName);
-  SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"", dllPath);
-  SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"ThreadingModel", L"Apartment");
+  BestEffort(SetString(HKEY_CLASSES_ROOT, keys.clsidKey, L"", ProductName));
+  BestEffort(SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"", dllPath));
+  BestEffort(SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"ThreadingModel", L"Apartment"));
 }
 
 void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* handlerName,
@@ -121,15 +122,15 @@ void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* 
   wchar_t key[ShellKeyChars];
   for (const HandlerKey& handler : ClsidHandlerKeys) {
     FormatHandlerKey(handler, clsid, key);
-    SetString(HKEY_CLASSES_ROOT, key, L"", L"");
+    BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", L""));
   }
   for (const HandlerKey& handler : DropHandlerKeys) {
     FormatHandlerKey(handler, nullptr, key);
-    SetString(HKEY_CLASSES_ROOT, key, L"", clsid);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", clsid));
   }
   for (const HandlerKey& handler : NamedHandlerKeys) {
     FormatHandlerKey(handler, handlerName, key);
-    SetString(HKEY_CLASSES_ROOT, key, L"", clsid);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", clsid));
   }
   // The 64-bit server is approved where 64-bit Explorer looks as well.
   if (is64Bit)
@@ -143,7 +144,7 @@ void DeleteHandlerKeys(const HandlerKey (&handlers)[Count], const wchar_t* name)
   wchar_t key[ShellKeyChars];
   for (const HandlerKey& handler : handlers) {
     FormatHandlerKey(handler, name, key);
-    DeleteKey(HKEY_CLASSES_ROOT, key);
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, key));
   }
 }
 
@@ -153,8 +154,8 @@ void RemoveServer(const wchar_t* clsid, const wchar_t* handlerName, bool is64Bit
   // Setup put the 64-bit server's keys where 64-bit Explorer looks; they
   // are taken back from there too.
   auto deleteServerKeys = [&server] {
-    DeleteKey(HKEY_CLASSES_ROOT, server.serverKey);
-    DeleteKey(HKEY_CLASSES_ROOT, server.clsidKey);
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, server.serverKey));
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, server.clsidKey));
   };
   if (is64Bit)
     InEveryView(deleteServerKeys);
@@ -173,11 +174,12 @@ void RegisterDefaultPrograms() {
   wchar_t capabilities[ShellKeyChars], associations[ShellKeyChars];
   FormatText(capabilities, ShellKeyChars, CapabilitiesFormat, ProductKey);
   FormatText(associations, ShellKeyChars, FileAssociationsFormat, ProductKey);
-  SetString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, ProductName, capabilities + 1);
-  SetString(HKEY_LOCAL_MACHINE, capabilities, L"ApplicationDescription", ProductName);
+  BestEffort(
+      SetString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, ProductName, capabilities + 1));
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, capabilities, L"ApplicationDescription", ProductName));
   for (const ExtensionRow& row : ExtensionTable) {
     for (RowExtensions e(row.extensions); e.Next();)
-      SetString(HKEY_LOCAL_MACHINE, associations, e.Current(), row.progId);
+      BestEffort(SetString(HKEY_LOCAL_MACHINE, associations, e.Current(), row.progId));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/log.h"
 #include "app/shared/product.h"
 #include "app/shared/program_path.h"
@@ -55,7 +56,7 @@ struct ShortcutSetting {
 };
 
 // True when the file is gone, or was never there.
-bool RemoveFile(const wchar_t* path) {
+[[nodiscard]] bool RemoveFile(const wchar_t* path) {
   bool removed = EraseFile(path);
   DWORD error = removed ? ERROR_SUCCESS : FailureCode();
   if (!removed) {
@@ -72,8 +73,8 @@ bool RemoveFile(const wchar_t* path) {
 
 // Makes the shortcut `name` in `folder` when `wanted`, deletes it otherwise.
 // False when the system refused it.
-bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& setting,
-                   const wchar_t* workingFolder) {
+[[nodiscard]] bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& setting,
+                                 const wchar_t* workingFolder) {
   wchar_t shortcut[MaxPathChars];
   JoinPath(folder, ShortcutFileName, shortcut, MaxPathChars);
   if (wanted)
@@ -86,7 +87,7 @@ bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& se
 // earlier releases under other names go; subfolders are the user's. A group
 // that is a link is not emptied: the files behind it are another folder's.
 // False when a file stays.
-bool EmptyGroupFolder(const wchar_t* group) {
+[[nodiscard]] bool EmptyGroupFolder(const wchar_t* group) {
   DWORD attributes = GetAttributes(group);
   if (attributes == InvalidAttributes || IsReparsePoint(attributes)) return true;
   wchar_t mask[MaxPathChars];
@@ -122,14 +123,14 @@ bool IsPathBelowFolder(const wchar_t* path) {
   }
 }
 
-bool RemoveFolder(const wchar_t* folder) {
+[[nodiscard]] bool RemoveFolder(const wchar_t* folder) {
   bool removed = RemoveDirectoryW(folder) != FALSE;
   LogOutcome(L"folder removed", folder, removed ? ERROR_SUCCESS : FailureCode());
   return removed;
 }
 
-bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
-                    const wchar_t* workingFolder) {
+[[nodiscard]] bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
+                                  const wchar_t* workingFolder) {
   bool complete = true;
   for (const GroupItem& item : GroupItems) {
     wchar_t name[MessageChars];
@@ -152,8 +153,9 @@ bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
 
 // Makes or removes the program group inside one programs folder; `group`
 // receives the group folder's path. False when the system refused part.
-bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder, const ShortcutSetting& setting,
-                    const wchar_t* workingFolder, wchar_t* group) {
+[[nodiscard]] bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder,
+                                  const ShortcutSetting& setting, const wchar_t* workingFolder,
+                                  wchar_t* group) {
   JoinPath(programsFolder, ProductName, group, MaxPathChars);
   if (!wanted) return RemoveProgramGroup(group);
   bool complete = EmptyGroupFolder(group);
@@ -242,6 +244,6 @@ bool RemoveProgramGroup(const wchar_t* group) {
   if (attributes == InvalidAttributes) return true;
   if (IsReparsePoint(attributes)) return RemoveFolder(group);
   bool complete = EmptyGroupFolder(group);
-  RemoveFolder(group);
+  BestEffort(RemoveFolder(group));
   return complete;
 }

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
@@ -176,7 +177,7 @@ LanguageFile languageFile;
 
 // Turns the bytes read from the marker on into the loaded text. `bytes`
 // holds `size` bytes and room for two more.
-bool TakeSection(HeapBlock<uint8_t> bytes, uint32_t size, bool utf16) {
+[[nodiscard]] bool TakeSection(HeapBlock<uint8_t> bytes, uint32_t size, bool utf16) {
   if (utf16) {
     HeapBlock<wchar_t> text(reinterpret_cast<wchar_t*>(bytes.release()));
     languageFile.Take(std::move(text), size / 2);
@@ -275,8 +276,8 @@ void ReadLanguageFile(const wchar_t* name) {
   if (!bytes) return;
   int32_t read = file.Read(bytes.get(), MaxSectionBytes);
   // The uninstall run deletes the file: it is not held open.
-  file.Close();
-  if (read >= 0) TakeSection(std::move(bytes), static_cast<uint32_t>(read), utf16);
+  BestEffort(file.Close());
+  if (read >= 0) BestEffort(TakeSection(std::move(bytes), static_cast<uint32_t>(read), utf16));
 }
 
 void SettleTextDirection() {

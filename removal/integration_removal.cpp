@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/product.h"
 #include "app/shared/run_state.h"
 #include "integration/associations.h"
@@ -25,7 +26,8 @@ bool RemoveIntegration() {
   // "All clear" makes every applier take its removal path.
   const IntegrationOptions none{};
   RefusedGiveBacks refused;
-  ApplyFileAssociations(none, &refused);
+  // Its refusals are counted with all others below.
+  BestEffort(ApplyFileAssociations(none, &refused));
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
   ApplyShellExtension(true, none);
   bool shortcutsGone = ApplyShortcuts(none, nullptr, 0, nullptr);
@@ -37,11 +39,11 @@ bool RemoveIntegration() {
   // settings live in the settings file.
   DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductKey, kept, refused.count);
   if (!MsiMode) {
-    DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
+    BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey));
+    BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey));
     // Setup wrote App Paths a second time in the 64-bit view.
     ScopedRegistryView view64(true);
-    DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
+    BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey));
   }
   return shortcutsGone && RefusedRegistryChanges() == refusedBefore;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
@@ -93,7 +94,7 @@ bool IsTrailingBlank(int c) { return c == '\r' || c == ' ' || c == '\t'; }
 // ListLineBytes - 1 bytes, or one holding a NUL, is not usable: it names no
 // file, and no part of it is taken for a name of its own. `consumed` counts
 // the bytes read. False at the end of the file.
-bool ReadListLine(FILE* list, char* line, bool& usable, uint32_t& consumed) {
+[[nodiscard]] bool ReadListLine(FILE* list, char* line, bool& usable, uint32_t& consumed) {
   int c = getc(list);
   if (c == EOF) return false;
   size_t length = 0;
@@ -158,8 +159,8 @@ bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
   return clear;
 }
 
-bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
-                 unsigned& depth) {
+[[nodiscard]] bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
+                               unsigned& depth) {
   // A line of at most ListLineBytes - 1 bytes gives no more characters.
   wchar_t wide[ListLineBytes];
   ToWide(line, wide, ListLineBytes);
@@ -214,7 +215,7 @@ void ScheduleFoldersForRestart(const wchar_t* file, const RemovalScope& scope) {
 
 // Moves a file in use out of the way and has it deleted at the next start
 // of Windows. 0 when Windows took the schedule, else why not.
-DWORD ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
+[[nodiscard]] DWORD ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
   wchar_t exact[ExactChars], target[EntryChars], exactTarget[ExactChars];
   if (!ExactName(entry, exact, ExactChars)) return ERROR_FILENAME_EXCED_RANGE;
   bool renamable = false;
@@ -252,7 +253,8 @@ bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
 
 // Removes one entry of the product, or schedules a file that Windows
 // holds. A folder that stays is the caller's to try again.
-Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope, ListRemoval& result) {
+[[nodiscard]] Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope,
+                                         ListRemoval& result) {
   wchar_t exact[ExactChars];
   if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
   Removal removal = RemoveEntry(exact);
@@ -318,7 +320,7 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
   }
 }
 
-bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
+[[nodiscard]] bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
   const wchar_t* last = wcsrchr(program, L'\\');
   if (!last) return false;
   size_t length = static_cast<size_t>(last - program);
@@ -334,13 +336,13 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
                         ListRemoval& removal) {
   // A current folder inside the product would keep that folder.
   wchar_t systemFolder[MaxPathChars];
-  if (GetSystemFolder(systemFolder)) SetCurrentDirectoryW(systemFolder);
+  if (GetSystemFolder(systemFolder)) BestEffort(SetCurrentDirectoryW(systemFolder));
 
   RemovalScope scope{folder, wcslen(folder), FindNamePart(program), {}, true};
   wchar_t entry[EntryChars];
   for (const wchar_t* name : HelpIndexFiles)
     if (FormatText(entry, EntryChars, L"%s%s", folder, name) >= 0)
-      RemoveProductEntry(entry, scope, removal);
+      BestEffort(RemoveProductEntry(entry, scope, removal));
   RemoveListEntries(list.Get(), scope, removal);
   list.Reset();
 
@@ -355,12 +357,12 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
     LogLeft(entry, gone);
   }
   // The batch file's "del" leaves a read-only, hidden or system file.
-  if (ExactName(program, exact, ExactChars)) ClearAttributes(exact, AttributesDelKeeps);
+  if (ExactName(program, exact, ExactChars)) BestEffort(ClearAttributes(exact, AttributesDelKeeps));
 }
 
 // The batch file that takes the program and its folder once the program
 // has ended; false when it cannot be written or started.
-bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
+[[nodiscard]] bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
   wchar_t batch[MAX_PATH];
   if (!WriteCleanupBatch(tempFolder, names, SilentMode, batch, MAX_PATH)) {
     LogOutcome(L"batch file written", tempFolder, FailureCode());
@@ -457,7 +459,7 @@ void RunUninstall() {
   // The settings file goes with the product's files: write it now and let
   // go of it, or the end of the run would write it into the emptied folder
   // again and keep the folder from being removed.
-  SaveIniFile();
+  BestEffort(SaveIniFile());
   ReleaseIni();
   ReleaseLanguageModule();
 

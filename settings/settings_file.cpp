@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/error_state.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
@@ -52,8 +53,8 @@ void FreeEntry(IniEntry* entry) {
 
 // Appends an entry at the end of the list; false when memory has run out
 // (nothing is appended then).
-bool AppendEntry(const wchar_t* name, size_t nameLength, const wchar_t* value, size_t valueLength,
-                 EntryKind kind) {
+[[nodiscard]] bool AppendEntry(const wchar_t* name, size_t nameLength, const wchar_t* value,
+                               size_t valueLength, EntryKind kind) {
   auto* entry = static_cast<IniEntry*>(std::calloc(1, sizeof(IniEntry)));
   if (!entry) return false;
   entry->name = DuplicateText(name, nameLength);
@@ -123,7 +124,7 @@ bool HasLineBreak(const wchar_t* text) { return std::wcspbrk(text, L"\r\n") != n
 // One line of the file: name=value, name="value" or name=bin:value. Other
 // lines (sections, comments, anything that does not begin with a letter or
 // has no "=") are not settings. False when memory has run out.
-bool ParseLine(const wchar_t* line) {
+[[nodiscard]] bool ParseLine(const wchar_t* line) {
   if (!IsAsciiLetter(line[0])) return true;
   const wchar_t* equals = std::wcschr(line, L'=');
   if (!equals) return true;
@@ -161,7 +162,7 @@ void LocateIniFile() {
 }
 
 // False when the file cannot be read.
-bool ReadIniFile() {
+[[nodiscard]] bool ReadIniFile() {
   LineList lines;
   if (!LoadTextLines(file.path, lines)) return false;
   const wchar_t* line = nullptr;
@@ -179,7 +180,7 @@ bool ReadIniFile() {
 bool ReadGlobalFlag(const wchar_t* name) {
   const wchar_t* value = IniValue(GlobalRoot, GlobalKey, name);
   bool on = !value || IniNumber(value) != 0;
-  SetIniEntry(GlobalRoot, GlobalKey, name, on ? L"1" : L"0", Plain);
+  BestEffort(SetIniEntry(GlobalRoot, GlobalKey, name, on ? L"1" : L"0", Plain));
   return on;
 }
 

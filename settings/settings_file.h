@@ -50,7 +50,8 @@ const IniEntry* FirstIniEntry();
 
 // The entry name for a root, key path and value name into `name`
 // (EntryNameChars). False when it had to be cut.
-bool MakeEntryName(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wchar_t* name);
+[[nodiscard]] bool MakeEntryName(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                                 wchar_t* name);
 
 // True when any entry lies in the key or below it.
 bool IniKeyExists(HKEY root, const wchar_t* keyPath);
@@ -61,8 +62,8 @@ int32_t IniNumber(const wchar_t* value);
 // Sets an entry, refusing a name that had to be cut
 // (ERROR_FILENAME_EXCED_RANGE) or a name or text that would break its line
 // apart (ERROR_INVALID_PARAMETER): nothing is written then.
-LONG SetIniEntry(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
-                 const wchar_t* text, EntryKind kind);
+[[nodiscard]] LONG SetIniEntry(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                               const wchar_t* text, EntryKind kind);
 // Removes the entries of one value.
 void RemoveIniValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // Removes the entries of a key and everything below it, sparing the keys
@@ -74,7 +75,7 @@ void RemoveIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spar
 // Rewrites the settings file when one is in use and may be saved (its
 // entries sorted by name; the list keeps its order). True when the file was
 // written completely.
-bool SaveIniFile();
+[[nodiscard]] bool SaveIniFile();
 // Drops the entries of the settings file; the next call that takes a root
 // looks for the file again.
 void ReleaseIni();

@@ -50,26 +50,29 @@ bool GetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wcha
 // file, a name or text that would break its line apart (a line break, or an
 // "=" in the name) is refused with ERROR_INVALID_PARAMETER, and a key path
 // too long for its name with ERROR_FILENAME_EXCED_RANGE; nothing is written.
-LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
+[[nodiscard]] LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                             const wchar_t* text);
 // The same for a 32-bit number (REG_DWORD; unsigned decimal in the file).
-LONG SetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int32_t value);
+[[nodiscard]] LONG SetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                          int32_t value);
 
 // The same operations under HKEY_CURRENT_USER.
 int32_t GetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t defaultValue);
 bool GetUserString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer,
                    const wchar_t* defaultText, size_t capacity);
-LONG SetUserString(const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
-LONG SetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t value);
+[[nodiscard]] LONG SetUserString(const wchar_t* keyPath, const wchar_t* valueName,
+                                 const wchar_t* text);
+[[nodiscard]] LONG SetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t value);
 
 // Removes one value (or, with an empty value name, the key with everything
 // below it) from the settings file when the call belongs there. True when
 // the call has been dealt with and the registry must not be touched; false
 // when the caller is to delete in the registry.
-bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
+[[nodiscard]] bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // DeleteIniEntries for a key with everything below it, sparing the entries
 // of the keys named in `spared` (key paths of the same root) and below them.
-bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
-                   unsigned sparedCount);
+[[nodiscard]] bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
+                                 unsigned sparedCount);
 
 // Registry changes (writes and deletions) that Windows refused with
 // ERROR_ACCESS_DENIED since the program started. A run compares the count
@@ -87,5 +90,4 @@ void LogRegistryChange(const wchar_t* what, HKEY root, const wchar_t* resolved,
 // The registry key name for a root and key path into `resolved`
 // (ResolvedKeyChars). Always fills the buffer; false when the name had to
 // be cut, so that it names another key than the one meant.
-bool ResolveKeyPath(HKEY root, const wchar_t* keyPath, wchar_t* resolved);
-
+[[nodiscard]] bool ResolveKeyPath(HKEY root, const wchar_t* keyPath, wchar_t* resolved);
