@@ -320,17 +320,6 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
   }
 }
 
-[[nodiscard]] bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
-  const wchar_t* last = wcsrchr(program, L'\\');
-  if (!last) return false;
-  size_t length = static_cast<size_t>(last - program);
-  if (length > 0 && program[length - 1] == L':') ++length;
-  if (length >= MaxPathChars) length = MaxPathChars - 1;
-  wmemcpy(folder, program, length);
-  folder[length] = 0;
-  return true;
-}
-
 // The help index, the listed files and the list itself.
 void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* folder,
                         ListRemoval& removal) {
@@ -360,12 +349,38 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
   if (ExactName(program, exact, ExactChars)) BestEffort(ClearAttributes(exact, AttributesDelKeeps));
 }
 
+// Where the batch file goes and the names its lines hold.
+struct CleanupPlan {
+  wchar_t tempFolder[MaxPathChars];
+  BatchNames names;
+  // False when no batch line can name the program or its folder.
+  bool reachable;
+};
+
+// Settled before anything is removed: a folder that no batch line can name
+// is left whole, not half.
+void PlanCleanup(const wchar_t* program, const wchar_t* folder, CleanupPlan& plan) {
+  DWORD n = GetTempPathW(MaxPathChars, plan.tempFolder);
+  plan.reachable = MsiMode || (n > 0 && n < MaxPathChars &&
+                               PrepareBatchNames(program, folder, plan.tempFolder, plan.names));
+}
+
+// The list of installed files in the program's folder (ending in a
+// backslash), open for reading; empty when it cannot be opened.
+Stream OpenFileList(const wchar_t* folder) {
+  wchar_t listPath[EntryChars], exact[ExactChars];
+  if (FormatText(listPath, EntryChars, L"%s%s", folder, FileListName) < 0 ||
+      !ExactName(listPath, exact, ExactChars))
+    return Stream();
+  return Stream(OpenStream(exact, L"rb"));
+}
+
 // The batch file that takes the program and its folder once the program
 // has ended; false when it cannot be written or started.
-[[nodiscard]] bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
+[[nodiscard]] bool StartCleanup(const CleanupPlan& plan) {
   wchar_t batch[MAX_PATH];
-  if (!WriteCleanupBatch(tempFolder, names, SilentMode, batch, MAX_PATH)) {
-    LogOutcome(L"batch file written", tempFolder, FailureCode());
+  if (!WriteCleanupBatch(plan.tempFolder, plan.names, SilentMode, batch, MAX_PATH)) {
+    LogOutcome(L"batch file written", plan.tempFolder, FailureCode());
     return false;
   }
   LogOutcome(L"batch file written", batch, ERROR_SUCCESS);
@@ -376,6 +391,41 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
 
 void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
   ShowMessageBox(nullptr, text, texts.caption, icon | MB_SETFOREGROUND);
+}
+
+// What the user is told stays behind. The boxes come before the batch file
+// starts, which waits only a moment for the program to end.
+void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,
+                     const KeptTexts& texts) {
+  if (SilentMode) return;
+  if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
+  if (removal.filesLeft) {
+    wchar_t text[ReportChars];
+    FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
+    Show(text, texts, MB_ICONEXCLAMATION);
+  }
+  if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
+}
+
+// Hands the program and its folder to the batch file; true when the folder
+// is left, which the user is then told.
+[[nodiscard]] bool HandToBatchFile(const wchar_t* program, const wchar_t* folder,
+                                   const CleanupPlan& plan, const KeptTexts& texts) {
+  // An outside installer removes the folder itself.
+  if (MsiMode) return false;
+  if (plan.reachable && StartCleanup(plan)) {
+    LogEvent(L"handed to the batch file", program, L"done");
+    LogEvent(L"handed to the batch file", folder, L"done");
+    return false;
+  }
+  LogEvent(L"left", folder,
+           plan.reachable ? L"no batch file removes it" : L"no batch line can name it");
+  if (!SilentMode) {
+    wchar_t text[ReportChars];
+    FormatMessageText(text, ReportChars, texts.folderLeft, folder);
+    Show(text, texts, MB_ICONEXCLAMATION);
+  }
+  return true;
 }
 
 }  // namespace
@@ -422,10 +472,11 @@ ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* 
 }
 
 void RunUninstall() {
-  wchar_t program[MaxPathChars];
+  wchar_t program[MaxPathChars], folder[MaxPathChars];
   GetProgramPath(program, MaxPathChars);
-  wchar_t folder[MaxPathChars];
-  if (!CopyFolderOfProgram(program, folder)) return;
+  BoundedCopy(folder, program, MaxPathChars);
+  RemoveNamePart(folder);
+  if (!folder[0]) return;
   if (!Confirmed()) {
     ExitCode = ExitCancelled;
     return;
@@ -435,11 +486,7 @@ void RunUninstall() {
   wchar_t withSeparator[MaxPathChars];
   BoundedCopy(withSeparator, folder, MaxPathChars);
   AddTrailingSeparator(withSeparator, MaxPathChars);
-  wchar_t listPath[EntryChars], exact[ExactChars];
-  Stream list(FormatText(listPath, EntryChars, L"%s%s", withSeparator, FileListName) >= 0 &&
-                      ExactName(listPath, exact, ExactChars)
-                  ? OpenStream(exact, L"rb")
-                  : nullptr);
+  Stream list = OpenFileList(withSeparator);
   if (!list) {
     ExitCode = ExitListMissing;
     if (!SilentMode) ReportMissingList();
@@ -447,13 +494,8 @@ void RunUninstall() {
   }
   KeptTexts texts;
   KeepTexts(texts);
-  // Settled before anything is removed: a folder that no batch line can
-  // name is left whole, not half.
-  wchar_t tempFolder[MaxPathChars] = {};
-  DWORD n = GetTempPathW(MaxPathChars, tempFolder);
-  BatchNames names;
-  bool reachable = MsiMode || (n > 0 && n < MaxPathChars &&
-                               PrepareBatchNames(program, folder, tempFolder, names));
+  CleanupPlan plan{};
+  PlanCleanup(program, folder, plan);
 
   bool integrationComplete = RemoveIntegration();
   // The settings file goes with the product's files: write it now and let
@@ -464,31 +506,9 @@ void RunUninstall() {
   ReleaseLanguageModule();
 
   ListRemoval removal;
-  if (!MsiMode && reachable) RemoveProductFiles(list, program, withSeparator, removal);
+  if (!MsiMode && plan.reachable) RemoveProductFiles(list, program, withSeparator, removal);
   list.Reset();
-
-  // The boxes come before the batch file starts, which waits only a moment
-  // for the program to end.
-  wchar_t text[ReportChars];
-  if (!SilentMode) {
-    if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
-    if (removal.filesLeft) {
-      FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
-      Show(text, texts, MB_ICONEXCLAMATION);
-    }
-    if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
-  }
-  bool folderLeft = !MsiMode && !(reachable && StartCleanup(tempFolder, names));
-  if (folderLeft) {
-    LogEvent(L"left", folder,
-             reachable ? L"no batch file removes it" : L"no batch line can name it");
-  } else if (!MsiMode) {
-    LogEvent(L"handed to the batch file", program, L"done");
-    LogEvent(L"handed to the batch file", folder, L"done");
-  }
-  if (folderLeft && !SilentMode) {
-    FormatMessageText(text, ReportChars, texts.folderLeft, folder);
-    Show(text, texts, MB_ICONEXCLAMATION);
-  }
+  ReportWhatStays(removal, integrationComplete, texts);
+  bool folderLeft = HandToBatchFile(program, folder, plan, texts);
   ExitCode = removal.filesLeft || !integrationComplete || folderLeft ? ExitIncomplete : ExitDone;
 }
