@@ -206,7 +206,3 @@ void ClearRemShown() { DeleteUserValue(L"Interface\\Misc", L"RemShown"); }
 void EnableDlgItem(HWND dialog, int id, bool enable) {
   EnableWindow(GetDlgItem(dialog, id), enable);
 }
-
-void ShowDlgItem(HWND dialog, int id, bool show) {
-  ShowWindow(GetDlgItem(dialog, id), show ? SW_RESTORE : SW_HIDE);
-}

@@ -35,5 +35,3 @@ void ApplySetupOptionString(const wchar_t* text, IntegrationOptions& options);
 void ClearRemShown();
 
 void EnableDlgItem(HWND dialog, int id, bool enable);
-// Restores or hides a control.
-void ShowDlgItem(HWND dialog, int id, bool show);

@@ -64,20 +64,6 @@ bool IsDirectory(DWORD attributes) {
 
 bool IsReparsePoint(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
-uint64_t GetFreeDiskSpace(const wchar_t* path) {
-  wchar_t folder[MaxPathChars];
-  CopyFolderPart(path, folder, MaxPathChars);
-  const wchar_t* root = folder[0] ? folder : nullptr;
-  ULARGE_INTEGER callerFree{}, total{}, totalFree{};
-  BOOL ok = GetDiskFreeSpaceExW(root, &callerFree, &total, &totalFree);
-  wchar_t longFolder[MaxPathChars];
-  if (!ok && root && MakeLongPath(root, longFolder, MaxPathChars))
-    ok = GetDiskFreeSpaceExW(longFolder, &callerFree, &total, &totalFree);
-  // A caller's share above the volume's free space is a bogus answer.
-  if (!ok || callerFree.HighPart > totalFree.HighPart) return 0;
-  return callerFree.QuadPart;
-}
-
 namespace {
 
 unsigned testWindowsVersion = 0;

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 
 #include "app/shared/win_handles.h"
@@ -35,10 +34,6 @@ enum : int {
 
 bool IsDirectory(DWORD attributes);
 bool IsReparsePoint(DWORD attributes);
-
-// Bytes free for the caller on the volume of the path's folder (the current
-// disk for a bare name); 0 when unknown.
-uint64_t GetFreeDiskSpace(const wchar_t* path);
 
 // major * 256 + minor on NT (0x0601 for Windows 7), 0x0501 elsewhere; read
 // from the system once per process.

@@ -37,9 +37,6 @@ class GrowableArray {
   }
   // Room for n elements in all, when the caller knows how many will come;
   // the count stays.
-  void Reserve(uint32_t n) {
-    if (!TryReserve(n)) ErrorState.OutOfMemory();
-  }
   [[nodiscard]] bool TryReserve(uint32_t n) { return n <= capacity_ || Reallocate(n); }
   void Reset() {
     std::free(data_);

@@ -43,7 +43,6 @@ TEST(FormatText, CutsAndTerminates) {
   EXPECT_EQ(FormatText(buffer, 1, L"%s", L"x"), -1);
   EXPECT_STREQ(buffer, L"");
   EXPECT_EQ(FormatText(buffer, 0, L"x"), -1);
-  EXPECT_STREQ(FormatToBuffer(buffer, 8, L".k%02u", 7u), L".k07");
 }
 
 // A translated message may hold any conversions; only one "%s" is filled.

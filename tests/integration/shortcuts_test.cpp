@@ -11,6 +11,7 @@
 #include "settings/settings_store.h"
 #include "support/folder_link.h"
 #include "support/test_files.h"
+#include "support/text_keys.h"
 #include "tests/integration/setup_fixture.h"
 
 namespace {
@@ -176,14 +177,13 @@ TEST_F(Shortcuts, TranslatedItemNamesStayInTheGroupAndTargetsInTheProgramFolder)
   auto translate = [](std::vector<std::pair<const wchar_t*, const wchar_t*>> texts) {
     std::wstring section = L"***messages***\r\n";
     for (const auto& text : texts) {
-      wchar_t key[TextKeyChars];
-      MakeTextKey(text.first, TextKind::Message, nullptr, key);
+      std::wstring key = TextKeyOf(text.first);
       std::wstring value;  // backslashes escaped
       for (const wchar_t* c = text.second; *c; ++c) {
         value += *c;
         if (*c == L'\\') value += L'\\';
       }
-      section += std::wstring(key) + L"=\"" + value + L"\"\r\n";
+      section += key + L"=\"" + value + L"\"\r\n";
     }
     ASSERT_TRUE(LoadLanguageSection(section.data(),
                                     static_cast<uint32_t>(section.size() * sizeof(wchar_t)), true));
