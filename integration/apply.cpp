@@ -11,6 +11,14 @@
 #include "integration/uninstall_entry.h"
 #include "settings/settings_store.h"
 
+namespace {
+
+// The icon the user chose for the product's shell items, if any.
+constexpr wchar_t ThemesKey[] = L"Interface\\Themes";
+constexpr wchar_t ShellIconValue[] = L"ShellExtIcon";
+
+}  // namespace
+
 bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity) {
   unsigned refusedBefore = RefusedRegistryChanges();
   // Without write access to HKEY_LOCAL_MACHINE nothing else is attempted.
@@ -22,7 +30,7 @@ bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, siz
   // shortcuts stay as they were.
   if (!RegisterProgIds()) return false;
   wchar_t icon[MaxPathChars];
-  GetUserString(L"Interface\\Themes", L"ShellExtIcon", icon, L"", MaxPathChars);
+  GetUserString(ThemesKey, ShellIconValue, icon, L"", MaxPathChars);
   bool iconUsable = icon[0] && PathExists(icon);
   bool shortcutsMade = ApplyShortcuts(options, groupPath, capacity, iconUsable ? icon : nullptr);
   return shortcutsMade && RefusedRegistryChanges() == refusedBefore;
