@@ -25,13 +25,14 @@ constexpr wchar_t ApprovedKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr wchar_t ApprovedDescription[] = L"Pelodra shell extension";
 constexpr wchar_t RegisteredApplicationsKey[] = L"\\Software\\RegisteredApplications";
-// Windows reads the default-programs registration from the registry, even
-// while the product's settings live in the settings file: the product's
-// key from the root, which RegisteredApplications names without the
+// Below the product's key from the root: Windows reads the default-programs
+// registration from the registry, even while the product's settings live in
+// the settings file. RegisteredApplications names the key without the
 // leading backslash.
 constexpr wchar_t CapabilitiesFormat[] = L"%s\\Capabilities";
 constexpr wchar_t FileAssociationsFormat[] = L"%s\\Capabilities\\FileAssociations";
-// The servers' handler names: the 32-bit one's under WOW64, else both.
+// The handler name of the server Explorer loads; under WOW64, where both
+// servers are registered, the 32-bit one has a name of its own.
 constexpr wchar_t HandlerName[] = L"Pelodra";
 constexpr wchar_t Handler32Name[] = L"Pelodra32";
 

@@ -272,7 +272,7 @@ void LoadIniFile() {
   LocateIniFile();
   if (file.path[0] && PathExists(file.path) && ReadIniFile()) {
     file.active = true;
-    // Read and written back in this order; AppData is only kept.
+    // AppData is read only to be written back: nothing here acts on it.
     ReadGlobalFlag(L"AppData");
     file.registryForbidden = !ReadGlobalFlag(L"Integration");
     file.savingForbidden = !ReadGlobalFlag(L"SaveSettings");
