@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/log_file.h"
@@ -44,7 +46,7 @@ constexpr size_t LogNameOffset = 1 + LogKeywordChars;
 // more, by which a longer name shows.
 constexpr size_t LogTokenChars = LogNameOffset + MaxPathChars + 1;
 // Files beside the program that a line appended to them would change.
-const wchar_t* const ProgramInputs[] = {L"Uninstall.lst", L"Pelodra.ini"};
+const wchar_t* const ProgramInputs[] = {FileListName, SettingsFileName};
 
 constexpr DWORD WaitSwitchMs = 2000;
 constexpr size_t InitTextOffset = 5;  // behind the switch character and "init"
@@ -150,7 +152,7 @@ void OpenRequestedLog(const wchar_t* commandLine) {
       ReplaceNamePart(inputs[i], ProgramInputs[i], MaxPathChars);
       refused[i + 1] = inputs[i];
     }
-    OpenLogFile(name, refused, Inputs + 1);
+    BestEffort(OpenLogFile(name, refused, Inputs + 1));
     return;
   }
 }

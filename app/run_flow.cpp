@@ -4,10 +4,12 @@
 #include <shellapi.h>
 
 #include "app/command_line.h"
+#include "app/shared/best_effort.h"
 #include "app/shared/error_state.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -27,9 +29,6 @@ namespace {
 
 constexpr unsigned InstallerTextChars = 1024;
 constexpr unsigned StartResultChars = 4096;
-// The settings file an installer may bring beside itself, and its copy in
-// the program's folder.
-constexpr wchar_t InstallerSettingsName[] = L"pelodra.ini";
 
 // Static teardown at process end, in reverse order of start-up. The log
 // ends last, after what the teardown itself writes.
@@ -38,21 +37,13 @@ struct ProcessTeardown {
   ~ProcessTeardown() {
     ErrorState.ProcessEnding();
     CloseHelp();
-    SaveIniFile();
+    BestEffort(SaveIniFile());
     ReleaseIni();
     ReleaseLanguageFile();
     ReleaseLanguageModule();
     LogEnd(ExitCode);
   }
 } teardown;
-
-LoadedModule LoadSystemLibrary(const wchar_t* name) {
-  wchar_t path[MaxPathChars];
-  UINT n = GetSystemDirectoryW(path, MaxPathChars);
-  if (n == 0 || n >= MaxPathChars) return LoadedModule();
-  JoinPath(path, name, path, MaxPathChars);
-  return LoadedModule(LoadLibraryW(path));
-}
 
 HICON LoadApplicationIcon() {
   HICON icon = LoadIconW(ResourceModule(), L"KELICON");
@@ -74,7 +65,7 @@ void ShowWow64Note() {
 void OpenProgramGroup() {
   if (!ProgramGroupPath[0] || SilentMode || MsiMode || NoExplorer) return;
   if (!PathExists(ProgramGroupPath)) return;
-  ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL);
+  BestEffort(ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL));
 }
 
 // The copy belongs to a setup that did not happen: the store lets go of it
@@ -144,17 +135,17 @@ void RestrictDllSearch() {
 
 bool GetSettingsCopyPath(wchar_t* path) {
   if (!GetProgramPath(path, MaxPathChars)) return false;
-  ReplaceNamePart(path, InstallerSettingsName, MaxPathChars);
+  ReplaceNamePart(path, SettingsFileName, MaxPathChars);
   // A cut path would name another file.
-  return CompareNoCase(FindNamePart(path), InstallerSettingsName) == 0;
+  return CompareNoCase(FindNamePart(path), SettingsFileName) == 0;
 }
 
 bool CopySettingsFromInstaller() {
   wchar_t source[MaxPathChars] = {};
   DWORD n = GetEnvironmentVariableW(L"sfxname", source, MaxPathChars);
   if (n == 0 || n >= MaxPathChars) return false;
-  ReplaceNamePart(source, InstallerSettingsName, MaxPathChars);
-  if (CompareNoCase(FindNamePart(source), InstallerSettingsName) != 0 || !PathExists(source))
+  ReplaceNamePart(source, SettingsFileName, MaxPathChars);
+  if (CompareNoCase(FindNamePart(source), SettingsFileName) != 0 || !PathExists(source))
     return false;
   wchar_t copy[MaxPathChars];
   if (!GetSettingsCopyPath(copy)) return false;
@@ -165,7 +156,7 @@ bool CopySettingsFromInstaller() {
   // the store could not save the installation's settings into it.
   DWORD attributes = GetAttributes(copy);
   if (attributes != InvalidAttributes && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetAttributes(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
+    BestEffort(SetAttributes(copy, attributes & ~FILE_ATTRIBUTE_READONLY));
   return true;
 }
 

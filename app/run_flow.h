@@ -11,12 +11,12 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine);
 // system can say so.
 void RestrictDllSearch();
 
-// Copies "pelodra.ini" from the installer's folder ("sfxname") into the
-// program's folder, never over an existing file; true when it made the
-// copy. Setup does it before the store is first used, so that an
-// installation keeps its settings, and the records of former owners, in
-// one store for its whole life.
-bool CopySettingsFromInstaller();
-// Where that copy goes, into `path` (MaxPathChars): "pelodra.ini" beside
-// the program. False when the name does not fit.
-bool GetSettingsCopyPath(wchar_t* path);
+// Copies the settings file "Pelodra.ini" from the installer's folder
+// ("sfxname") into the program's folder, never over an existing file; true
+// when it made the copy. Setup does it before the store is first used, so
+// that an installation keeps its settings, and the records of former
+// owners, in one store for its whole life.
+[[nodiscard]] bool CopySettingsFromInstaller();
+// Where that copy goes, into `path` (MaxPathChars): beside the program.
+// False when the name does not fit.
+[[nodiscard]] bool GetSettingsCopyPath(wchar_t* path);

@@ -6,5 +6,6 @@
 // Localizes the dialog when it starts, mirrors it for right-to-left
 // languages and answers F1 and the help button with `helpTopic` (none: F1
 // shows nothing). True when the message needs no further handling.
-bool HandleCommonDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
-                               const wchar_t* dialogName, const wchar_t* helpTopic);
+[[nodiscard]] bool HandleCommonDialogMessage(HWND dialog, UINT message, WPARAM wParam,
+                                             LPARAM lParam, const wchar_t* dialogName,
+                                             const wchar_t* helpTopic);

@@ -1,5 +1,6 @@
 #include "dialogs/context_items_dialog.h"
 
+#include "app/shared/best_effort.h"
 #include "app/shared/run_state.h"
 #include "dialogs/common.h"
 #include "dialogs/dialog_templates.h"
@@ -56,15 +57,15 @@ void ShowStoredItems(HWND dialog) {
 void StoreItems(HWND dialog) {
   for (const MenuItem& item : MenuItems)
     if (GetDlgItem(dialog, item.checkBoxId))
-      SetUserInt(MenuItemsKey, item.valueName,
-                 IsDlgButtonChecked(dialog, item.checkBoxId) == BST_CHECKED ? 1 : 0);
+      BestEffort(SetUserInt(MenuItemsKey, item.valueName,
+                            IsDlgButtonChecked(dialog, item.checkBoxId) == BST_CHECKED ? 1 : 0));
   if (GetDlgItem(dialog, IDC_ALWAYS_ARCHIVE)) {
     wchar_t masks[AlwaysArchiveChars] = {};
     GetDlgItemTextW(dialog, IDC_ALWAYS_ARCHIVE, masks, AlwaysArchiveChars);
-    SetUserString(MenuItemsKey, AlwaysArchiveValue, masks);
+    BestEffort(SetUserString(MenuItemsKey, AlwaysArchiveValue, masks));
   }
   // The shell extension may read the settings file before this run ends.
-  SaveIniFile();
+  BestEffort(SaveIniFile());
 }
 
 }  // namespace

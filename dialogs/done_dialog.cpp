@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "dialogs/common.h"
@@ -27,7 +28,7 @@ constexpr const wchar_t* NumberedDevices[] = {L"COM", L"LPT"};
 constexpr size_t NumberedDeviceChars = 3;
 
 void Open(const wchar_t* document) {
-  ShellExecuteW(nullptr, L"open", document, nullptr, L"", SW_SHOWNORMAL);
+  BestEffort(ShellExecuteW(nullptr, L"open", document, nullptr, L"", SW_SHOWNORMAL));
 }
 
 // The folder the program lies in, whatever folder the installer started it

@@ -15,4 +15,4 @@ INT_PTR CALLBACK DoneDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 // to the program's folder. False, and nothing to open, for anything else: a
 // translation may come from a folder any user can write while the program
 // runs with an administrator's rights.
-bool ResolveDoneDocument(const wchar_t* document, wchar_t* target, size_t capacity);
+[[nodiscard]] bool ResolveDoneDocument(const wchar_t* document, wchar_t* target, size_t capacity);

@@ -3,8 +3,10 @@
 #include <cwchar>
 
 #include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
 #include "text/conversion.h"
@@ -14,28 +16,22 @@ namespace {
 constexpr UINT HH_DISPLAY_TOPIC = 0x0000;
 constexpr UINT HH_DISPLAY_TOC = 0x0001;
 constexpr UINT HH_CLOSE_ALL = 0x0012;
-constexpr wchar_t HelpFileName[] = L"pelodra.chm";
 constexpr unsigned TopicAddressChars = MaxPathChars + 50;
 
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, const wchar_t*, UINT, DWORD_PTR);
 
 struct HelpState {
-  HMODULE library = nullptr;
+  LoadedModule library;
   HtmlHelpFunction htmlHelp = nullptr;
   wchar_t path[MaxPathChars] = {};
   bool shortPathTried = false;
+
+  // The help windows close before their library goes, whichever comes
+  // first at process end: this or the program's own teardown.
+  ~HelpState() { CloseHelp(); }
 };
 
 HelpState help;
-
-// Only the system's own copy of the control is ever loaded.
-void LoadHelpLibrary() {
-  wchar_t path[MaxPathChars];
-  UINT n = GetSystemDirectoryW(path, MaxPathChars);
-  if (n == 0 || n >= MaxPathChars) return;
-  JoinPath(path, L"hhctrl.ocx", path, MaxPathChars);
-  help.library = LoadLibraryW(path);
-}
 
 // The help file beside `programPath`, or its copy in the language folder.
 void SetHelpFilePath(const wchar_t* programPath) {
@@ -65,11 +61,12 @@ bool CanRetryWithShortPath() {
 
 HWND ShowHelp(const wchar_t* topic) {
   HWND owner = GetDesktopWindow();
-  if (!help.library) LoadHelpLibrary();
+  // Only the system's own copy of the control is ever loaded.
+  if (!help.library) help.library = LoadSystemLibrary(L"hhctrl.ocx");
   if (!help.htmlHelp) {
     if (!help.library) return nullptr;
     help.htmlHelp = reinterpret_cast<HtmlHelpFunction>(
-        reinterpret_cast<void*>(GetProcAddress(help.library, "HtmlHelpW")));
+        reinterpret_cast<void*>(GetProcAddress(help.library.Get(), "HtmlHelpW")));
     wchar_t programPath[MaxPathChars];
     GetProgramPath(programPath, MaxPathChars);
     SetHelpFilePath(programPath);
@@ -92,8 +89,7 @@ HWND ShowHelp(const wchar_t* topic) {
 void CloseHelp() {
   if (!help.htmlHelp) return;
   help.htmlHelp(nullptr, nullptr, HH_CLOSE_ALL, 0);
-  FreeLibrary(help.library);
-  help.library = nullptr;
+  help.library.Reset();
   help.htmlHelp = nullptr;
 }
 
@@ -101,6 +97,7 @@ const wchar_t* HelpFilePathForTesting() { return help.path; }
 
 void ResetHelpForTesting() {
   CloseHelp();
-  if (help.library) FreeLibrary(help.library);
-  help = HelpState();
+  help.library.Reset();
+  help.path[0] = 0;
+  help.shortPathTried = false;
 }

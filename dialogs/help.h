@@ -1,4 +1,4 @@
-// The product's help file "pelodra.chm", shown through the system's HTML
+// The product's help file "Pelodra.chm", shown through the system's HTML
 // Help control.
 #pragma once
 

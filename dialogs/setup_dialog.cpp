@@ -19,6 +19,8 @@ namespace {
 
 constexpr wchar_t DialogName[] = L"SETUPDLG";
 constexpr unsigned ExplanationChars = 4096;
+constexpr wchar_t MiscKey[] = L"Interface\\Misc";
+constexpr wchar_t RemShownValue[] = L"RemShown";
 
 // The shortcut and shell boxes, in the order of their fields.
 struct FlagControl {
@@ -201,12 +203,8 @@ void ApplySetupOptionString(const wchar_t* text, IntegrationOptions& options) {
   }
 }
 
-void ClearRemShown() { DeleteUserValue(L"Interface\\Misc", L"RemShown"); }
+void ClearRemShown() { DeleteUserValue(MiscKey, RemShownValue); }
 
 void EnableDlgItem(HWND dialog, int id, bool enable) {
   EnableWindow(GetDlgItem(dialog, id), enable);
-}
-
-void ShowDlgItem(HWND dialog, int id, bool show) {
-  ShowWindow(GetDlgItem(dialog, id), show ? SW_RESTORE : SW_HIDE);
 }

@@ -10,7 +10,7 @@
 // saved and applied (ExitCode is ExitIncomplete when Windows refused part
 // of it); 0 when the user cancelled or the dialog could not be shown
 // (ExitCode is then ExitCancelled).
-INT_PTR ShowSetupDialog();
+[[nodiscard]] INT_PTR ShowSetupDialog();
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -35,5 +35,3 @@ void ApplySetupOptionString(const wchar_t* text, IntegrationOptions& options);
 void ClearRemShown();
 
 void EnableDlgItem(HWND dialog, int id, bool enable);
-// Restores or hides a control.
-void ShowDlgItem(HWND dialog, int id, bool show);

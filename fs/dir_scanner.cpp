@@ -30,17 +30,17 @@ void SetKind(ScanEntry& entry) {
 }
 
 // Opens a search on the mask, with its long form when the plain one fails.
-HANDLE FindFirst(const wchar_t* mask, ScanEntry& entry) {
+FindHandle FindFirst(const wchar_t* mask, ScanEntry& entry) {
   WIN32_FIND_DATAW data;
-  HANDLE handle = FindFirstFileW(mask, &data);
+  FindHandle handle(FindFirstFileW(mask, &data));
   wchar_t longMask[MaxPathChars];
-  if (handle == INVALID_HANDLE_VALUE && MakeLongPath(mask, longMask, MaxPathChars))
-    handle = FindFirstFileW(longMask, &data);
-  if (handle == INVALID_HANDLE_VALUE) {
+  if (!handle && MakeLongPath(mask, longMask, MaxPathChars))
+    handle.Reset(FindFirstFileW(longMask, &data));
+  if (!handle) {
     DWORD error = GetLastError();
     entry.error = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
                   error != ERROR_NO_MORE_FILES;
-    return INVALID_HANDLE_VALUE;
+    return handle;
   }
   FillEntry(mask, data, entry);
   return handle;
@@ -74,7 +74,7 @@ bool DirScanner::Next(ScanEntry& entry) {
     if (!mask_[0]) return false;
     if (first_) {
       // A scan begun again drops the search it replaces.
-      handle_.Reset(FindFirst(mask_, entry));
+      handle_ = FindFirst(mask_, entry);
       if (!handle_) return false;
     } else if (!handle_ || !FindNext(handle_.Get(), mask_, entry)) {
       return false;
@@ -90,7 +90,7 @@ void DirScanner::Close() { handle_.Reset(); }
 bool ReadScanEntry(const wchar_t* name, ScanEntry& entry) {
   entry.error = false;
   if (HasWildcards(name)) return false;
-  FindHandle handle(FindFirst(name, entry));
+  FindHandle handle = FindFirst(name, entry);
   if (!handle) return false;
   SetKind(entry);
   return true;

@@ -49,4 +49,4 @@ class DirScanner {
 
 // The entry of one named file without a scan; false for a name with
 // wildcards or a missing file.
-bool ReadScanEntry(const wchar_t* name, ScanEntry& entry);
+[[nodiscard]] bool ReadScanEntry(const wchar_t* name, ScanEntry& entry);

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include "app/shared/best_effort.h"
+#include "app/shared/product.h"
 #include "app/shared/win_handles.h"
 #include "fs/path_names.h"
 
@@ -48,7 +50,7 @@ int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes) {
     }
   }
   if (created) {
-    if (setAttributes) SetAttributes(madeAs, attributes);
+    if (setAttributes) BestEffort(SetAttributes(madeAs, attributes));
     return FolderCreated;
   }
   DWORD error = GetLastError();
@@ -61,20 +63,6 @@ bool IsDirectory(DWORD attributes) {
 }
 
 bool IsReparsePoint(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-
-uint64_t GetFreeDiskSpace(const wchar_t* path) {
-  wchar_t folder[MaxPathChars];
-  CopyFolderPart(path, folder, MaxPathChars);
-  const wchar_t* root = folder[0] ? folder : nullptr;
-  ULARGE_INTEGER callerFree{}, total{}, totalFree{};
-  BOOL ok = GetDiskFreeSpaceExW(root, &callerFree, &total, &totalFree);
-  wchar_t longFolder[MaxPathChars];
-  if (!ok && root && MakeLongPath(root, longFolder, MaxPathChars))
-    ok = GetDiskFreeSpaceExW(longFolder, &callerFree, &total, &totalFree);
-  // A caller's share above the volume's free space is a bogus answer.
-  if (!ok || callerFree.HighPart > totalFree.HighPart) return 0;
-  return callerFree.QuadPart;
-}
 
 namespace {
 
@@ -104,21 +92,51 @@ unsigned GetWindowsVersion() {
   return static_cast<unsigned>(cache.major * 256 + cache.minor);
 }
 
+namespace {
+
+// An item list the shell made, freed by the shell's allocator.
+struct ItemListTraits {
+  using Value = PIDLIST_ABSOLUTE;
+  static PIDLIST_ABSOLUTE Invalid() { return nullptr; }
+  static void Close(PIDLIST_ABSOLUTE list) {
+    ComPtr<IMalloc> allocator;
+    if (SUCCEEDED(SHGetMalloc(allocator.Put()))) allocator->Free(list);
+  }
+};
+using ItemList = UniqueHandle<ItemListTraits>;
+
+}  // namespace
+
+bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
+  buffer[0] = 0;
+  ItemList list;
+  if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, list.Put())) || !list) return false;
+  // The shell writes at most MAX_PATH characters, well within the buffer.
+  if (SHGetPathFromIDListW(list.Get(), buffer)) return true;
+  buffer[0] = 0;
+  return false;
+}
+
+bool GetSystemFolder(wchar_t* folder) {
+  UINT n = GetSystemDirectoryW(folder, MaxPathChars);
+  return n > 0 && n < MaxPathChars;
+}
+
+LoadedModule LoadSystemLibrary(const wchar_t* name) {
+  wchar_t path[MaxPathChars];
+  if (!GetSystemFolder(path)) return LoadedModule();
+  JoinPath(path, name, path, MaxPathChars);
+  return LoadedModule(LoadLibraryW(path));
+}
+
 bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create) {
   if (size == 0) return false;
   buffer[0] = 0;
-  ComPtr<IMalloc> allocator;
-  if (FAILED(SHGetMalloc(allocator.Put()))) return false;
-  LPITEMIDLIST list = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_APPDATA, &list))) return false;
-  // The shell writes up to MAX_PATH characters whatever the caller's size.
-  wchar_t path[MAX_PATH] = {};
-  bool found = SHGetPathFromIDListW(list, path) && path[0];
-  allocator->Free(list);
-  if (!found) return false;
+  wchar_t path[MaxPathChars];
+  if (!GetSpecialFolderPath(CSIDL_APPDATA, path) || !path[0]) return false;
   BoundedCopy(buffer, path, size);
   AddTrailingSeparator(buffer, size);
-  BoundedAppend(buffer, L"Pelodra", size);
+  BoundedAppend(buffer, ProductName, size);
   if (PathExists(buffer)) return true;
   return create && CreateFolder(buffer, false, 0) == FolderCreated;
 }

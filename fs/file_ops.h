@@ -5,8 +5,9 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
+
+#include "app/shared/win_handles.h"
 
 constexpr DWORD InvalidAttributes = 0xFFFFFFFF;
 
@@ -17,8 +18,8 @@ bool EndsInDotOrBlank(const wchar_t* name);
 // GetFileAttributesW, with the long form when the plain name fails.
 DWORD GetAttributes(const wchar_t* name);
 bool PathExists(const wchar_t* name);
-bool SetAttributes(const wchar_t* name, DWORD attributes);
-bool EraseFile(const wchar_t* name);
+[[nodiscard]] bool SetAttributes(const wchar_t* name, DWORD attributes);
+[[nodiscard]] bool EraseFile(const wchar_t* name);
 
 // Results of CreateFolder.
 enum : int {
@@ -29,14 +30,10 @@ enum : int {
 // Creates one folder, not its parents, and gives it `attributes` when
 // `setAttributes` is true. A name ending in a dot or a blank is created only
 // through its long form, which keeps that character.
-int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes);
+[[nodiscard]] int CreateFolder(const wchar_t* name, bool setAttributes, DWORD attributes);
 
 bool IsDirectory(DWORD attributes);
 bool IsReparsePoint(DWORD attributes);
-
-// Bytes free for the caller on the volume of the path's folder (the current
-// disk for a bare name); 0 when unknown.
-uint64_t GetFreeDiskSpace(const wchar_t* path);
 
 // major * 256 + minor on NT (0x0601 for Windows 7), 0x0501 elsewhere; read
 // from the system once per process.
@@ -45,11 +42,22 @@ unsigned GetWindowsVersion();
 // system's answer. Only tests call it.
 void SetWindowsVersionForTesting(unsigned version);
 
+// The path of a special folder (CSIDL) into `buffer` (MaxPathChars); false
+// and an empty buffer when the system has none.
+bool GetSpecialFolderPath(int csidl, wchar_t* buffer);
+
+// The system folder into `folder` (MaxPathChars); false when the system
+// cannot say or its name does not fit.
+[[nodiscard]] bool GetSystemFolder(wchar_t* folder);
+// Loads a system library by its full path in the system folder, never a
+// file of the same name elsewhere; empty when it cannot be loaded.
+[[nodiscard]] LoadedModule LoadSystemLibrary(const wchar_t* name);
+
 // The product's folder under the user's Application Data folder into
 // `buffer` (kept even when the result is false). True when the folder exists
 // or, with `create`, was created.
-bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create);
+[[nodiscard]] bool GetAppDataFolder(wchar_t* buffer, size_t size, bool create);
 
 // _wfopen with a standard mode such as L"rb" or L"wb"; null on failure. The
-// caller closes the stream.
+// caller owns the stream and holds it in a Stream (win_handles.h).
 FILE* OpenStream(const wchar_t* name, const wchar_t* mode);

@@ -7,7 +7,8 @@
 // name of the device namespace, and never one of `refused` (the program's
 // own files, which an appended line would change). A name longer than the
 // program's path buffers is refused, not cut. False, and no log, otherwise.
-bool OpenLogFile(const wchar_t* name, const wchar_t* const* refused, unsigned refusedCount);
+[[nodiscard]] bool OpenLogFile(const wchar_t* name, const wchar_t* const* refused,
+                               unsigned refusedCount);
 
 // Whether `name` is the file this run logs into.
 bool IsLogFile(const wchar_t* name);

@@ -6,25 +6,6 @@
 
 #include "text/conversion.h"
 
-wchar_t* BoundedCopy(wchar_t* destination, const wchar_t* source, size_t n) {
-  if (n == 0) return destination;
-  size_t i = 0;
-  for (; i + 1 < n && source[i]; ++i) destination[i] = source[i];
-  for (; i + 1 < n; ++i) destination[i] = 0;
-  destination[n - 1] = 0;
-  return destination;
-}
-
-wchar_t* BoundedAppend(wchar_t* destination, const wchar_t* source, size_t n) {
-  size_t length = wcslen(destination);
-  if (n <= length + 1) return destination;
-  size_t room = n - length - 1;
-  size_t i = 0;
-  for (; i < room && source[i]; ++i) destination[length + i] = source[i];
-  destination[length + i] = 0;
-  return destination;
-}
-
 void AddTrailingSeparator(wchar_t* path, size_t n) {
   size_t length = wcslen(path);
   if (length == 0 || path[length - 1] == L'\\' || length + 1 >= n) return;
@@ -68,14 +49,6 @@ void ReplaceNamePart(wchar_t* path, const wchar_t* name, size_t n) {
   if (n > before) BoundedCopy(part, name, n - before);
 }
 
-void CopyFolderPart(const wchar_t* path, wchar_t* destination, size_t n) {
-  if (n == 0) return;
-  size_t count = static_cast<size_t>(FindNamePart(path) - path);
-  if (count > n - 1) count = n - 1;
-  wmemmove(destination, path, count);
-  destination[count] = 0;
-}
-
 const wchar_t* LastCharOf(const wchar_t* text) {
   size_t length = wcslen(text);
   return length ? text + length - 1 : text;
@@ -85,11 +58,6 @@ bool IsDiskLetter(const wchar_t* path) {
   if (!path[0] || path[1] != L':') return false;
   wchar_t c = ToUpperChar(path[0]);
   return c >= L'A' && c <= L'Z';
-}
-
-bool IsFullPath(const wchar_t* path) {
-  if (path[0] == L'\\' && path[1] == L'\\') return true;
-  return IsDiskLetter(path) && IsPathSeparator(path[2]);
 }
 
 bool HasWildcards(const wchar_t* name) {

@@ -4,13 +4,10 @@
 
 #include <cstddef>
 
+// BoundedCopy and BoundedAppend, which every path operation builds on.
+#include "app/shared/format.h"
 #include "app/shared/run_state.h"
 
-// Copies at most n - 1 characters, zero-fills the rest up to n - 1 and
-// terminates at n - 1. n == 0 leaves the destination untouched.
-wchar_t* BoundedCopy(wchar_t* destination, const wchar_t* source, size_t n);
-// Appends what fits into n and terminates.
-wchar_t* BoundedAppend(wchar_t* destination, const wchar_t* source, size_t n);
 // Appends one backslash to a non-empty path that does not end in one, when
 // it fits.
 void AddTrailingSeparator(wchar_t* path, size_t n);
@@ -22,17 +19,15 @@ const wchar_t* FindNamePart(const wchar_t* path);
 // Cuts the name part and, where it does not leave a bare root, its separator.
 wchar_t* RemoveNamePart(wchar_t* path);
 void ReplaceNamePart(wchar_t* path, const wchar_t* name, size_t n);
-void CopyFolderPart(const wchar_t* path, wchar_t* destination, size_t n);
 const wchar_t* LastCharOf(const wchar_t* text);
 bool IsPathSeparator(wchar_t c);
 bool IsDiskLetter(const wchar_t* path);
-bool IsFullPath(const wchar_t* path);
 bool HasWildcards(const wchar_t* name);
 // The "\\?\" form of a path (a path in that form already is copied as it
 // is); false when it cannot be built within n.
-bool MakeLongPath(const wchar_t* path, wchar_t* destination, size_t n);
+[[nodiscard]] bool MakeLongPath(const wchar_t* path, wchar_t* destination, size_t n);
 // A name by which Windows reaches exactly `path`, a full path with
 // backslashes and no "." or ".." parts: the path itself when Windows reads it
 // unchanged (no trailing dot or blank cut off, no device name) and it is
 // shorter than MAX_PATH, else its long form. False when that does not fit n.
-bool ExactName(const wchar_t* path, wchar_t* destination, size_t n);
+[[nodiscard]] bool ExactName(const wchar_t* path, wchar_t* destination, size_t n);

@@ -8,4 +8,5 @@
 // App Paths, shell extension, associations and class names, shortcuts, in
 // this order. False when Windows refused part of it; without the right to
 // write App Paths or the product's class names it stops there.
-bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath, size_t capacity);
+[[nodiscard]] bool ApplyIntegration(const IntegrationOptions& options, wchar_t* groupPath,
+                                    size_t capacity);

@@ -6,10 +6,13 @@
 
 #include <cstdio>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
 #include "fs/dir_scanner.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
@@ -21,20 +24,18 @@
 
 namespace {
 
-constexpr wchar_t ArchiveClass[] = L"Pelodra";
-constexpr wchar_t ZipClass[] = L"Pelodra.ZIP";
-constexpr wchar_t RecoveryClass[] = L"Pelodra.REV";
-
 // A former class name longer than this counts as unreadable.
 constexpr unsigned FormerClassChars = 512;
 // Only whether a "NullFile" value can be read matters, not its text.
 constexpr unsigned NullFileChars = 10;
-// "%s\ShellNew", ".k%02d" and the like.
+// "%s\ShellNew", ".k%02u" and the like.
 constexpr unsigned ClassKeyChars = 80;
 constexpr unsigned OpenCommandChars = 2080;
 // An extension and its former class in the log.
 constexpr unsigned OwnerChars = ClassKeyChars + FormerClassChars + 32;
 
+// The volume extensions of the product's own format: ".k00", ".k01", ...
+constexpr wchar_t VolumeExtensionFormat[] = L".k%02u";
 constexpr unsigned TakenVolumeCount = 30;
 // Earlier releases made volume extensions up to .k99; giving the format back
 // clears all of them that are still the product's.
@@ -63,10 +64,6 @@ void ProductFilePath(const wchar_t* name, wchar_t* path) {
 
 void FormatShellNewKey(const wchar_t* extension, wchar_t* key) {
   FormatText(key, ClassKeyChars, L"%s\\ShellNew", extension);
-}
-
-bool IsProductClass(const wchar_t* className) {
-  return CompareNoCase(className, ArchiveClass) == 0 || CompareNoCase(className, ZipClass) == 0;
 }
 
 void LogFormerOwner(const wchar_t* what, const wchar_t* extension, bool existed,
@@ -105,25 +102,25 @@ void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKe
 void WriteTemplateFile(const wchar_t* path, const unsigned char* bytes, size_t size) {
   ScanEntry entry;
   if (ReadScanEntry(path, entry) && !entry.isFolder && entry.size == size) return;
-  FILE* file = OpenStream(path, L"wb");
+  Stream file(OpenStream(path, L"wb"));
   if (!file) {
     LogOutcome(L"file written", path, FailureCode());
     return;
   }
-  bool written = fwrite(bytes, 1, size, file) == size;
-  written = fclose(file) == 0 && written;
+  bool written = fwrite(bytes, 1, size, file.Get()) == size;
+  written = fclose(file.Release()) == 0 && written;
   LogOutcome(L"file written", path, written ? ERROR_SUCCESS : FailureCode());
 }
 
 void OfferTemplate(const wchar_t* shellNewKey, bool isOwnFormat) {
-  DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
+  BestEffort(DeleteKey(HKEY_CLASSES_ROOT, shellNewKey));
   wchar_t path[MaxPathChars];
   ProductFilePath(isOwnFormat ? L"kelnew.dat" : L"zipnew.dat", path);
   if (isOwnFormat)
     WriteTemplateFile(path, kelTemplate, KelTemplateSize);
   else
     WriteTemplateFile(path, zipTemplate, ZipTemplateSize);
-  SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", path);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", path));
 }
 
 // A volume extension is taken only when it is missing or the product's
@@ -134,14 +131,14 @@ void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
       firstTakeover ? 0 : static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
   wchar_t volume[ClassKeyChars];
   for (unsigned n = 0; n < TakenVolumeCount; ++n) {
-    FormatText(volume, ClassKeyChars, L".k%02u", n);
+    FormatText(volume, ClassKeyChars, VolumeExtensionFormat, n);
     if (!KeyExists(HKEY_CLASSES_ROOT, volume))
       made |= 1u << n;
     else if (!IsOwnAssociation(volume))
       continue;
-    SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass));
   }
-  SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made));
+  BestEffort(SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made)));
 }
 
 void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
@@ -154,16 +151,16 @@ void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
     RecordFormerAssociation(extension, settingsKey, shellNewKey);
   else
     LogEvent(L"former owner kept", extension, L"recorded by an earlier setup");
-  SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, extension, L"", isZip ? ZipClass : ArchiveClass));
   if (isOwnFormat) TakeVolumes(settingsKey, firstTakeover);
   if (templatesWanted && (isOwnFormat || isZip)) OfferTemplate(shellNewKey, isOwnFormat);
 }
 
 // A key that keeps subkeys survives the deletion; its emptied default value
 // is then what dissociates it. The result is the emptying's.
-LONG RemoveClassKey(const wchar_t* extension) {
+[[nodiscard]] LONG RemoveClassKey(const wchar_t* extension) {
   LONG result = SetString(HKEY_CLASSES_ROOT, extension, L"", L"");
-  DeleteKey(HKEY_CLASSES_ROOT, extension);
+  BestEffort(DeleteKey(HKEY_CLASSES_ROOT, extension));
   return result;
 }
 
@@ -175,13 +172,13 @@ void GiveBackVolumes(const wchar_t* settingsKey, bool existed, const wchar_t* fo
   auto made = static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
   wchar_t volume[ClassKeyChars];
   for (unsigned n = 0; n < ReleasedVolumeCount; ++n) {
-    FormatText(volume, ClassKeyChars, L".k%02d", n);
+    FormatText(volume, ClassKeyChars, VolumeExtensionFormat, n);
     if (!IsOwnAssociation(volume)) continue;
     bool madeByProduct = n < TakenVolumeCount && ((made >> n) & 1) != 0;
     if (!madeByProduct && existed && former[0])
-      SetString(HKEY_CLASSES_ROOT, volume, L"", former);
+      BestEffort(SetString(HKEY_CLASSES_ROOT, volume, L"", former));
     else
-      RemoveClassKey(volume);
+      BestEffort(RemoveClassKey(volume));
   }
 }
 
@@ -201,11 +198,11 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
     GetUserString(settingsKey, L"ShellNew", shellNew, L"", MaxPathChars);
     DeleteValue(HKEY_CLASSES_ROOT, shellNewKey, L"FileName");
     if (shellNew[0] == L'*')
-      SetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", L"");
+      BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", L""));
     else if (shellNew[0])
-      SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew);
+      BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"FileName", shellNew));
   } else {
-    DeleteKey(HKEY_CLASSES_ROOT, shellNewKey);
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, shellNewKey));
     LogFormerOwner(L"former owner restored", extension, false, former, RemoveClassKey(extension));
   }
   if (isOwnFormat) GiveBackVolumes(settingsKey, existed, former);
@@ -216,14 +213,14 @@ void WriteClassKeys(const wchar_t* className, const wchar_t* openCommand,
                     const wchar_t* iconLocation) {
   wchar_t key[ClassKeyChars];
   FormatText(key, ClassKeyChars, L"%s\\shell\\open\\command", className);
-  SetString(HKEY_CLASSES_ROOT, key, L"", openCommand);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", openCommand));
   FormatText(key, ClassKeyChars, L"%s\\DefaultIcon", className);
   wchar_t icon[MaxPathChars];
   GetString(HKEY_CLASSES_ROOT, key, L"", icon, L"", MaxPathChars);
-  if (!icon[0]) SetString(HKEY_CLASSES_ROOT, key, L"", iconLocation);
+  if (!icon[0]) BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", iconLocation));
 }
 
-LONG WriteClassDescription(const wchar_t* className, uint32_t messageId) {
+[[nodiscard]] LONG WriteClassDescription(const wchar_t* className, uint32_t messageId) {
   return SetString(HKEY_CLASSES_ROOT, className, L"", LoadMessage(messageId));
 }
 
@@ -264,7 +261,7 @@ void AssociateExtension(const wchar_t* extension, bool selected, bool templatesW
 
 bool RegisterProgIds() {
   wchar_t program[MaxPathChars];
-  ProductFilePath(L"Pelodra.exe", program);
+  ProductFilePath(ProgramFileName, program);
   wchar_t openCommand[OpenCommandChars];
   FormatText(openCommand, OpenCommandChars, L"\"%s\" \"%%1\"", program);
   wchar_t archiveIcon[MaxPathChars];
@@ -276,10 +273,10 @@ bool RegisterProgIds() {
   // keys at all.
   if (WriteClassDescription(ArchiveClass, IDS_TYPE_ARCHIVE) == ERROR_ACCESS_DENIED) return false;
   WriteClassKeys(ArchiveClass, openCommand, archiveIcon);
-  WriteClassDescription(ZipClass, IDS_TYPE_ZIP_ARCHIVE);
+  BestEffort(WriteClassDescription(ZipClass, IDS_TYPE_ZIP_ARCHIVE));
   WriteClassKeys(ZipClass, openCommand, archiveIcon);
-  SetString(HKEY_CLASSES_ROOT, L".rev", L"", RecoveryClass);
-  WriteClassDescription(RecoveryClass, IDS_TYPE_RECOVERY_VOLUME);
+  BestEffort(SetString(HKEY_CLASSES_ROOT, RecoveryExtension, L"", RecoveryClass));
+  BestEffort(WriteClassDescription(RecoveryClass, IDS_TYPE_RECOVERY_VOLUME));
   WriteClassKeys(RecoveryClass, openCommand, recoveryIcon);
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   return true;

@@ -24,4 +24,4 @@ void AssociateExtension(const wchar_t* extension, bool selected, bool templatesW
 
 // Writes the three class names and ".rev"; false when the system refuses
 // access (nothing is written then).
-bool RegisterProgIds();
+[[nodiscard]] bool RegisterProgIds();

@@ -2,29 +2,32 @@
 
 #include <initializer_list>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
+#include "app/shared/product.h"
+#include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "text/conversion.h"
 
 const ExtensionRow ExtensionTable[ExtensionRowCount] = {
-    {L".kel", L".kel", L"Pelodra", 5101},
-    {L".zip", L".zip", L"Pelodra.ZIP", 5102},
-    {L".cab", L".cab", L"Pelodra", 5103},
-    {L".arj", L".arj", L"Pelodra", 5104},
-    {L".lz.tlz", L".lz", L"Pelodra", 5116},
-    {L".lzh.lha", L".lzh", L"Pelodra", 5105},
-    {L".ace", L".ace", L"Pelodra", 5106},
-    {L".7z", L".7z", L"Pelodra", 5107},
-    {L".tar", L".tar", L"Pelodra", 5108},
-    {L".gz.tgz", L".gz", L"Pelodra", 5109},
-    {L".uue.xxe.uu", L".uue", L"Pelodra", 5110},
-    {L".bz2.tbz2.bz.tbz", L".bz2", L"Pelodra", 5111},
-    {L".jar", L".jar", L"Pelodra", 5112},
-    {L".iso", L".iso", L"Pelodra", 5113},
-    {L".z.taz", L".z", L"Pelodra", 5115},
-    {L".xz.txz", L".xz", L"Pelodra", 5114},
-    {L".zipx", L".zipx", L"Pelodra", 5117},
-    {L".001", L".001", L"Pelodra", 5118},
+    {L".kel", L".kel", ArchiveClass, IDC_ASSOCIATE_KEL},
+    {L".zip", L".zip", ZipClass, IDC_ASSOCIATE_ZIP},
+    {L".cab", L".cab", ArchiveClass, IDC_ASSOCIATE_CAB},
+    {L".arj", L".arj", ArchiveClass, IDC_ASSOCIATE_ARJ},
+    {L".lz.tlz", L".lz", ArchiveClass, IDC_ASSOCIATE_LZ},
+    {L".lzh.lha", L".lzh", ArchiveClass, IDC_ASSOCIATE_LZH},
+    {L".ace", L".ace", ArchiveClass, IDC_ASSOCIATE_ACE},
+    {L".7z", L".7z", ArchiveClass, IDC_ASSOCIATE_7Z},
+    {L".tar", L".tar", ArchiveClass, IDC_ASSOCIATE_TAR},
+    {L".gz.tgz", L".gz", ArchiveClass, IDC_ASSOCIATE_GZ},
+    {L".uue.xxe.uu", L".uue", ArchiveClass, IDC_ASSOCIATE_UUE},
+    {L".bz2.tbz2.bz.tbz", L".bz2", ArchiveClass, IDC_ASSOCIATE_BZ2},
+    {L".jar", L".jar", ArchiveClass, IDC_ASSOCIATE_JAR},
+    {L".iso", L".iso", ArchiveClass, IDC_ASSOCIATE_ISO},
+    {L".z.taz", L".z", ArchiveClass, IDC_ASSOCIATE_Z},
+    {L".xz.txz", L".xz", ArchiveClass, IDC_ASSOCIATE_XZ},
+    {L".zipx", L".zipx", ArchiveClass, IDC_ASSOCIATE_ZIPX},
+    {L".001", L".001", ArchiveClass, IDC_ASSOCIATE_001},
 };
 
 namespace {
@@ -40,7 +43,7 @@ bool ReadFlag(const wchar_t* keyPath, const wchar_t* valueName, bool defaultValu
 }
 
 void WriteFlag(const wchar_t* keyPath, const wchar_t* valueName, bool value) {
-  SetUserInt(keyPath, valueName, value ? 1 : 0);
+  BestEffort(SetUserInt(keyPath, valueName, value ? 1 : 0));
 }
 
 }  // namespace
@@ -60,10 +63,14 @@ void FormatExtensionSettingsKey(const wchar_t* extension, wchar_t* key) {
   FormatText(key, ExtensionSettingsKeyChars, L"Setup\\%s", extension);
 }
 
+bool IsProductClass(const wchar_t* className) {
+  return CompareNoCase(className, ArchiveClass) == 0 || CompareNoCase(className, ZipClass) == 0;
+}
+
 bool IsOwnAssociation(const wchar_t* extension) {
   wchar_t owner[ClassNameChars];
   GetString(HKEY_CLASSES_ROOT, extension, L"", owner, L"", ClassNameChars);
-  return CompareNoCase(owner, L"Pelodra") == 0 || CompareNoCase(owner, L"Pelodra.ZIP") == 0;
+  return IsProductClass(owner);
 }
 
 void LoadIntegrationOptions(IntegrationOptions& options) {

@@ -69,6 +69,7 @@ void FormatExtensionSettingsKey(const wchar_t* extension, wchar_t* key);
 void LoadIntegrationOptions(IntegrationOptions& options);
 // Writes every saved field; failures are not reported.
 void SaveIntegrationOptions(const IntegrationOptions& options);
-// True when the extension's class key names "Pelodra" or "Pelodra.ZIP", in
-// any case.
+// True for the product's archive or ZIP class name, in any case.
+bool IsProductClass(const wchar_t* className);
+// True when the extension's class key names one of the product's classes.
 bool IsOwnAssociation(const wchar_t* extension);

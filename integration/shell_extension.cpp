@@ -4,7 +4,9 @@
 
 #include <shlobj.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/file_ops.h"
@@ -21,41 +23,57 @@ constexpr unsigned ShellKeyChars = 1024;
 
 constexpr wchar_t ApprovedKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr wchar_t ApprovedDescription[] = L"Pelodra shell extension";
 constexpr wchar_t RegisteredApplicationsKey[] = L"\\Software\\RegisteredApplications";
-// Windows reads the default-programs registration from the registry, even
-// while the product's settings live in the settings file: the key that
-// RegisteredApplications names (without the leading backslash), from the
-// root.
-constexpr wchar_t CapabilitiesKey[] = L"\\Software\\Pelodra\\Capabilities";
-constexpr wchar_t FileAssociationsKey[] = L"\\Software\\Pelodra\\Capabilities\\FileAssociations";
-// The product's machine-wide key, from the root: removal takes it from the
-// registry whether the settings live there or in the file.
-constexpr wchar_t ProductMachineKey[] = L"\\Software\\Pelodra";
+// Below the product's key from the root: Windows reads the default-programs
+// registration from the registry, even while the product's settings live in
+// the settings file. RegisteredApplications names the key without the
+// leading backslash.
+constexpr wchar_t CapabilitiesFormat[] = L"%s\\Capabilities";
+constexpr wchar_t FileAssociationsFormat[] = L"%s\\Capabilities\\FileAssociations";
+// The handler name of the server Explorer loads; under WOW64, where both
+// servers are registered, the 32-bit one has a name of its own.
+constexpr wchar_t HandlerName[] = L"Pelodra";
+constexpr wchar_t Handler32Name[] = L"Pelodra32";
 
-// Class keys that name the server by its CLSID.
-constexpr const wchar_t* ClsidHandlerKeys[] = {
-    L"Pelodra\\shellex\\ContextMenuHandlers\\%s",
-    L"Pelodra\\shellex\\PropertySheetHandlers\\%s",
-    L"Pelodra.ZIP\\shellex\\ContextMenuHandlers\\%s",
-    L"Pelodra.ZIP\\shellex\\PropertySheetHandlers\\%s",
-    L"exefile\\shellex\\PropertySheetHandlers\\%s",
+// A key below "<class>\shellex" that holds a handler.
+struct HandlerKey {
+  const wchar_t* owner;
+  const wchar_t* kind;
 };
-constexpr const wchar_t* DropHandlerKeys[] = {
-    L"Pelodra\\shellex\\DropHandler",
-    L"Pelodra.ZIP\\shellex\\DropHandler",
+constexpr wchar_t ContextMenu[] = L"ContextMenuHandlers";
+constexpr wchar_t PropertySheet[] = L"PropertySheetHandlers";
+constexpr wchar_t DragDrop[] = L"DragDropHandlers";
+// Keys named by the server's CLSID, with an empty default value.
+constexpr HandlerKey ClsidHandlerKeys[] = {
+    {ArchiveClass, ContextMenu}, {ArchiveClass, PropertySheet}, {ZipClass, ContextMenu},
+    {ZipClass, PropertySheet},   {L"exefile", PropertySheet},
+};
+// Keys whose default value is the CLSID.
+constexpr HandlerKey DropHandlerKeys[] = {
+    {ArchiveClass, L"DropHandler"},
+    {ZipClass, L"DropHandler"},
 };
 // Keys named by the handler name, whose default value is the CLSID.
-constexpr const wchar_t* NamedHandlerKeys[] = {
-    L"*\\shellex\\ContextMenuHandlers\\%s",
-    L"Folder\\shellex\\ContextMenuHandlers\\%s",
-    L"Folder\\shellex\\DragDropHandlers\\%s",
-    L"Drive\\shellex\\DragDropHandlers\\%s",
+constexpr HandlerKey NamedHandlerKeys[] = {
+    {L"*", ContextMenu},
+    {L"Folder", ContextMenu},
+    {L"Folder", DragDrop},
+    {L"Drive", DragDrop},
 };
 // Where earlier releases hooked into folders; only ever cleared.
-constexpr const wchar_t* FormerHandlerKeys[] = {
-    L"Directory\\shellex\\ContextMenuHandlers\\%s",
-    L"Directory\\shellex\\DragDropHandlers\\%s",
+constexpr HandlerKey FormerHandlerKeys[] = {
+    {L"Directory", ContextMenu},
+    {L"Directory", DragDrop},
 };
+
+// "<class>\shellex\<kind>", and "\<name>" behind it when a name is given.
+void FormatHandlerKey(const HandlerKey& handler, const wchar_t* name, wchar_t* key) {
+  if (name)
+    FormatText(key, ShellKeyChars, L"%s\\shellex\\%s\\%s", handler.owner, handler.kind, name);
+  else
+    FormatText(key, ShellKeyChars, L"%s\\shellex\\%s", handler.owner, handler.kind);
+}
 
 // Under WOW64 a 64-bit reader (default-programs settings, 64-bit Explorer
 // enforcing approved extensions) looks in the 64-bit view, where the
@@ -65,13 +83,12 @@ template <typename Step>
 void InEveryView(Step step) {
   step();
   if (!IsWow64()) return;
-  SelectRegistryView(true);
+  ScopedRegistryView view64(true);
   step();
-  SelectRegistryView(false);
 }
 
 void Approve(const wchar_t* clsid) {
-  SetString(HKEY_LOCAL_MACHINE, ApprovedKey, clsid, L"Pelodra shell extension");
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, ApprovedKey, clsid, ApprovedDescription));
 }
 
 struct ServerKeys {
@@ -85,9 +102,9 @@ void FormatServerKeys(const wchar_t* clsid, ServerKeys& keys) {
 }
 
 void WriteServerKeys(const ServerKeys& keys, const wchar_t* dllPath) {
-  SetString(HKEY_CLASSES_ROOT, keys.clsidKey, L"", L"Pelodra");
-  SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"", dllPath);
-  SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"ThreadingModel", L"Apartment");
+  BestEffort(SetString(HKEY_CLASSES_ROOT, keys.clsidKey, L"", ProductName));
+  BestEffort(SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"", dllPath));
+  BestEffort(SetString(HKEY_CLASSES_ROOT, keys.serverKey, L"ThreadingModel", L"Apartment"));
 }
 
 void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* handlerName,
@@ -100,19 +117,21 @@ void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* 
   // Without its file a server keeps only its CLSID keys out of the
   // registry; the hooks are written all the same.
   if (PathExists(dllPath)) {
-    SelectRegistryView(is64Bit);
+    ScopedRegistryView view(is64Bit);
     WriteServerKeys(server, dllPath);
-    RegistryViewFlags = 0;
   }
   wchar_t key[ShellKeyChars];
-  for (const wchar_t* format : ClsidHandlerKeys) {
-    FormatText(key, ShellKeyChars, format, clsid);
-    SetString(HKEY_CLASSES_ROOT, key, L"", L"");
+  for (const HandlerKey& handler : ClsidHandlerKeys) {
+    FormatHandlerKey(handler, clsid, key);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", L""));
   }
-  for (const wchar_t* dropKey : DropHandlerKeys) SetString(HKEY_CLASSES_ROOT, dropKey, L"", clsid);
-  for (const wchar_t* format : NamedHandlerKeys) {
-    FormatText(key, ShellKeyChars, format, handlerName);
-    SetString(HKEY_CLASSES_ROOT, key, L"", clsid);
+  for (const HandlerKey& handler : DropHandlerKeys) {
+    FormatHandlerKey(handler, nullptr, key);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", clsid));
+  }
+  for (const HandlerKey& handler : NamedHandlerKeys) {
+    FormatHandlerKey(handler, handlerName, key);
+    BestEffort(SetString(HKEY_CLASSES_ROOT, key, L"", clsid));
   }
   // The 64-bit server is approved where 64-bit Explorer looks as well.
   if (is64Bit)
@@ -121,44 +140,47 @@ void InstallServer(const wchar_t* dllName, const wchar_t* clsid, const wchar_t* 
     Approve(clsid);
 }
 
+template <size_t Count>
+void DeleteHandlerKeys(const HandlerKey (&handlers)[Count], const wchar_t* name) {
+  wchar_t key[ShellKeyChars];
+  for (const HandlerKey& handler : handlers) {
+    FormatHandlerKey(handler, name, key);
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, key));
+  }
+}
+
 void RemoveServer(const wchar_t* clsid, const wchar_t* handlerName, bool is64Bit) {
   ServerKeys server;
   FormatServerKeys(clsid, server);
   // Setup put the 64-bit server's keys where 64-bit Explorer looks; they
   // are taken back from there too.
   auto deleteServerKeys = [&server] {
-    DeleteKey(HKEY_CLASSES_ROOT, server.serverKey);
-    DeleteKey(HKEY_CLASSES_ROOT, server.clsidKey);
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, server.serverKey));
+    BestEffort(DeleteKey(HKEY_CLASSES_ROOT, server.clsidKey));
   };
   if (is64Bit)
     InEveryView(deleteServerKeys);
   else
     deleteServerKeys();
-  wchar_t key[ShellKeyChars];
-  for (const wchar_t* format : ClsidHandlerKeys) {
-    FormatText(key, ShellKeyChars, format, clsid);
-    DeleteKey(HKEY_CLASSES_ROOT, key);
-  }
-  for (const wchar_t* dropKey : DropHandlerKeys) DeleteKey(HKEY_CLASSES_ROOT, dropKey);
-  for (const wchar_t* format : NamedHandlerKeys) {
-    FormatText(key, ShellKeyChars, format, handlerName);
-    DeleteKey(HKEY_CLASSES_ROOT, key);
-  }
-  for (const wchar_t* format : FormerHandlerKeys) {
-    FormatText(key, ShellKeyChars, format, handlerName);
-    DeleteKey(HKEY_CLASSES_ROOT, key);
-  }
+  DeleteHandlerKeys(ClsidHandlerKeys, clsid);
+  DeleteHandlerKeys(DropHandlerKeys, nullptr);
+  DeleteHandlerKeys(NamedHandlerKeys, handlerName);
+  DeleteHandlerKeys(FormerHandlerKeys, handlerName);
   InEveryView([clsid] { DeleteValue(HKEY_LOCAL_MACHINE, ApprovedKey, clsid); });
 }
 
 // The product among the system's default programs, with every extension it
 // can open, whichever of them the user chose.
 void RegisterDefaultPrograms() {
-  SetString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, L"Pelodra", CapabilitiesKey + 1);
-  SetString(HKEY_LOCAL_MACHINE, CapabilitiesKey, L"ApplicationDescription", L"Pelodra");
+  wchar_t capabilities[ShellKeyChars], associations[ShellKeyChars];
+  FormatText(capabilities, ShellKeyChars, CapabilitiesFormat, ProductKey);
+  FormatText(associations, ShellKeyChars, FileAssociationsFormat, ProductKey);
+  BestEffort(
+      SetString(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, ProductName, capabilities + 1));
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, capabilities, L"ApplicationDescription", ProductName));
   for (const ExtensionRow& row : ExtensionTable) {
     for (RowExtensions e(row.extensions); e.Next();)
-      SetString(HKEY_LOCAL_MACHINE, FileAssociationsKey, e.Current(), row.progId);
+      BestEffort(SetString(HKEY_LOCAL_MACHINE, associations, e.Current(), row.progId));
   }
 }
 
@@ -167,19 +189,21 @@ void RegisterDefaultPrograms() {
 void ApplyShellExtension(bool removal, const IntegrationOptions& options) {
   bool wow64 = IsWow64();
   RegisterShellExtension(options.ShellExt, L"kelext.dll", Server32Clsid,
-                         wow64 ? L"Pelodra32" : L"Pelodra", false);
+                         wow64 ? Handler32Name : HandlerName, false);
   // Second, so that the drop handlers name the server 64-bit Explorer loads.
   if (wow64)
-    RegisterShellExtension(options.ShellExt, L"kelext64.dll", Server64Clsid, L"Pelodra", true);
+    RegisterShellExtension(options.ShellExt, L"kelext64.dll", Server64Clsid, HandlerName, true);
   if (GetWindowsVersion() >= 0x0600) {
     if (removal)
-      InEveryView([] { DeleteValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, L"Pelodra"); });
+      InEveryView([] { DeleteValue(HKEY_LOCAL_MACHINE, RegisteredApplicationsKey, ProductName); });
     else
       InEveryView(RegisterDefaultPrograms);
   }
   if (removal) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, L"");
-    InEveryView([] { DeleteKeyTree(HKEY_LOCAL_MACHINE, ProductMachineKey); });
+    // The product's machine-wide key goes from the registry whether the
+    // settings live there or in the file.
+    InEveryView([] { DeleteKeyTree(HKEY_LOCAL_MACHINE, ProductKey); });
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/log.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -20,8 +22,6 @@
 namespace {
 
 constexpr wchar_t ShortcutFileName[] = L"Pelodra.lnk";
-constexpr wchar_t GroupFolderName[] = L"Pelodra";
-constexpr wchar_t ProgramFileName[] = L"Pelodra.exe";
 constexpr wchar_t ShortcutExtension[] = L".lnk";
 // From 6.0 on the desktop and Start-menu shortcuts belong to all users.
 constexpr unsigned FirstAllUsersVersion = 0x0600;
@@ -37,8 +37,8 @@ struct GroupItem {
 };
 
 const GroupItem GroupItems[] = {
-    {L"Pelodra", 0, ProgramFileName, 0, true},
-    {nullptr, IDS_GROUP_HELP_NAME, L"Pelodra.chm", 0, false},
+    {ProductName, 0, ProgramFileName, 0, true},
+    {nullptr, IDS_GROUP_HELP_NAME, HelpFileName, 0, false},
     {nullptr, IDS_GROUP_README_NAME, L"Kel.txt", 0, false},
     {nullptr, IDS_GROUP_DOCUMENT_NAME, nullptr, IDS_GROUP_DOCUMENT_FILE, false},
 };
@@ -56,7 +56,7 @@ struct ShortcutSetting {
 };
 
 // True when the file is gone, or was never there.
-bool RemoveFile(const wchar_t* path) {
+[[nodiscard]] bool RemoveFile(const wchar_t* path) {
   bool removed = EraseFile(path);
   DWORD error = removed ? ERROR_SUCCESS : FailureCode();
   if (!removed) {
@@ -73,8 +73,8 @@ bool RemoveFile(const wchar_t* path) {
 
 // Makes the shortcut `name` in `folder` when `wanted`, deletes it otherwise.
 // False when the system refused it.
-bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& setting,
-                   const wchar_t* workingFolder) {
+[[nodiscard]] bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& setting,
+                                 const wchar_t* workingFolder) {
   wchar_t shortcut[MaxPathChars];
   JoinPath(folder, ShortcutFileName, shortcut, MaxPathChars);
   if (wanted)
@@ -87,7 +87,7 @@ bool PlaceShortcut(bool wanted, const wchar_t* folder, const ShortcutSetting& se
 // earlier releases under other names go; subfolders are the user's. A group
 // that is a link is not emptied: the files behind it are another folder's.
 // False when a file stays.
-bool EmptyGroupFolder(const wchar_t* group) {
+[[nodiscard]] bool EmptyGroupFolder(const wchar_t* group) {
   DWORD attributes = GetAttributes(group);
   if (attributes == InvalidAttributes || IsReparsePoint(attributes)) return true;
   wchar_t mask[MaxPathChars];
@@ -123,14 +123,14 @@ bool IsPathBelowFolder(const wchar_t* path) {
   }
 }
 
-bool RemoveFolder(const wchar_t* folder) {
+[[nodiscard]] bool RemoveFolder(const wchar_t* folder) {
   bool removed = RemoveDirectoryW(folder) != FALSE;
   LogOutcome(L"folder removed", folder, removed ? ERROR_SUCCESS : FailureCode());
   return removed;
 }
 
-bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
-                    const wchar_t* workingFolder) {
+[[nodiscard]] bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
+                                  const wchar_t* workingFolder) {
   bool complete = true;
   for (const GroupItem& item : GroupItems) {
     wchar_t name[MessageChars];
@@ -153,9 +153,10 @@ bool MakeGroupItems(const wchar_t* group, const ShortcutSetting& setting,
 
 // Makes or removes the program group inside one programs folder; `group`
 // receives the group folder's path. False when the system refused part.
-bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder, const ShortcutSetting& setting,
-                    const wchar_t* workingFolder, wchar_t* group) {
-  JoinPath(programsFolder, GroupFolderName, group, MaxPathChars);
+[[nodiscard]] bool ApplyGroupCopy(bool wanted, const wchar_t* programsFolder,
+                                  const ShortcutSetting& setting, const wchar_t* workingFolder,
+                                  wchar_t* group) {
+  JoinPath(programsFolder, ProductName, group, MaxPathChars);
   if (!wanted) return RemoveProgramGroup(group);
   bool complete = EmptyGroupFolder(group);
   int made = CreateFolder(group, false, 0);
@@ -238,24 +239,11 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_
   return SUCCEEDED(result);
 }
 
-bool GetSpecialFolderPath(int csidl, wchar_t* buffer) {
-  buffer[0] = 0;
-  ComPtr<IMalloc> allocator;
-  if (FAILED(SHGetMalloc(allocator.Put()))) return false;
-  PIDLIST_ABSOLUTE list = nullptr;
-  if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, &list)) || !list) return false;
-  // The shell writes at most MAX_PATH characters, well within the buffer.
-  bool found = SHGetPathFromIDListW(list, buffer) != FALSE;
-  allocator->Free(list);
-  if (!found) buffer[0] = 0;
-  return found;
-}
-
 bool RemoveProgramGroup(const wchar_t* group) {
   DWORD attributes = GetAttributes(group);
   if (attributes == InvalidAttributes) return true;
   if (IsReparsePoint(attributes)) return RemoveFolder(group);
   bool complete = EmptyGroupFolder(group);
-  RemoveFolder(group);
+  BestEffort(RemoveFolder(group));
   return complete;
 }

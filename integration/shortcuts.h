@@ -14,12 +14,9 @@ bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
 
 // Saves a shortcut, loading an existing one first so that properties not
 // set here survive. True when the shortcut file was saved.
-bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_t* workingFolder,
-                    const wchar_t* description, const wchar_t* icon);
-
-// The path of a special folder (CSIDL) into `buffer` (MaxPathChars); false
-// and an empty buffer when the system has none.
-bool GetSpecialFolderPath(int csidl, wchar_t* buffer);
+[[nodiscard]] bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut,
+                                  const wchar_t* workingFolder, const wchar_t* description,
+                                  const wchar_t* icon);
 
 // Takes a program group out of its programs folder: the files directly in
 // it (the product's items, and those of earlier releases), then the folder
@@ -27,4 +24,4 @@ bool GetSpecialFolderPath(int csidl, wchar_t* buffer);
 // the group with them. A group that is a link to another folder is removed
 // as a link; what it leads to is left alone. False when the system refused
 // to remove a file or the link.
-bool RemoveProgramGroup(const wchar_t* group);
+[[nodiscard]] bool RemoveProgramGroup(const wchar_t* group);

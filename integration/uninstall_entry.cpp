@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/path_names.h"
@@ -12,12 +14,6 @@
 
 namespace {
 
-constexpr wchar_t AppPathsKey[] =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
-constexpr wchar_t UninstallKey[] =
-    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
-constexpr wchar_t ProgramFileName[] = L"Pelodra.exe";
-constexpr wchar_t ProductName[] = L"Pelodra";
 constexpr wchar_t Publisher[] = L"Brenmark";
 // The product name and the version text, with room for long translations.
 constexpr unsigned DisplayNameChars = 2148;
@@ -31,6 +27,16 @@ void GetMainProgramPath(wchar_t* path) {
   ReplaceNamePart(path, ProgramFileName, MaxPathChars);
 }
 
+// Each value of the uninstall entry is written by itself: a value Windows
+// refuses is counted by the store, and the others are written all the same.
+void WriteEntryText(const wchar_t* name, const wchar_t* text) {
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, UninstallKey, name, text));
+}
+
+void WriteEntryNumber(const wchar_t* name, int32_t value) {
+  BestEffort(SetInt(HKEY_LOCAL_MACHINE, UninstallKey, name, value));
+}
+
 }  // namespace
 
 bool RegisterAppPaths() {
@@ -39,16 +45,15 @@ bool RegisterAppPaths() {
   // Without the right to write below HKEY_LOCAL_MACHINE nothing else is
   // tried.
   if (SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"", program) == ERROR_ACCESS_DENIED) return false;
-  SetString(HKEY_LOCAL_MACHINE, L"", L"exe32", program);
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, L"", L"exe32", program));
   wchar_t folder[MaxPathChars];
   BoundedCopy(folder, program, MaxPathChars);
   RemoveNamePart(folder);
-  SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder);
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder));
   // 64-bit programs look the name up in their own view.
-  SelectRegistryView(true);
-  SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"", program);
-  SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder);
-  SelectRegistryView(false);
+  ScopedRegistryView view64(true);
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"", program));
+  BestEffort(SetString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path", folder));
   return true;
 }
 
@@ -56,13 +61,13 @@ void WriteUninstallEntry() {
   wchar_t displayName[DisplayNameChars];
   BoundedCopy(displayName, ProductName, DisplayNameChars);
   FormatDisplayName(displayName, DisplayNameChars);
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName", displayName);
+  WriteEntryText(L"DisplayName", displayName);
   wchar_t version[VersionChars];
   FormatText(version, VersionChars, L"%d.%02d.%d", PRODUCT_VERSION_MAJOR, PRODUCT_VERSION_MINOR,
              PRODUCT_VERSION_BUILD);
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayVersion", version);
-  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"VersionMajor", PRODUCT_VERSION_MAJOR);
-  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"VersionMinor", PRODUCT_VERSION_MINOR);
+  WriteEntryText(L"DisplayVersion", version);
+  WriteEntryNumber(L"VersionMajor", PRODUCT_VERSION_MAJOR);
+  WriteEntryNumber(L"VersionMinor", PRODUCT_VERSION_MINOR);
 
   wchar_t program[MaxPathChars];
   GetProgramPath(program, MaxPathChars);
@@ -70,19 +75,19 @@ void WriteUninstallEntry() {
   // would first start "C:\Program.exe", whoever put it there.
   wchar_t command[UninstallCommandChars];
   FormatText(command, UninstallCommandChars, L"\"%s\"", program);
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString", command);
+  WriteEntryText(L"UninstallString", command);
   wchar_t path[MaxPathChars];
   BoundedCopy(path, program, MaxPathChars);
   ReplaceNamePart(path, ProgramFileName, MaxPathChars);
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayIcon", path);
+  WriteEntryText(L"DisplayIcon", path);
   BoundedCopy(path, program, MaxPathChars);
   *FindNamePart(path) = 0;
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"InstallLocation", path);
+  WriteEntryText(L"InstallLocation", path);
 
-  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"NoModify", 1);
-  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"NoRepair", 1);
-  SetInt(HKEY_LOCAL_MACHINE, UninstallKey, L"Language", 0);
-  SetString(HKEY_LOCAL_MACHINE, UninstallKey, L"Publisher", Publisher);
+  WriteEntryNumber(L"NoModify", 1);
+  WriteEntryNumber(L"NoRepair", 1);
+  WriteEntryNumber(L"Language", 0);
+  WriteEntryText(L"Publisher", Publisher);
 }
 
 void FormatDisplayName(wchar_t* buffer, size_t capacity) {

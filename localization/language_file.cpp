@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/shared/format.h"
+#include "app/shared/best_effort.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "fs/path_names.h"
@@ -24,7 +24,7 @@ constexpr uint32_t MaxSectionBytes = 524288;
 constexpr uint32_t MaxTextChars = 262144;
 // Line breaks of the loaded text; a character no entry contains.
 constexpr wchar_t LineBreak = 0x0C;
-constexpr unsigned KeyChars = 8;
+constexpr unsigned KeyChars = TextKeyChars - 1;
 // A last line without a line break delivers at most this much.
 constexpr size_t LastLineChars = 255;
 constexpr size_t AnsiTextBytes = 4096;
@@ -176,7 +176,7 @@ LanguageFile languageFile;
 
 // Turns the bytes read from the marker on into the loaded text. `bytes`
 // holds `size` bytes and room for two more.
-bool TakeSection(HeapBlock<uint8_t> bytes, uint32_t size, bool utf16) {
+[[nodiscard]] bool TakeSection(HeapBlock<uint8_t> bytes, uint32_t size, bool utf16) {
   if (utf16) {
     HeapBlock<wchar_t> text(reinterpret_cast<wchar_t*>(bytes.release()));
     languageFile.Take(std::move(text), size / 2);
@@ -205,13 +205,6 @@ void CopyEntryValue(const wchar_t* line, wchar_t* destination, size_t capacity) 
   for (; copied < n && value[copied]; ++copied) destination[copied] = value[copied];
   destination[copied] = 0;
   if (wchar_t* quote = std::wcsrchr(destination, L'"')) *quote = 0;
-}
-
-void CopyText(const wchar_t* source, wchar_t* destination, size_t capacity) {
-  if (source == destination || capacity == 0) return;
-  size_t n = 0;
-  for (; n + 1 < capacity && source[n]; ++n) destination[n] = source[n];
-  destination[n] = 0;
 }
 
 bool IsMarkerAt(const uint8_t* p, uint32_t available, bool& utf16) {
@@ -275,8 +268,8 @@ void ReadLanguageFile(const wchar_t* name) {
   if (!bytes) return;
   int32_t read = file.Read(bytes.get(), MaxSectionBytes);
   // The uninstall run deletes the file: it is not held open.
-  file.Close();
-  if (read >= 0) TakeSection(std::move(bytes), static_cast<uint32_t>(read), utf16);
+  BestEffort(file.Close());
+  if (read >= 0) BestEffort(TakeSection(std::move(bytes), static_cast<uint32_t>(read), utf16));
 }
 
 void SettleTextDirection() {
@@ -307,11 +300,6 @@ uint32_t TextKey(const wchar_t* source, TextKind kind, const wchar_t* context) {
 
 }  // namespace
 
-void MakeTextKey(const wchar_t* source, TextKind kind, const wchar_t* context,
-                 wchar_t key[TextKeyChars]) {
-  FormatText(key, TextKeyChars, L"%08x", TextKey(source, kind, context));
-}
-
 void TranslateText(const wchar_t* source, wchar_t* destination, size_t capacity, TextKind kind,
                    const wchar_t* context) {
   if (languageFile.Loaded()) {
@@ -320,7 +308,7 @@ void TranslateText(const wchar_t* source, wchar_t* destination, size_t capacity,
       return;
     }
   }
-  CopyText(source, destination, capacity);
+  BoundedCopy(destination, source, capacity);
 }
 
 bool LoadLanguageSection(const void* bytes, uint32_t size, bool utf16) {

@@ -1,5 +1,7 @@
 // The text language file "uninstall.lng": translations of the program's
 // texts keyed by the CRC-32 of the text they replace, and the text direction.
+// A text's key is the lower-case hexadecimal CRC-32 of the kind byte, the
+// ANSI form of the context and the ANSI form of the text.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +28,6 @@ bool IsLanguageFileLoaded();
 // be the same buffer.
 void TranslateText(const wchar_t* source, wchar_t* destination, size_t capacity, TextKind kind,
                    const wchar_t* context);
-
-// The key of a text: the lower-case hexadecimal CRC-32 of the kind byte, the
-// ANSI form of the context and the ANSI form of the source.
-void MakeTextKey(const wchar_t* source, TextKind kind, const wchar_t* context,
-                 wchar_t key[TextKeyChars]);
 
 // Takes the part of a language file that starts at its section marker, as
 // the file holds it (8-bit ANSI or UTF-16 little-endian), in place of any

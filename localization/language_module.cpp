@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <utility>
 
+#include "app/shared/format.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
@@ -15,23 +17,21 @@ namespace {
 
 constexpr unsigned RingSize = 8;
 constexpr wchar_t LanguageModuleName[] = L"kellng.dll";
+// The product's settings key that names the language folder.
+constexpr wchar_t GeneralKeyName[] = L"General";
+constexpr unsigned GeneralKeyChars = 64;
 
 struct LanguageModuleState {
   HMODULE program = nullptr;
-  HMODULE resources = nullptr;
-  bool loaded = false;
   // Open while the module is loaded, so that the file stays as checked.
   FileHandle file;
+  // The language DLL while one is loaded; freed before its file is let go.
+  LoadedModule module;
   wchar_t ring[RingSize][MessageChars] = {};
   unsigned ringIndex = 0;
-
-  // A DLL still loaded at process end is freed.
-  ~LanguageModuleState() { ReleaseLanguageModule(); }
 };
 
 LanguageModuleState state;
-
-HMODULE ProgramOrSelf() { return state.program ? state.program : GetModuleHandleW(nullptr); }
 
 // Systems from XP SP2 on map a DLL as a data file for its resources, which
 // runs none of its code.
@@ -78,9 +78,11 @@ bool ReadString(HMODULE module, uint32_t id, wchar_t* buffer, size_t capacity) {
 
 void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity) {
   if (result != name) BoundedCopy(result, name, capacity);
+  // The product's key, named without the settings store's root mark.
+  wchar_t general[GeneralKeyChars];
+  FormatText(general, GeneralKeyChars, L"%s\\%s", ProductKey + 1, GeneralKeyName);
   RegKey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Pelodra\\General", 0, KEY_QUERY_VALUE,
-                    key.Put()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, general, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
     return;
   // The value may come without a terminator: the cleared buffer and the
   // size offered keep one behind it.
@@ -116,25 +118,20 @@ void LoadLanguageModule(HINSTANCE program) {
   // A module whose resources do not lie inside its file would have every
   // reader of them fault: the program's own texts are used instead.
   FileHandle file = OpenSoundModule(path);
-  HMODULE module = nullptr;
-  if (file)
-    module = CanMapAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
-                                : LoadLibraryW(path);
-  state.loaded = module != nullptr;
-  state.resources = module ? module : program;
-  if (module) state.file = std::move(file);
+  if (!file) return;
+  state.module.Reset(CanMapAsDataFile() ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                                        : LoadLibraryW(path));
+  if (state.module) state.file = std::move(file);
 }
 
 void ReleaseLanguageModule() {
-  if (state.loaded) FreeLibrary(state.resources);
+  state.module.Reset();
   state.file.Reset();
-  state.loaded = false;
-  state.resources = state.program;
 }
 
-HMODULE ResourceModule() { return state.resources ? state.resources : ProgramOrSelf(); }
+HMODULE ResourceModule() { return state.module ? state.module.Get() : ProgramModule(); }
 
-HMODULE ProgramModule() { return ProgramOrSelf(); }
+HMODULE ProgramModule() { return state.program ? state.program : GetModuleHandleW(nullptr); }
 
 const wchar_t* LoadMessage(uint32_t id) {
   state.ringIndex = state.ringIndex + 1 == RingSize ? 0 : state.ringIndex + 1;

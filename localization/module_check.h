@@ -19,4 +19,4 @@ bool HasSoundResources(const uint8_t* bytes, size_t size);
 // checks it. While the returned handle stays open nobody can change, move
 // or delete the file, so that what a later load maps is what was checked.
 // Empty when the file cannot be opened or its resources are not sound.
-FileHandle OpenSoundModule(const wchar_t* path);
+[[nodiscard]] FileHandle OpenSoundModule(const wchar_t* path);

@@ -2,10 +2,12 @@
 
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/run_state.h"
 #include "app/shared/win_handles.h"
 #include "fs/entry_removal.h"
+#include "fs/file_ops.h"
 #include "fs/path_names.h"
 
 namespace {
@@ -28,7 +30,7 @@ ShortPathLookup shortPathLookup = nullptr;
 // batch files, with no character replaced or approximated: a full-width
 // quote, ampersand or colon must not turn into the real one. `length` is
 // the count of bytes without the terminator.
-bool ToConsoleBytes(const wchar_t* text, char* bytes, int size, int& length) {
+[[nodiscard]] bool ToConsoleBytes(const wchar_t* text, char* bytes, int size, int& length) {
   UINT page = GetOEMCP();
   // UTF-8 takes no flags; it replaces nothing but a lone surrogate, which
   // the reading back finds.
@@ -61,7 +63,7 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
 }
 
 // The interpreter expands "%...%" even inside quotes; "%%" is one "%".
-bool DoublePercent(const wchar_t* text, wchar_t* destination, size_t size) {
+[[nodiscard]] bool DoublePercent(const wchar_t* text, wchar_t* destination, size_t size) {
   size_t out = 0;
   for (; *text; ++text) {
     size_t need = *text == L'%' ? 2 : 1;
@@ -73,7 +75,7 @@ bool DoublePercent(const wchar_t* text, wchar_t* destination, size_t size) {
   return true;
 }
 
-bool WriteLine(HANDLE file, const wchar_t* line, int formatted) {
+[[nodiscard]] bool WriteLine(HANDLE file, const wchar_t* line, int formatted) {
   char bytes[BatchLineBytes];
   int length = 0;
   DWORD written = 0;
@@ -82,7 +84,8 @@ bool WriteLine(HANDLE file, const wchar_t* line, int formatted) {
          written == static_cast<DWORD>(length);
 }
 
-bool WriteLines(HANDLE file, const BatchNames& names, const wchar_t* batchName, bool silent) {
+[[nodiscard]] bool WriteLines(HANDLE file, const BatchNames& names, const wchar_t* batchName,
+                              bool silent) {
   wchar_t p[MaxPathChars], d[MaxPathChars], b[MaxPathChars];
   if (!DoublePercent(names.program, p, MaxPathChars) ||
       !DoublePercent(names.folder, d, MaxPathChars) || !DoublePercent(batchName, b, MaxPathChars))
@@ -100,6 +103,29 @@ bool WriteLines(HANDLE file, const BatchNames& names, const wchar_t* batchName, 
                                FormatText(line, BatchLineChars,
                                           L"if exist \"%s\" \"%s\" /warning\r\n", p, p));
   return whole && WriteLine(file, line, FormatText(line, BatchLineChars, L"del \"%s\"\r\n", b));
+}
+
+// Makes the batch file under the first name of this process that is free,
+// exclusively: a name another run holds is never written over. The name
+// goes into `fileName` (BatchFileNameChars), the full name it was made by
+// into `exact` (ExactChars).
+FileHandle CreateBatchFile(const wchar_t* folder, wchar_t* fileName, wchar_t* exact) {
+  DWORD id = GetCurrentProcessId();
+  wchar_t real[MaxPathChars];
+  for (unsigned i = 0; i < NameTries; ++i) {
+    if (i == 0)
+      FormatText(fileName, BatchFileNameChars, L"%s.%lu.Bat", BatchPrefix, id);
+    else
+      FormatText(fileName, BatchFileNameChars, L"%s.%lu.%u.Bat", BatchPrefix, id, i);
+    if (FormatText(real, MaxPathChars, L"%s%s", folder, fileName) < 0 ||
+        !ExactName(real, exact, ExactChars))
+      return FileHandle();
+    FileHandle file(
+        CreateFileW(exact, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD error = GetLastError();
+    if (file || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) return file;
+  }
+  return FileHandle();
 }
 
 }  // namespace
@@ -143,31 +169,19 @@ bool WriteCleanupBatch(const wchar_t* tempFolder, const BatchNames& names, bool 
   wchar_t folder[MaxPathChars];
   BoundedCopy(folder, tempFolder, MaxPathChars);
   AddTrailingSeparator(folder, MaxPathChars);
-  DWORD id = GetCurrentProcessId();
-  wchar_t fileName[BatchFileNameChars], real[MaxPathChars], exact[ExactChars];
-  FileHandle file;
-  // Made exclusively: a name another run holds is never written over.
-  for (unsigned i = 0; i < NameTries && !file; ++i) {
-    if (i == 0)
-      FormatText(fileName, BatchFileNameChars, L"%s.%lu.Bat", BatchPrefix, id);
-    else
-      FormatText(fileName, BatchFileNameChars, L"%s.%lu.%u.Bat", BatchPrefix, id, i);
-    if (FormatText(real, MaxPathChars, L"%s%s", folder, fileName) < 0 ||
-        !ExactName(real, exact, ExactChars))
-      return false;
-    file.Reset(
-        CreateFileW(exact, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD error = GetLastError();
-    if (!file && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
-  }
+  wchar_t fileName[BatchFileNameChars], exact[ExactChars];
+  FileHandle file = CreateBatchFile(folder, fileName, exact);
   if (!file) return false;
-  if (FormatText(batchName, size, L"%s%s", names.tempFolder, fileName) < 0 ||
-      wcslen(batchName) >= MAX_PATH || !WriteLines(file.Get(), names, batchName, silent)) {
-    file.Reset();
-    DeleteFileW(exact);
-    return false;
-  }
-  return true;
+  bool written = FormatText(batchName, size, L"%s%s", names.tempFolder, fileName) >= 0 &&
+                 wcslen(batchName) < MAX_PATH && WriteLines(file.Get(), names, batchName, silent);
+  // The system may report a write it could not finish only when the file
+  // is closed.
+  written = CloseHandle(file.Release()) && written;
+  if (written) return true;
+  DWORD error = GetLastError();
+  BestEffort(DeleteFileW(exact));
+  SetLastError(error);
+  return false;
 }
 
 bool StartHiddenBatch(const wchar_t* batchName) {
@@ -181,17 +195,12 @@ bool StartHiddenBatch(const wchar_t* batchName) {
       0)
     return false;
   wchar_t systemFolder[MaxPathChars];
-  UINT length = GetSystemDirectoryW(systemFolder, MaxPathChars);
-  if (length == 0 || length >= MaxPathChars) return false;
+  if (!GetSystemFolder(systemFolder)) return false;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, systemFolder,
-                      &startup, &process))
-    return false;
-  KernelHandle thread(process.hThread);
-  KernelHandle started(process.hProcess);
-  return true;
+  StartedProcess process;
+  return CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, systemFolder,
+                        &startup, process.Put()) != FALSE;
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "app/shared/best_effort.h"
+#include "app/shared/product.h"
 #include "app/shared/run_state.h"
 #include "integration/associations.h"
 #include "integration/options.h"
@@ -14,15 +16,8 @@
 namespace {
 
 // The class names and the extension key that setup writes for the product.
-const wchar_t* const ProductClassKeys[] = {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev"};
-
-// The user's settings tree from the root: removal takes it from the
-// registry also while the settings live in the settings file.
-constexpr wchar_t ProductUserKey[] = L"\\Software\\Pelodra";
-constexpr wchar_t UninstallKey[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
-constexpr wchar_t AppPathsKey[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+const wchar_t* const ProductClassKeys[] = {ArchiveClass, ZipClass, RecoveryClass,
+                                           RecoveryExtension};
 
 }  // namespace
 
@@ -31,7 +26,8 @@ bool RemoveIntegration() {
   // "All clear" makes every applier take its removal path.
   const IntegrationOptions none{};
   RefusedGiveBacks refused;
-  ApplyFileAssociations(none, &refused);
+  // Its refusals are counted with all others below.
+  BestEffort(ApplyFileAssociations(none, &refused));
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSH, nullptr, nullptr);
   ApplyShellExtension(true, none);
   bool shortcutsGone = ApplyShortcuts(none, nullptr, 0, nullptr);
@@ -39,14 +35,15 @@ bool RemoveIntegration() {
   const wchar_t* kept[TableExtensionCount];
   for (unsigned i = 0; i < refused.count; ++i) kept[i] = refused.settingsKeys[i];
   DeleteKeyTreeSparing(HKEY_CURRENT_USER, L"", kept, refused.count);
-  DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductUserKey, kept, refused.count);
+  // The user's settings tree goes from the registry also while the
+  // settings live in the settings file.
+  DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductKey, kept, refused.count);
   if (!MsiMode) {
-    DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey);
-    DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
+    BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey));
+    BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey));
     // Setup wrote App Paths a second time in the 64-bit view.
-    SelectRegistryView(true);
-    DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey);
-    SelectRegistryView(false);
+    ScopedRegistryView view64(true);
+    BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey));
   }
   return shortcutsGone && RefusedRegistryChanges() == refusedBefore;
 }

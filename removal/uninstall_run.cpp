@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/format.h"
 #include "app/shared/log.h"
 #include "app/shared/message_box.h"
+#include "app/shared/product.h"
 #include "app/shared/program_path.h"
 #include "app/shared/run_state.h"
+#include "app/shared/win_handles.h"
 #include "fs/entry_removal.h"
 #include "fs/file_ops.h"
 #include "fs/log_file.h"
@@ -24,7 +27,6 @@
 
 namespace {
 
-constexpr wchar_t ListName[] = L"Uninstall.lst";
 const wchar_t* const HelpIndexFiles[] = {L"pelodra.gid", L"pelodra.fts"};
 constexpr unsigned ListLineBytes = 2048;
 // The folder and a list line, each at most 2,047 characters.
@@ -73,7 +75,7 @@ bool Confirmed() {
 
 void ReportMissingList() {
   wchar_t text[ErrorChars];
-  FormatMessageText(text, ErrorChars, LoadMessage(IDS_LIST_MISSING_FORMAT), ListName);
+  FormatMessageText(text, ErrorChars, LoadMessage(IDS_LIST_MISSING_FORMAT), FileListName);
   ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONHAND | MB_SETFOREGROUND);
 }
 
@@ -92,7 +94,7 @@ bool IsTrailingBlank(int c) { return c == '\r' || c == ' ' || c == '\t'; }
 // ListLineBytes - 1 bytes, or one holding a NUL, is not usable: it names no
 // file, and no part of it is taken for a name of its own. `consumed` counts
 // the bytes read. False at the end of the file.
-bool ReadListLine(FILE* list, char* line, bool& usable, uint32_t& consumed) {
+[[nodiscard]] bool ReadListLine(FILE* list, char* line, bool& usable, uint32_t& consumed) {
   int c = getc(list);
   if (c == EOF) return false;
   size_t length = 0;
@@ -157,8 +159,8 @@ bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
   return clear;
 }
 
-bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
-                 unsigned& depth) {
+[[nodiscard]] bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
+                               unsigned& depth) {
   // A line of at most ListLineBytes - 1 bytes gives no more characters.
   wchar_t wide[ListLineBytes];
   ToWide(line, wide, ListLineBytes);
@@ -213,7 +215,7 @@ void ScheduleFoldersForRestart(const wchar_t* file, const RemovalScope& scope) {
 
 // Moves a file in use out of the way and has it deleted at the next start
 // of Windows. 0 when Windows took the schedule, else why not.
-DWORD ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
+[[nodiscard]] DWORD ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
   wchar_t exact[ExactChars], target[EntryChars], exactTarget[ExactChars];
   if (!ExactName(entry, exact, ExactChars)) return ERROR_FILENAME_EXCED_RANGE;
   bool renamable = false;
@@ -246,12 +248,13 @@ void LogLeft(const wchar_t* entry, Removal removal) {
 // the list is closed.
 bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
   const wchar_t* relative = entry + scope.folderLength;
-  return CompareNoCase(relative, scope.programName) == 0 || CompareNoCase(relative, ListName) == 0;
+  return CompareNoCase(relative, scope.programName) == 0 || CompareNoCase(relative, FileListName) == 0;
 }
 
 // Removes one entry of the product, or schedules a file that Windows
 // holds. A folder that stays is the caller's to try again.
-Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope, ListRemoval& result) {
+[[nodiscard]] Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope,
+                                         ListRemoval& result) {
   wchar_t exact[ExactChars];
   if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
   Removal removal = RemoveEntry(exact);
@@ -317,53 +320,67 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
   }
 }
 
-bool CopyFolderOfProgram(const wchar_t* program, wchar_t* folder) {
-  const wchar_t* last = wcsrchr(program, L'\\');
-  if (!last) return false;
-  size_t length = static_cast<size_t>(last - program);
-  if (length > 0 && program[length - 1] == L':') ++length;
-  if (length >= MaxPathChars) length = MaxPathChars - 1;
-  wmemcpy(folder, program, length);
-  folder[length] = 0;
-  return true;
-}
-
 // The help index, the listed files and the list itself.
-void RemoveProductFiles(FILE* list, const wchar_t* program, const wchar_t* folder,
+void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* folder,
                         ListRemoval& removal) {
   // A current folder inside the product would keep that folder.
   wchar_t systemFolder[MaxPathChars];
-  UINT n = GetSystemDirectoryW(systemFolder, MaxPathChars);
-  if (n > 0 && n < MaxPathChars) SetCurrentDirectoryW(systemFolder);
+  if (GetSystemFolder(systemFolder)) BestEffort(SetCurrentDirectoryW(systemFolder));
 
   RemovalScope scope{folder, wcslen(folder), FindNamePart(program), {}, true};
   wchar_t entry[EntryChars];
   for (const wchar_t* name : HelpIndexFiles)
     if (FormatText(entry, EntryChars, L"%s%s", folder, name) >= 0)
-      RemoveProductEntry(entry, scope, removal);
-  RemoveListEntries(list, scope, removal);
-  fclose(list);
+      BestEffort(RemoveProductEntry(entry, scope, removal));
+  RemoveListEntries(list.Get(), scope, removal);
+  list.Reset();
 
   wchar_t exact[ExactChars];
-  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, ListName) >= 0 &&
+  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0 &&
                          ExactName(entry, exact, ExactChars)
                      ? RemoveEntry(exact)
                      : Removal::Missing;
   if (gone == Removal::Removed) LogEvent(L"deleted", entry, L"done");
   if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link) {
-    NoteLeft(removal, ListName);
+    NoteLeft(removal, FileListName);
     LogLeft(entry, gone);
   }
   // The batch file's "del" leaves a read-only, hidden or system file.
-  if (ExactName(program, exact, ExactChars)) ClearAttributes(exact, AttributesDelKeeps);
+  if (ExactName(program, exact, ExactChars)) BestEffort(ClearAttributes(exact, AttributesDelKeeps));
+}
+
+// Where the batch file goes and the names its lines hold.
+struct CleanupPlan {
+  wchar_t tempFolder[MaxPathChars];
+  BatchNames names;
+  // False when no batch line can name the program or its folder.
+  bool reachable;
+};
+
+// Settled before anything is removed: a folder that no batch line can name
+// is left whole, not half.
+void PlanCleanup(const wchar_t* program, const wchar_t* folder, CleanupPlan& plan) {
+  DWORD n = GetTempPathW(MaxPathChars, plan.tempFolder);
+  plan.reachable = MsiMode || (n > 0 && n < MaxPathChars &&
+                               PrepareBatchNames(program, folder, plan.tempFolder, plan.names));
+}
+
+// The list of installed files in the program's folder (ending in a
+// backslash), open for reading; empty when it cannot be opened.
+Stream OpenFileList(const wchar_t* folder) {
+  wchar_t listPath[EntryChars], exact[ExactChars];
+  if (FormatText(listPath, EntryChars, L"%s%s", folder, FileListName) < 0 ||
+      !ExactName(listPath, exact, ExactChars))
+    return Stream();
+  return Stream(OpenStream(exact, L"rb"));
 }
 
 // The batch file that takes the program and its folder once the program
 // has ended; false when it cannot be written or started.
-bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
+[[nodiscard]] bool StartCleanup(const CleanupPlan& plan) {
   wchar_t batch[MAX_PATH];
-  if (!WriteCleanupBatch(tempFolder, names, SilentMode, batch, MAX_PATH)) {
-    LogOutcome(L"batch file written", tempFolder, FailureCode());
+  if (!WriteCleanupBatch(plan.tempFolder, plan.names, SilentMode, batch, MAX_PATH)) {
+    LogOutcome(L"batch file written", plan.tempFolder, FailureCode());
     return false;
   }
   LogOutcome(L"batch file written", batch, ERROR_SUCCESS);
@@ -374,6 +391,41 @@ bool StartCleanup(const wchar_t* tempFolder, const BatchNames& names) {
 
 void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
   ShowMessageBox(nullptr, text, texts.caption, icon | MB_SETFOREGROUND);
+}
+
+// What the user is told stays behind. The boxes come before the batch file
+// starts, which waits only a moment for the program to end.
+void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,
+                     const KeptTexts& texts) {
+  if (SilentMode) return;
+  if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
+  if (removal.filesLeft) {
+    wchar_t text[ReportChars];
+    FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
+    Show(text, texts, MB_ICONEXCLAMATION);
+  }
+  if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
+}
+
+// Hands the program and its folder to the batch file; true when the folder
+// is left, which the user is then told.
+[[nodiscard]] bool HandToBatchFile(const wchar_t* program, const wchar_t* folder,
+                                   const CleanupPlan& plan, const KeptTexts& texts) {
+  // An outside installer removes the folder itself.
+  if (MsiMode) return false;
+  if (plan.reachable && StartCleanup(plan)) {
+    LogEvent(L"handed to the batch file", program, L"done");
+    LogEvent(L"handed to the batch file", folder, L"done");
+    return false;
+  }
+  LogEvent(L"left", folder,
+           plan.reachable ? L"no batch file removes it" : L"no batch line can name it");
+  if (!SilentMode) {
+    wchar_t text[ReportChars];
+    FormatMessageText(text, ReportChars, texts.folderLeft, folder);
+    Show(text, texts, MB_ICONEXCLAMATION);
+  }
+  return true;
 }
 
 }  // namespace
@@ -420,10 +472,11 @@ ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* 
 }
 
 void RunUninstall() {
-  wchar_t program[MaxPathChars];
+  wchar_t program[MaxPathChars], folder[MaxPathChars];
   GetProgramPath(program, MaxPathChars);
-  wchar_t folder[MaxPathChars];
-  if (!CopyFolderOfProgram(program, folder)) return;
+  BoundedCopy(folder, program, MaxPathChars);
+  RemoveNamePart(folder);
+  if (!folder[0]) return;
   if (!Confirmed()) {
     ExitCode = ExitCancelled;
     return;
@@ -433,11 +486,7 @@ void RunUninstall() {
   wchar_t withSeparator[MaxPathChars];
   BoundedCopy(withSeparator, folder, MaxPathChars);
   AddTrailingSeparator(withSeparator, MaxPathChars);
-  wchar_t listPath[EntryChars], exact[ExactChars];
-  FILE* list = FormatText(listPath, EntryChars, L"%s%s", withSeparator, ListName) >= 0 &&
-                       ExactName(listPath, exact, ExactChars)
-                   ? OpenStream(exact, L"rb")
-                   : nullptr;
+  Stream list = OpenFileList(withSeparator);
   if (!list) {
     ExitCode = ExitListMissing;
     if (!SilentMode) ReportMissingList();
@@ -445,50 +494,21 @@ void RunUninstall() {
   }
   KeptTexts texts;
   KeepTexts(texts);
-  // Settled before anything is removed: a folder that no batch line can
-  // name is left whole, not half.
-  wchar_t tempFolder[MaxPathChars] = {};
-  DWORD n = GetTempPathW(MaxPathChars, tempFolder);
-  BatchNames names;
-  bool reachable = MsiMode || (n > 0 && n < MaxPathChars &&
-                               PrepareBatchNames(program, folder, tempFolder, names));
+  CleanupPlan plan{};
+  PlanCleanup(program, folder, plan);
 
   bool integrationComplete = RemoveIntegration();
   // The settings file goes with the product's files: write it now and let
   // go of it, or the end of the run would write it into the emptied folder
   // again and keep the folder from being removed.
-  SaveIniFile();
+  BestEffort(SaveIniFile());
   ReleaseIni();
   ReleaseLanguageModule();
 
   ListRemoval removal;
-  if (!MsiMode && reachable)
-    RemoveProductFiles(list, program, withSeparator, removal);
-  else
-    fclose(list);
-
-  // The boxes come before the batch file starts, which waits only a moment
-  // for the program to end.
-  wchar_t text[ReportChars];
-  if (!SilentMode) {
-    if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
-    if (removal.filesLeft) {
-      FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
-      Show(text, texts, MB_ICONEXCLAMATION);
-    }
-    if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
-  }
-  bool folderLeft = !MsiMode && !(reachable && StartCleanup(tempFolder, names));
-  if (folderLeft) {
-    LogEvent(L"left", folder,
-             reachable ? L"no batch file removes it" : L"no batch line can name it");
-  } else if (!MsiMode) {
-    LogEvent(L"handed to the batch file", program, L"done");
-    LogEvent(L"handed to the batch file", folder, L"done");
-  }
-  if (folderLeft && !SilentMode) {
-    FormatMessageText(text, ReportChars, texts.folderLeft, folder);
-    Show(text, texts, MB_ICONEXCLAMATION);
-  }
+  if (!MsiMode && plan.reachable) RemoveProductFiles(list, program, withSeparator, removal);
+  list.Reset();
+  ReportWhatStays(removal, integrationComplete, texts);
+  bool folderLeft = HandToBatchFile(program, folder, plan, texts);
   ExitCode = removal.filesLeft || !integrationComplete || folderLeft ? ExitIncomplete : ExitDone;
 }

@@ -30,7 +30,8 @@ struct ListRemoval {
 // held something, deepest first. Lines that do not name something inside
 // the folder are skipped. Files in use are renamed and scheduled for
 // deletion at restart, except the program (`programName`) and the list.
-ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName);
+[[nodiscard]] ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder,
+                                            const wchar_t* programName);
 
 // The full name of a list line's entry: `folder` (ending in a backslash)
 // and the line, its separators made backslashes, its empty and "." parts
@@ -39,5 +40,5 @@ ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* 
 // no file name has (a colon, a wildcard, a control character), has a part
 // that ends in a dot or a blank (which Windows would cut), or does not fit
 // `size`. `depth` is the count of its parts.
-bool ListEntryName(const wchar_t* folder, const wchar_t* line, wchar_t* entry, size_t size,
-                   unsigned& depth);
+[[nodiscard]] bool ListEntryName(const wchar_t* folder, const wchar_t* line, wchar_t* entry,
+                                 size_t size, unsigned& depth);

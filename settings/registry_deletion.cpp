@@ -36,10 +36,10 @@ LONG DeleteKeyInView(HKEY root, const wchar_t* path) {
 }
 
 bool HasSubkeys(HKEY root, const wchar_t* path) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, &handle) != ERROR_SUCCESS)
+  RegKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, key.Put()) !=
+      ERROR_SUCCESS)
     return false;
-  RegKey key(handle);
   DWORD subkeys = 0;
   return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                           nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
@@ -73,14 +73,13 @@ struct SparedKeys {
 // whole passes to catch them.
 void DeleteTreePass(HKEY root, const wchar_t* path, const SparedKeys& spared) {
   if (!path[0] || spared.Contains(path)) return;
-  HKEY handle = nullptr;
-  LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | RegistryViewFlags, &handle);
+  RegKey key;
+  LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | RegistryViewFlags, key.Put());
   if (opened != ERROR_SUCCESS) {
     LogDeletion(root, path, nullptr, opened);
     NoteRegistryChange(opened);
     return;
   }
-  RegKey key(handle);
   wchar_t name[SubkeyNameChars];
   for (DWORD index = 0;; ++index) {
     DWORD length = SubkeyNameChars;
@@ -135,15 +134,14 @@ void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
   if (DeleteIniEntries(root, keyPath, valueName)) return;
   wchar_t resolved[ResolvedKeyChars];
   if (!ResolveKeyPath(root, keyPath, resolved)) return;
-  HKEY handle = nullptr;
+  RegKey key;
   valueName = valueName ? valueName : L"";
-  LONG opened = RegOpenKeyExW(root, resolved, 0, KEY_WRITE | RegistryViewFlags, &handle);
+  LONG opened = RegOpenKeyExW(root, resolved, 0, KEY_WRITE | RegistryViewFlags, key.Put());
   if (opened != ERROR_SUCCESS) {
     LogDeletion(root, resolved, valueName, opened);
     NoteRegistryChange(opened);
     return;
   }
-  RegKey key(handle);
   LONG result = RegDeleteValueW(key.Get(), valueName);
   LogDeletion(root, resolved, valueName, result);
   NoteRegistryChange(result);

@@ -22,7 +22,7 @@ unsigned DeleteKeyTreeSparing(HKEY root, const wchar_t* keyPath, const wchar_t* 
                               unsigned sparedCount);
 // Deletes one key that has no subkeys; the registry's result (0 when the
 // call was dealt with in the settings file).
-LONG DeleteKey(HKEY root, const wchar_t* keyPath);
+[[nodiscard]] LONG DeleteKey(HKEY root, const wchar_t* keyPath);
 // Deletes one value; a missing key or value is no error.
 void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // DeleteValue under HKEY_CURRENT_USER.

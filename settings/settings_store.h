@@ -21,30 +21,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// The pseudo-root that exists only in the settings file, for its "Global"
-// flags (AppData, Integration, SaveSettings).
-inline const HKEY GlobalRoot = nullptr;
+// The settings file's part of the store: its entries, saving, releasing.
+#include "settings/settings_file.h"
 
 // Resolved registry key names: 511 characters and the terminator.
 constexpr unsigned ResolvedKeyChars = 512;
-// Entry names of the settings file: 1023 characters and the terminator.
-constexpr unsigned EntryNameChars = 1024;
-
-// How a value is written in the settings file.
-enum EntryKind : int32_t {
-  Plain = 0,   // name=value
-  Quoted = 1,  // name="value"
-  Binary = 2,  // name=bin:value
-};
-
-// One line of the settings file, in memory. The store owns the list and
-// every string in it.
-struct IniEntry {
-  wchar_t* name;
-  wchar_t* value;
-  EntryKind kind;
-  IniEntry* next;
-};
 
 // True when the key exists. In the settings file: when any entry lies in
 // the key or below it.
@@ -69,26 +50,29 @@ bool GetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wcha
 // file, a name or text that would break its line apart (a line break, or an
 // "=" in the name) is refused with ERROR_INVALID_PARAMETER, and a key path
 // too long for its name with ERROR_FILENAME_EXCED_RANGE; nothing is written.
-LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
+[[nodiscard]] LONG SetString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                             const wchar_t* text);
 // The same for a 32-bit number (REG_DWORD; unsigned decimal in the file).
-LONG SetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, int32_t value);
+[[nodiscard]] LONG SetInt(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                          int32_t value);
 
 // The same operations under HKEY_CURRENT_USER.
 int32_t GetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t defaultValue);
 bool GetUserString(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer,
                    const wchar_t* defaultText, size_t capacity);
-LONG SetUserString(const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text);
-LONG SetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t value);
+[[nodiscard]] LONG SetUserString(const wchar_t* keyPath, const wchar_t* valueName,
+                                 const wchar_t* text);
+[[nodiscard]] LONG SetUserInt(const wchar_t* keyPath, const wchar_t* valueName, int32_t value);
 
 // Removes one value (or, with an empty value name, the key with everything
 // below it) from the settings file when the call belongs there. True when
 // the call has been dealt with and the registry must not be touched; false
 // when the caller is to delete in the registry.
-bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
+[[nodiscard]] bool DeleteIniEntries(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // DeleteIniEntries for a key with everything below it, sparing the entries
 // of the keys named in `spared` (key paths of the same root) and below them.
-bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
-                   unsigned sparedCount);
+[[nodiscard]] bool DeleteIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
+                                 unsigned sparedCount);
 
 // Registry changes (writes and deletions) that Windows refused with
 // ERROR_ACCESS_DENIED since the program started. A run compares the count
@@ -106,34 +90,4 @@ void LogRegistryChange(const wchar_t* what, HKEY root, const wchar_t* resolved,
 // The registry key name for a root and key path into `resolved`
 // (ResolvedKeyChars). Always fills the buffer; false when the name had to
 // be cut, so that it names another key than the one meant.
-bool ResolveKeyPath(HKEY root, const wchar_t* keyPath, wchar_t* resolved);
-
-// The settings-file entry name for a root, key path and value name into
-// `name` (EntryNameChars): "HKCU\" or "HKLM\" (nothing for GlobalRoot), the
-// key path, a backslash where needed, the value name. False when it had to
-// be cut.
-bool MakeEntryName(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, wchar_t* name);
-
-// False when the settings file forbids registry access. Does not itself
-// look for the settings file.
-bool IsIntegrationEnabled();
-
-// Rewrites the settings file when one is in use and may be saved (its
-// entries sorted by name; the list keeps its order). True when the file was
-// written completely.
-bool SaveIniFile();
-// Drops the entries of the settings file; the next call that takes a root
-// looks for the file again.
-void ReleaseIni();
-
-// The entries in memory, in list order (null while no settings file is in
-// use).
-const IniEntry* FirstIniEntry();
-// True when the settings file was found and read.
-bool IsIniActive();
-// The path the store looked for the settings file at (empty before).
-const wchar_t* IniFilePath();
-
-// Drops the entries without saving and puts every flag back to its start
-// value, so that a test can point the store at another file; for tests.
-void ResetSettingsStoreForTesting();
+[[nodiscard]] bool ResolveKeyPath(HKEY root, const wchar_t* keyPath, wchar_t* resolved);

@@ -1,5 +1,6 @@
 #include "text/disk_file.h"
 
+#include "app/shared/best_effort.h"
 #include "app/shared/error_state.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
@@ -16,14 +17,14 @@ constexpr uint32_t LockedReadLimit = 32768;
 DiskFile::~DiskFile() {
   if (!IsOpened()) return;
   bool erase = createdHere_;
-  DiskFile::Close();
-  if (erase) EraseFile(name_);
+  BestEffort(Close());
+  if (erase) BestEffort(EraseFile(name_));
 }
 
 bool DiskFile::OpenHandle(const wchar_t* name, DWORD access, DWORD sharing, DWORD disposition,
                           DWORD flags, bool tryPlain) {
   // One object holds one file; a second open must not leak the first.
-  Close();
+  BestEffort(Close());
   if (tryPlain) {
     handle_.Reset(CreateFileW(name, access, sharing, nullptr, disposition, flags, nullptr));
     if (handle_) {

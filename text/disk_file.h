@@ -27,25 +27,25 @@ class DiskFile {
   DiskFile() = default;
   // A file made by Create and never closed is deleted: half-written output
   // does not survive.
-  virtual ~DiskFile();
+  ~DiskFile();
   DiskFile(const DiskFile&) = delete;
   DiskFile& operator=(const DiskFile&) = delete;
 
   // Opens an existing file for sequential access.
-  virtual bool Open(const wchar_t* name, uint32_t mode);
+  [[nodiscard]] bool Open(const wchar_t* name, uint32_t mode);
   // True when nothing was open or the handle closed cleanly.
-  virtual bool Close();
+  [[nodiscard]] bool Close();
   // Bytes read, 0 at the end of the file, -1 on a read error.
-  virtual int32_t Read(void* buffer, uint32_t size);
+  [[nodiscard]] int32_t Read(void* buffer, uint32_t size);
   // method: FILE_BEGIN, FILE_CURRENT or FILE_END.
-  virtual void Seek(int64_t offset, uint32_t method);
+  void Seek(int64_t offset, uint32_t method);
   // The position, -1 when no file is open or the system fails.
-  virtual int64_t Tell();
-  virtual bool IsOpened() const;
+  int64_t Tell();
+  bool IsOpened() const;
 
   // Creates a file, replacing an existing one.
-  bool Create(const wchar_t* name, uint32_t mode);
-  bool Write(const void* data, uint32_t size);
+  [[nodiscard]] bool Create(const wchar_t* name, uint32_t mode);
+  [[nodiscard]] bool Write(const void* data, uint32_t size);
   int64_t FileLength();
 
  private:

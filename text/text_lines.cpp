@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "app/shared/best_effort.h"
 #include "fs/path_names.h"
 #include "text/conversion.h"
 #include "text/disk_file.h"
@@ -70,7 +71,7 @@ bool HasUtf8Structure(const uint8_t* bytes, uint32_t n) {
 // size is taken at once, as growing a large block step by step copies it
 // many times. A read error ends the reading like the end of the file; what
 // was read is kept. False when memory ran out.
-bool ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
+[[nodiscard]] bool ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
   int64_t length = file.FileLength();
   if (length > 0 && length < int64_t{UINT32_MAX} - ReadStep &&
       !bytes.TryReserve(static_cast<uint32_t>(length) + ReadStep))
@@ -88,7 +89,7 @@ bool ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
 
 // Into terminated wide text; bytes may grow by a terminating zero. False
 // when memory ran out.
-bool Decode(GrowableArray<uint8_t>& bytes, GrowableArray<wchar_t>& text) {
+[[nodiscard]] bool Decode(GrowableArray<uint8_t>& bytes, GrowableArray<wchar_t>& text) {
   uint32_t total = bytes.Count();
   TextEncoding encoding = DetectEncoding(bytes.Data(), total);
   if (encoding == EncodingUtf16) {
@@ -115,7 +116,7 @@ bool Decode(GrowableArray<uint8_t>& bytes, GrowableArray<wchar_t>& text) {
 // Lines end at CR LF, a lone LF or a lone CR; trailing blanks and tabs are
 // cut and empty lines dropped. The text is changed in place. False when
 // memory ran out.
-bool SplitLines(wchar_t* text, LineList& list) {
+[[nodiscard]] bool SplitLines(wchar_t* text, LineList& list) {
   wchar_t* start = text;
   while (*start) {
     wchar_t* stop = start;
@@ -161,7 +162,7 @@ bool LoadTextLines(const wchar_t* name, LineList& list) {
   // The lines with their terminators never take more than the text; when
   // that room cannot be had, they are added one by one while memory lasts.
   if (complete) {
-    (void)list.ReserveMore(text.Count());
+    BestEffort(list.ReserveMore(text.Count()));
     if (text.Count()) complete = SplitLines(text.Data(), list);
   }
   if (!complete) ErrorState.Record(KEL_MEMORY_ERROR);

@@ -37,9 +37,6 @@ class GrowableArray {
   }
   // Room for n elements in all, when the caller knows how many will come;
   // the count stays.
-  void Reserve(uint32_t n) {
-    if (!TryReserve(n)) ErrorState.OutOfMemory();
-  }
   [[nodiscard]] bool TryReserve(uint32_t n) { return n <= capacity_ || Reallocate(n); }
   void Reset() {
     std::free(data_);
@@ -113,7 +110,7 @@ TextEncoding DetectEncoding(const uint8_t* bytes, uint32_t size);
 // file order. False (and nothing added) when the file cannot be opened.
 // Exhausted memory does not end the run here: ErrorState records code 8 and
 // the list keeps the lines added before.
-bool LoadTextLines(const wchar_t* name, LineList& list);
+[[nodiscard]] bool LoadTextLines(const wchar_t* name, LineList& list);
 
 // In-place, not stable; compare(a, b) > 0 means a belongs after b.
 void HeapSort(void* base, uint32_t count, uint32_t size,

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cwchar>
 
 namespace {
 
@@ -20,20 +21,31 @@ int FormatArgs(wchar_t* buffer, size_t size, const wchar_t* format, va_list args
 
 }  // namespace
 
+wchar_t* BoundedCopy(wchar_t* destination, const wchar_t* source, size_t n) {
+  if (n == 0) return destination;
+  size_t i = 0;
+  for (; i + 1 < n && source[i]; ++i) destination[i] = source[i];
+  for (; i + 1 < n; ++i) destination[i] = 0;
+  destination[n - 1] = 0;
+  return destination;
+}
+
+wchar_t* BoundedAppend(wchar_t* destination, const wchar_t* source, size_t n) {
+  size_t length = wcslen(destination);
+  if (n <= length + 1) return destination;
+  size_t room = n - length - 1;
+  size_t i = 0;
+  for (; i < room && source[i]; ++i) destination[length + i] = source[i];
+  destination[length + i] = 0;
+  return destination;
+}
+
 int FormatText(wchar_t* buffer, size_t size, const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
   int n = FormatArgs(buffer, size, format, args);
   va_end(args);
   return n;
-}
-
-wchar_t* FormatToBuffer(wchar_t* buffer, size_t size, const wchar_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  FormatArgs(buffer, size, format, args);
-  va_end(args);
-  return buffer;
 }
 
 int FormatMessageText(wchar_t* buffer, size_t size, const wchar_t* format,

@@ -66,7 +66,7 @@ void WriteLine(size_t used) {
 
 void AttachLog(HANDLE file, const wchar_t* path) {
   State().file.Reset(file);
-  FormatText(State().path, LogPathChars, L"%s", path);
+  BoundedCopy(State().path, path, LogPathChars);
 }
 
 bool IsLogging() { return State().file.Valid(); }

@@ -40,7 +40,7 @@ bool IsNativeItanium() {
   return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
 }
 
-void SelectRegistryView(bool want64) {
+ScopedRegistryView::ScopedRegistryView(bool want64) : previous_(RegistryViewFlags) {
   if (want64 && !IsWow64()) return;
   RegistryViewFlags = want64 ? KEY_WOW64_64KEY : 0;
 }

@@ -29,7 +29,8 @@ extern bool NoExplorer;
 extern wchar_t InitOptionsText[InitOptionsChars];
 extern int32_t ExitCode;
 extern wchar_t ProgramGroupPath[MaxPathChars];
-// 0, or KEY_WOW64_64KEY while the 64-bit view is selected.
+// 0, or KEY_WOW64_64KEY while a ScopedRegistryView selects the 64-bit
+// view; every registry access ORs it into its access mask.
 extern uint32_t RegistryViewFlags;
 
 // The icon "KELICON" and the bold dialog font, while the run holds them.
@@ -39,8 +40,20 @@ extern HFONT BoldFont;
 // True for a 32-bit process on 64-bit Windows. A failed probe is not cached.
 bool IsWow64();
 bool IsNativeItanium();
-// Raises the 64-bit view only where one exists (under WOW64).
-void SelectRegistryView(bool want64);
+// Selects a registry view for as long as it lives, then restores the view
+// that was selected before, whatever way its scope is left: the 64-bit
+// view for `want64` where one exists (under WOW64; elsewhere the view
+// stays), else the default view.
+class ScopedRegistryView {
+ public:
+  explicit ScopedRegistryView(bool want64);
+  ~ScopedRegistryView() { RegistryViewFlags = previous_; }
+  ScopedRegistryView(const ScopedRegistryView&) = delete;
+  ScopedRegistryView& operator=(const ScopedRegistryView&) = delete;
+
+ private:
+  uint32_t previous_;
+};
 // n * LOGPIXELSY / 96, truncating toward zero; 0 without a screen.
 int ScaleForDpi(int n);
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <utility>
 
 template <typename Traits>
@@ -69,6 +70,11 @@ struct GdiObjectTraits {
   static HGDIOBJ Invalid() { return nullptr; }
   static void Close(HGDIOBJ o) { DeleteObject(o); }
 };
+struct StreamTraits {
+  using Value = FILE*;
+  static FILE* Invalid() { return nullptr; }
+  static void Close(FILE* s) { fclose(s); }
+};
 
 using RegKey = UniqueHandle<RegKeyTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
@@ -76,6 +82,28 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LoadedModule = UniqueHandle<ModuleTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
+// Where a failed close matters (a stream that was written), close it with
+// fclose(stream.Release()) and look at the result.
+using Stream = UniqueHandle<StreamTraits>;
+
+// The two handles CreateProcessW gives back, owned from the moment it
+// fills them in.
+class StartedProcess {
+ public:
+  StartedProcess() = default;
+  ~StartedProcess() {
+    if (info_.hThread) CloseHandle(info_.hThread);
+    if (info_.hProcess) CloseHandle(info_.hProcess);
+  }
+  StartedProcess(const StartedProcess&) = delete;
+  StartedProcess& operator=(const StartedProcess&) = delete;
+
+  // For the last parameter of CreateProcessW, once.
+  PROCESS_INFORMATION* Put() { return &info_; }
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
 
 // Holds one COM interface pointer and releases it.
 template <typename T>

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shared/format.h"
 #include "app/shared/program_path.h"
 #include "localization/crc32.h"
 #include "localization/language_file.h"
@@ -64,13 +65,20 @@ struct ByteCrc {
   }
 };
 
+// The key the language file gives a message: the CRC-32 of the kind byte
+// and the text's ANSI form, which for these ASCII texts is their bytes.
+std::wstring MessageKey(const std::wstring& source) {
+  std::string bytes(1, static_cast<char>(TextKind::Message));
+  for (wchar_t c : source) bytes += static_cast<char>(c);
+  wchar_t key[9];
+  FormatText(key, 9, L"%08x", ~Crc32Update(Crc32Start, bytes.data(), bytes.size()));
+  return key;
+}
+
 bool WriteLanguageFile(const std::wstring& path) {
   std::wstring text = L"\xFEFF; 5,000 generated entries\r\n***messages***\r\n";
-  for (int i = 0; i < EntryCount; ++i) {
-    wchar_t key[TextKeyChars];
-    MakeTextKey(SourceText(i).c_str(), TextKind::Message, nullptr, key);
-    text += std::wstring(key) + L"=\"" + Translation(i) + L"\"\r\n";
-  }
+  for (int i = 0; i < EntryCount; ++i)
+    text += MessageKey(SourceText(i)) + L"=\"" + Translation(i) + L"\"\r\n";
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;

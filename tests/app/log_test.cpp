@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shared/best_effort.h"
 #include "app/shared/error_state.h"
 #include "app/shared/run_state.h"
 #include "fs/log_file.h"
@@ -78,7 +79,7 @@ TEST(Log, AFatalEndIsTheLastLine) {
   std::wstring log = FreshFolder(L"log fatal end") + L"\\run.log";
   EXPECT_EXIT(
       {
-        OpenLogFile(log.c_str(), nullptr, 0);
+        BestEffort(OpenLogFile(log.c_str(), nullptr, 0));
         ErrorState.OutOfMemory();
       },
       testing::ExitedWithCode(KEL_MEMORY_ERROR), "");

@@ -19,7 +19,7 @@ TEST(CopySettingsFromInstaller, CopiesOnlyAnExistingFileIntoTheProgramsFolder) {
   std::wstring archive = installer + L"\\pelodra-setup.exe";
   wchar_t copy[MaxPathChars] = {};
   ASSERT_TRUE(GetSettingsCopyPath(copy));
-  EXPECT_EQ(std::wstring(copy), product + L"\\pelodra.ini");
+  EXPECT_EQ(std::wstring(copy), product + L"\\Pelodra.ini");
 
   SetEnvironmentVariableW(L"sfxname", nullptr);
   EXPECT_FALSE(CopySettingsFromInstaller());

@@ -43,7 +43,6 @@ TEST(FormatText, CutsAndTerminates) {
   EXPECT_EQ(FormatText(buffer, 1, L"%s", L"x"), -1);
   EXPECT_STREQ(buffer, L"");
   EXPECT_EQ(FormatText(buffer, 0, L"x"), -1);
-  EXPECT_STREQ(FormatToBuffer(buffer, 8, L".k%02u", 7u), L".k07");
 }
 
 // A translated message may hold any conversions; only one "%s" is filled.
@@ -63,9 +62,16 @@ TEST(FormatMessageText, SubstitutesOnlyTheOneText) {
 
 TEST(RunState, RegistryViewFollowsWow64) {
   ResetRunState();
-  SelectRegistryView(true);
-  EXPECT_EQ(RegistryViewFlags, IsWow64() ? static_cast<uint32_t>(KEY_WOW64_64KEY) : 0u);
-  SelectRegistryView(false);
+  {
+    ScopedRegistryView view64(true);
+    uint32_t selected = IsWow64() ? static_cast<uint32_t>(KEY_WOW64_64KEY) : 0u;
+    EXPECT_EQ(RegistryViewFlags, selected);
+    {
+      ScopedRegistryView defaultView(false);
+      EXPECT_EQ(RegistryViewFlags, 0u);
+    }
+    EXPECT_EQ(RegistryViewFlags, selected);
+  }
   EXPECT_EQ(RegistryViewFlags, 0u);
   EXPECT_FALSE(IsNativeItanium());
   // The dialog font: -12 at 96 DPI, scaled exactly at other densities.

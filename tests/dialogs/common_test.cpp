@@ -97,7 +97,7 @@ TEST_F(CommonDialogTest, F1AndTheHelpButtonWithoutAHelpFileShowNothing) {
   Pump();
   EXPECT_EQ(VisibleWindows(), windows);
   EXPECT_TRUE(IsWindow(dialog));
-  EXPECT_EQ(std::wstring(HelpFilePathForTesting()), folder_ + L"\\pelodra.chm");
+  EXPECT_EQ(std::wstring(HelpFilePathForTesting()), folder_ + L"\\Pelodra.chm");
 
   // Without a topic F1 is swallowed before it asks for help at all.
   ResetHelpForTesting();
@@ -129,10 +129,10 @@ TEST_F(CommonDialogTest, TheDialogIsLocalizedAndMirroredAsItStarts) {
 TEST_F(CommonDialogTest, AHelpFileInTheLanguageFolderIsPreferred) {
   std::wstring lang = folder_ + L"\\lang";
   CreateDirectoryW(lang.c_str(), nullptr);
-  WriteBytes(lang + L"\\pelodra.chm", "not really a help file");
+  WriteBytes(lang + L"\\Pelodra.chm", "not really a help file");
   ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, GeneralKey, L"LanguageFolder", lang));
   EXPECT_EQ(ShowHelp(nullptr), nullptr);
-  EXPECT_EQ(std::wstring(HelpFilePathForTesting()), lang + L"\\pelodra.chm");
+  EXPECT_EQ(std::wstring(HelpFilePathForTesting()), lang + L"\\Pelodra.chm");
 }
 
 TEST_F(CommonDialogTest, APathOutsideTheAnsiCodePageIsRetriedOnceInItsShortForm) {
@@ -146,9 +146,9 @@ TEST_F(CommonDialogTest, APathOutsideTheAnsiCodePageIsRetriedOnceInItsShortForm)
 
   EXPECT_EQ(ShowHelp(Topic), nullptr);
   std::wstring retried = HelpFilePathForTesting();
-  EXPECT_NE(retried, greek + L"\\pelodra.chm");
+  EXPECT_NE(retried, greek + L"\\Pelodra.chm");
   std::wstring expected = shortForm;
-  expected = expected.substr(0, expected.rfind(L'\\')) + L"\\pelodra.chm";
+  expected = expected.substr(0, expected.rfind(L'\\')) + L"\\Pelodra.chm";
   EXPECT_EQ(retried, expected);
 
   // No second retry in this process: the rebuilt path stays.

@@ -79,14 +79,6 @@ TEST(PathNames, NameParts) {
   wcscpy(path, L"x.exe");
   ReplaceNamePart(path, L"y", 32);
   EXPECT_STREQ(path, L"y");
-
-  wchar_t folder[8];
-  CopyFolderPart(L"C:\\dir\\file", folder, 8);
-  EXPECT_STREQ(folder, L"C:\\dir\\");
-  CopyFolderPart(L"C:\\directory\\file", folder, 8);
-  EXPECT_STREQ(folder, L"C:\\dire");
-  CopyFolderPart(L"file", folder, 8);
-  EXPECT_STREQ(folder, L"");
 }
 
 TEST(PathNames, Classification) {
@@ -94,10 +86,6 @@ TEST(PathNames, Classification) {
   EXPECT_TRUE(IsDiskLetter(L"i:\\"));
   EXPECT_FALSE(IsDiskLetter(L"1:"));
   EXPECT_FALSE(IsDiskLetter(L""));
-  EXPECT_TRUE(IsFullPath(L"C:/x"));
-  EXPECT_TRUE(IsFullPath(L"\\\\server\\share"));
-  EXPECT_FALSE(IsFullPath(L"C:x"));
-  EXPECT_FALSE(IsFullPath(L"\\x"));
   EXPECT_TRUE(HasWildcards(L"a?b"));
   EXPECT_TRUE(HasWildcards(L"*"));
   EXPECT_FALSE(HasWildcards(L"plain"));

@@ -11,6 +11,7 @@
 #include "settings/settings_store.h"
 #include "support/folder_link.h"
 #include "support/test_files.h"
+#include "support/text_keys.h"
 #include "tests/integration/setup_fixture.h"
 
 namespace {
@@ -81,7 +82,7 @@ TEST_F(Shortcuts, BeforeVistaEveryShortcutIsTheUsersOwn) {
   std::wstring commonGroup = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra";
   ASSERT_TRUE(CreateDirectoryW((userGroup + L"\\Extras").c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(userGroup + L"\\Extras\\notes.txt", "kept"));
-  SetAttributes((commonGroup + L"\\" + HelpItem).c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(SetAttributes((commonGroup + L"\\" + HelpItem).c_str(), FILE_ATTRIBUTE_READONLY));
   wcscpy(group_, L"untouched");
   EXPECT_TRUE(ApplyShortcuts(Choose(false, false, false), group_, MaxPathChars, nullptr));
   EXPECT_FALSE(Exists(desktop + L"\\Pelodra.lnk"));
@@ -176,14 +177,13 @@ TEST_F(Shortcuts, TranslatedItemNamesStayInTheGroupAndTargetsInTheProgramFolder)
   auto translate = [](std::vector<std::pair<const wchar_t*, const wchar_t*>> texts) {
     std::wstring section = L"***messages***\r\n";
     for (const auto& text : texts) {
-      wchar_t key[TextKeyChars];
-      MakeTextKey(text.first, TextKind::Message, nullptr, key);
+      std::wstring key = TextKeyOf(text.first);
       std::wstring value;  // backslashes escaped
       for (const wchar_t* c = text.second; *c; ++c) {
         value += *c;
         if (*c == L'\\') value += L'\\';
       }
-      section += std::wstring(key) + L"=\"" + value + L"\"\r\n";
+      section += key + L"=\"" + value + L"\"\r\n";
     }
     ASSERT_TRUE(LoadLanguageSection(section.data(),
                                     static_cast<uint32_t>(section.size() * sizeof(wchar_t)), true));
@@ -231,7 +231,7 @@ TEST_F(Shortcuts, FolderHelpers) {
   EXPECT_TRUE(RemoveProgramGroup(group.c_str()));
   ASSERT_TRUE(CreateDirectoryW(group.c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(group + L"\\read-only.lnk", "x"));
-  SetAttributes((group + L"\\read-only.lnk").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(SetAttributes((group + L"\\read-only.lnk").c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(RemoveProgramGroup(group.c_str()));
   EXPECT_FALSE(Exists(group));
   EXPECT_TRUE(Exists(folder_));
@@ -254,7 +254,7 @@ TEST_F(Shortcuts, AGroupThatIsALinkLeavesWhatItLeadsTo) {
   std::wstring elsewhere = InProgramFolder(L"Elsewhere");
   ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(elsewhere + L"\\notes.txt", "the user's"));
-  SetAttributes((elsewhere + L"\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(SetAttributes((elsewhere + L"\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(WriteBytes(elsewhere + L"\\other.lnk", "the user's"));
   ASSERT_TRUE(MakeFolderLink(group, elsewhere));
 

@@ -2,10 +2,10 @@
 
 #include <vector>
 
+#include "support/text_keys.h"
+
 std::wstring KeyOf(const wchar_t* source, TextKind kind, const wchar_t* context) {
-  wchar_t key[TextKeyChars];
-  MakeTextKey(source, kind, context, key);
-  return key;
+  return TextKeyOf(source, kind, context);
 }
 
 void LoadSection(const std::wstring& lines) {

@@ -5,7 +5,7 @@
 
 #include "localization/language_file.h"
 
-// The key of a text as the program computes it.
+// The key of a text as the language file gives it.
 std::wstring KeyOf(const wchar_t* source, TextKind kind = TextKind::Message,
                    const wchar_t* context = nullptr);
 

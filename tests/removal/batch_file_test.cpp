@@ -106,3 +106,16 @@ TEST(BatchFile, EachRunWritesAFileOfItsOwn) {
   EXPECT_EQ(ReadBytes(BatchName(folder)), "another run");
   EXPECT_NE(ReadBytes(second).find("/warning"), std::string::npos);
 }
+
+// A line the console's code page cannot hold fails the whole batch file:
+// nothing is reported written, and no part of it is left behind.
+TEST(BatchFile, AFileThatCannotBeWrittenWholeIsNoBatchFile) {
+  std::wstring folder = FreshFolder(L"unwritable line");
+  BatchNames names{};
+  wcscpy(names.program, L"C:\\tests\\\u4e2d\\uninstall.exe");
+  wcscpy(names.folder, L"C:\\tests\\\u4e2d");
+  wcscpy(names.tempFolder, (folder + L"\\").c_str());
+  wchar_t batch[MAX_PATH];
+  EXPECT_FALSE(WriteCleanupBatch(folder.c_str(), names, true, batch, MAX_PATH));
+  EXPECT_EQ(GetFileAttributesW(BatchName(folder).c_str()), INVALID_FILE_ATTRIBUTES);
+}

@@ -1,3 +1,4 @@
+#include "app/shared/best_effort.h"
 #include "settings/registry_deletion.h"
 
 #include <windows.h>
@@ -203,7 +204,7 @@ TEST_F(RegistryDeletion, RefusedChangesAreCounted) {
 
   refused = RefusedRegistryChanges();
   EXPECT_NE(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Open"), ERROR_SUCCESS);
-  DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Missing");
+  BestEffort(DeleteKey(HKEY_CURRENT_USER, L"SettingsTests\\Missing"));
   DeleteValue(HKEY_CURRENT_USER, L"SettingsTests\\Missing", L"v");
   DeleteValue(HKEY_CURRENT_USER, L"SettingsTests\\Open\\Leaf", L"missing");
   DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Missing");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "app/shared/run_state.h"
@@ -24,12 +25,13 @@ class RegistryViewDeletion : public StoreTest {
  protected:
   void SetUp() override {
     StoreTest::SetUp();
-    SelectRegistryView(true);
+    view64_.emplace(true);
   }
   void TearDown() override {
-    SelectRegistryView(false);
+    view64_.reset();
     StoreTest::TearDown();
   }
+  std::optional<ScopedRegistryView> view64_;
 };
 
 }  // namespace

@@ -30,13 +30,13 @@ TEST(GrowableArray, GrowsByAQuarterPlus32AndKeepsContents) {
   EXPECT_EQ(array[4], 12u);
 
   // A reserved block takes what was asked for and then holds still.
-  array.Reserve(5000);
+  ASSERT_TRUE(array.TryReserve(5000));
   EXPECT_EQ(array.Capacity(), 5000u);
   EXPECT_EQ(array.Count(), 2000u);
   uint32_t* block = array.Data();
   array.Add(3000);
   EXPECT_EQ(array.Data(), block);
-  array.Reserve(10);
+  ASSERT_TRUE(array.TryReserve(10));
   EXPECT_EQ(array.Capacity(), 5000u);
 
   array.Reset();
