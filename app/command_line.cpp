@@ -2,18 +2,18 @@
 
 #include <windows.h>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/format.h"
-#include "app/shared/log.h"
-#include "app/shared/message_box.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/format.h"
+#include "base/log.h"
+#include "base/message_box.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/log_file.h"
 #include "fs/path_names.h"
-#include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

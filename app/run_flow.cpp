@@ -4,15 +4,15 @@
 #include <shellapi.h>
 
 #include "app/command_line.h"
-#include "app/shared/best_effort.h"
-#include "app/shared/error_state.h"
-#include "app/shared/format.h"
-#include "app/shared/log.h"
-#include "app/shared/message_box.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/best_effort.h"
+#include "base/error_state.h"
+#include "base/format.h"
+#include "base/log.h"
+#include "base/message_box.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "dialogs/done_dialog.h"
 #include "dialogs/help.h"
 #include "dialogs/setup_dialog.h"
@@ -20,10 +20,11 @@
 #include "fs/path_names.h"
 #include "localization/language_file.h"
 #include "localization/language_module.h"
+#include "localization/messages.h"
 #include "removal/uninstall_run.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

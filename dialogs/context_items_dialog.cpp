@@ -1,7 +1,7 @@
 #include "dialogs/context_items_dialog.h"
 
-#include "app/shared/best_effort.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/run_state.h"
 #include "dialogs/common.h"
 #include "dialogs/dialog_templates.h"
 #include "resources/resource_ids.h"

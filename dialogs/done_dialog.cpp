@@ -4,14 +4,15 @@
 
 #include <cwchar>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "dialogs/common.h"
 #include "dialogs/dialog_templates.h"
 #include "dialogs/help.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -2,14 +2,14 @@
 
 #include <cwchar>
 
-#include "app/shared/format.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/format.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

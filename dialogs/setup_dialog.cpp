@@ -2,18 +2,18 @@
 
 #include <richedit.h>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "dialogs/common.h"
 #include "dialogs/context_items_dialog.h"
 #include "dialogs/dialog_templates.h"
 #include "fs/path_names.h"
 #include "integration/apply.h"
 #include "integration/uninstall_entry.h"
-#include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
 #include "settings/registry_deletion.h"
 #include "settings/settings_store.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

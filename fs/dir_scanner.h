@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 
 struct ScanEntry {
   // The mask with its name part replaced by the found name, so it keeps the

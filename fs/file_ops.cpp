@@ -2,9 +2,9 @@
 
 #include <shlobj.h>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/product.h"
-#include "app/shared/win_handles.h"
+#include "base/best_effort.h"
+#include "base/product.h"
+#include "base/win_handles.h"
 #include "fs/path_names.h"
 
 bool EndsInDotOrBlank(const wchar_t* name) {

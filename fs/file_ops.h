@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/shared/win_handles.h"
+#include "base/win_handles.h"
 
 constexpr DWORD InvalidAttributes = 0xFFFFFFFF;
 

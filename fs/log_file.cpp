@@ -4,12 +4,12 @@
 
 #include <cwchar>
 
-#include "app/shared/log.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/log.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "fs/entry_removal.h"
 #include "fs/path_names.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 void AddTrailingSeparator(wchar_t* path, size_t n) {
   size_t length = wcslen(path);

@@ -5,8 +5,8 @@
 #include <cstddef>
 
 // BoundedCopy and BoundedAppend, which every path operation builds on.
-#include "app/shared/format.h"
-#include "app/shared/run_state.h"
+#include "base/format.h"
+#include "base/run_state.h"
 
 // Appends one backslash to a non-empty path that does not end in one, when
 // it fits.

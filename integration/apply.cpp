@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "integration/associations.h"
 #include "integration/shell_extension.h"

@@ -6,21 +6,21 @@
 
 #include <cstdio>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/format.h"
-#include "app/shared/log.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/best_effort.h"
+#include "base/format.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "fs/dir_scanner.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
-#include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
 #include "settings/registry_deletion.h"
 #include "settings/settings_store.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

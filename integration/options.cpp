@@ -2,12 +2,12 @@
 
 #include <initializer_list>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/format.h"
-#include "app/shared/product.h"
+#include "base/best_effort.h"
+#include "base/format.h"
+#include "base/product.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 const ExtensionRow ExtensionTable[ExtensionRowCount] = {
     {L".kel", L".kel", ArchiveClass, IDC_ASSOCIATE_KEL},

@@ -4,11 +4,11 @@
 
 #include <shlobj.h>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/format.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/format.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "settings/registry_deletion.h"

@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/format.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/format.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/path_names.h"
-#include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "localization/language_file.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/path_names.h"
 #include "localization/crc32.h"
 #include "localization/language_module.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 #include "text/disk_file.h"
 #include "text/text_lines.h"
 

@@ -1,13 +1,10 @@
-// The language DLL, the module that localized resources come from, the
-// user's language folder, and the texts of the program's messages.
+// The language DLL, the module that localized resources come from, and the
+// user's language folder.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdint>
-
-constexpr unsigned MessageChars = 512;
 
 // Loads the language DLL "kellng.dll" from the language folder or from
 // beside the program when one is there; remembers the program instance.
@@ -23,6 +20,3 @@ HMODULE ProgramModule();
 // same name, that file's full path. `result` may be `name` itself.
 void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity);
 
-// The text of message `id`, translated by the language file. It lives in a
-// ring of eight buffers and stays valid until eight further calls.
-const wchar_t* LoadMessage(uint32_t id);

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shared/win_handles.h"
+#include "base/win_handles.h"
 
 // True when the module file's `size` bytes hold sound headers and a
 // resource tree whose directories, names, data entries and data lie inside

@@ -2,10 +2,10 @@
 
 #include <cwchar>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/format.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/best_effort.h"
+#include "base/format.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "fs/entry_removal.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"

@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/product.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/product.h"
+#include "base/run_state.h"
 #include "integration/associations.h"
 #include "integration/options.h"
 #include "integration/shell_extension.h"

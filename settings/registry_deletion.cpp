@@ -1,10 +1,10 @@
 #include "settings/registry_deletion.h"
 
-#include "app/shared/format.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/format.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "settings/settings_store.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

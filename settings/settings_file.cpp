@@ -3,16 +3,16 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/error_state.h"
-#include "app/shared/format.h"
-#include "app/shared/log.h"
-#include "app/shared/product.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/error_state.h"
+#include "base/format.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 #include "text/disk_file.h"
 #include "text/text_lines.h"
 

@@ -3,13 +3,13 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/shared/format.h"
-#include "app/shared/log.h"
-#include "app/shared/product.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/format.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "fs/path_names.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "text/disk_file.h"
 
-#include "app/shared/best_effort.h"
-#include "app/shared/error_state.h"
+#include "base/best_effort.h"
+#include "base/error_state.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
 

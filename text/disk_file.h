@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 
 // Open mode bits.
 constexpr uint32_t OpenReadWrite = 0x01;

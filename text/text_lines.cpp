@@ -4,9 +4,9 @@
 #include <cwchar>
 #include <memory>
 
-#include "app/shared/best_effort.h"
+#include "base/best_effort.h"
 #include "fs/path_names.h"
-#include "text/conversion.h"
+#include "base/conversion.h"
 #include "text/disk_file.h"
 
 bool LineList::AppendLine(const wchar_t* text) {

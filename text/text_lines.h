@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/shared/error_state.h"
+#include "base/error_state.h"
 
 // A contiguous heap block of T that grows by at least a quarter plus 32
 // elements at a time. Exhausted memory ends the run with code 8 through

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/format.h"
-#include "app/shared/program_path.h"
+#include "base/format.h"
+#include "base/program_path.h"
 #include "localization/crc32.h"
 #include "localization/language_file.h"
 

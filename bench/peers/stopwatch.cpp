@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "app/shared/win_handles.h"
+#include "base/win_handles.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 
-#include "app/shared/log.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/log.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "support/test_files.h"
 
 namespace {

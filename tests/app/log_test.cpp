@@ -1,6 +1,6 @@
 // The lines of the administrators' log: their shape, their text in UTF-8,
 // and their place at the end of the file whoever else appends to it.
-#include "app/shared/log.h"
+#include "base/log.h"
 
 #include <windows.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/best_effort.h"
-#include "app/shared/error_state.h"
-#include "app/shared/run_state.h"
+#include "base/best_effort.h"
+#include "base/error_state.h"
+#include "base/run_state.h"
 #include "fs/log_file.h"
 #include "support/log_lines.h"
 #include "support/test_files.h"

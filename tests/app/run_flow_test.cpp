@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "support/current_folder.h"
 #include "support/test_files.h"
 

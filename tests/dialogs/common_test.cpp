@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "dialog_template.h"
 #include "dialogs/help.h"
 #include "language_test_support.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "dialog_test_support.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"

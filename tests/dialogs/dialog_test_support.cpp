@@ -1,7 +1,7 @@
 #include "dialog_test_support.h"
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "language_samples.h"
 #include "localization/language_module.h"
 #include "settings/settings_store.h"

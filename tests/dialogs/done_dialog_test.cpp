@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "dialog_test_support.h"
 #include "dialogs/dialog_templates.h"
 #include "language_samples.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "integration/shell_extension.h"
 #include "settings/settings_store.h"

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "app/shared/log.h"
-#include "app/shared/run_state.h"
+#include "base/log.h"
+#include "base/run_state.h"
 #include "support/test_files.h"
 
 namespace {

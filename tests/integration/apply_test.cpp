@@ -8,7 +8,7 @@
 #include <map>
 #include <optional>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "tests/integration/setup_fixture.h"

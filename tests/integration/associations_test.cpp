@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "localization/crc32.h"
-#include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "support/test_files.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "settings/settings_store.h"
 #include "support/shell_folders.h"
 #include "support/test_files.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/program_path.h"
+#include "base/program_path.h"
 #include "settings/settings_store.h"
 #include "support/private_hive.h"
 #include "support/shell_folders.h"

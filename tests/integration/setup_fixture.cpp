@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <ostream>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "fs/file_ops.h"
 #include "settings/settings_store.h"
 #include "support/test_files.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "settings/settings_store.h"
 #include "support/test_registry.h"

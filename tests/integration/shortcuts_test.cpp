@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "fs/file_ops.h"
 #include "localization/language_file.h"
 #include "settings/settings_store.h"

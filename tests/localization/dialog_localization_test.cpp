@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "dialog_template.h"
 #include "language_test_support.h"
 

@@ -2,12 +2,13 @@
 
 #include <string>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "language_samples.h"
 #include "language_test_support.h"
 #include "localization/language_file.h"
 #include "localization/language_module.h"
+#include "localization/messages.h"
 #include "resources/resource_ids.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "language_test_support.h"
 #include "localization/crc32.h"
 

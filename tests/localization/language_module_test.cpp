@@ -1,14 +1,15 @@
 #include "localization/language_module.h"
+#include "localization/messages.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "app/shared/format.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/format.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 #include "language_samples.h"
 #include "language_test_support.h"
 #include "localization/module_check.h"

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "integration/associations.h"
 #include "settings/settings_store.h"
 #include "support/private_hive.h"

@@ -1,4 +1,4 @@
-#include "app/shared/best_effort.h"
+#include "base/best_effort.h"
 #include "settings/registry_deletion.h"
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "settings/settings_store.h"
 #include "support/private_hive.h"
 #include "support/test_registry.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "settings/registry_deletion.h"
 #include "settings/settings_store.h"
 #include "support/test_registry.h"

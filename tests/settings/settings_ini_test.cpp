@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared/error_state.h"
+#include "base/error_state.h"
 #include "settings/settings_store.h"
 #include "support/private_hive.h"
 #include "support/shell_folders.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 #include "settings/settings_store.h"
 #include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 

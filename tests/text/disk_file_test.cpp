@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "app/shared/error_state.h"
+#include "base/error_state.h"
 #include "support/test_files.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/shared/error_state.h"
+#include "base/error_state.h"
 #include "text/text_lines.h"
 
 TEST(GrowableArray, GrowsByAQuarterPlus32AndKeepsContents) {

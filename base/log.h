@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 
 // The name of a log: a full path in its long form.
 constexpr unsigned LogPathChars = MaxPathChars + 8;

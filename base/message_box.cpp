@@ -1,7 +1,7 @@
-#include "app/shared/message_box.h"
+#include "base/message_box.h"
 
-#include "app/shared/log.h"
-#include "app/shared/run_state.h"
+#include "base/log.h"
+#include "base/run_state.h"
 
 namespace {
 

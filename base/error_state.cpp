@@ -1,10 +1,10 @@
-#include "app/shared/error_state.h"
+#include "base/error_state.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 
-#include "app/shared/log.h"
+#include "base/log.h"
 
 ErrorRecord ErrorState;
 

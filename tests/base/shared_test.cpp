@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/shared/error_state.h"
-#include "app/shared/format.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
+#include "base/error_state.h"
+#include "base/format.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
 
 TEST(ErrorState, KeepsTheWeightiestCode) {
   struct Step {

@@ -1,11 +1,11 @@
-#include "app/shared/program_path.h"
+#include "base/program_path.h"
 
 #include <windows.h>
 
 #include <cwchar>
 
-#include "app/shared/format.h"
-#include "app/shared/run_state.h"
+#include "base/format.h"
+#include "base/run_state.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/shared/format.h"
+#include "base/format.h"
 
 #include <cstdarg>
 #include <cstdio>

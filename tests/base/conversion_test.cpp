@@ -1,4 +1,4 @@
-#include "text/conversion.h"
+#include "base/conversion.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
-#include "app/shared/log.h"
+#include "base/log.h"
 
-#include "app/shared/error_state.h"
-#include "app/shared/format.h"
-#include "app/shared/program_path.h"
-#include "app/shared/run_state.h"
-#include "app/shared/win_handles.h"
+#include "base/error_state.h"
+#include "base/format.h"
+#include "base/program_path.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
 
 namespace {
 

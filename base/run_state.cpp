@@ -1,4 +1,4 @@
-#include "app/shared/run_state.h"
+#include "base/run_state.h"
 
 bool SilentMode;
 bool MsiMode;
