@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "base/message_box.h"
@@ -13,7 +14,6 @@
 #include "fs/path_names.h"
 #include "localization/messages.h"
 #include "resources/resource_ids.h"
-#include "base/conversion.h"
 
 namespace {
 
@@ -32,9 +32,12 @@ struct Keyword {
 // Compared in this order over the given number of characters; the first
 // match acts.
 constexpr Keyword Keywords[] = {
-    {L"setup", 5, Switch::Setup},     {L"msi", 3, Switch::Msi},
-    {L"init", 4, Switch::Init},       {L"wait", 4, Switch::Wait},
-    {L"noexplorer", 4, Switch::NoExplorer}, {L"warning", 7, Switch::Warning},
+    {L"setup", 5, Switch::Setup},
+    {L"msi", 3, Switch::Msi},
+    {L"init", 4, Switch::Init},
+    {L"wait", 4, Switch::Wait},
+    {L"noexplorer", 4, Switch::NoExplorer},
+    {L"warning", 7, Switch::Warning},
 };
 
 // The log switch names where to log and changes nothing else: it is no
@@ -133,7 +136,8 @@ void ShowLeftoverWarning() {
   wchar_t text[WarningChars];
   FormatText(text, WarningChars, L"%s\n", LoadMessage(IDS_LEFTOVER_FIRST_LINE));
   size_t used = wcslen(text);
-  FormatMessageText(text + used, WarningChars - used, LoadMessage(IDS_LEFTOVER_FILE_FORMAT), program);
+  FormatMessageText(text + used, WarningChars - used, LoadMessage(IDS_LEFTOVER_FILE_FORMAT),
+                    program);
   ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/error_state.h"
 #include "base/format.h"
 #include "base/log.h"
@@ -24,7 +25,6 @@
 #include "removal/uninstall_run.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "base/conversion.h"
 
 namespace {
 
@@ -179,10 +179,8 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   LogStart(commandLine, installerText);
   bool setupRequested = false;
   bool uninstallRequested = false;
-  ParseCommandLine(CommandSource::InstallerText, installerText, setupRequested,
-                   uninstallRequested);
-  ParseCommandLine(CommandSource::RealCommandLine, commandLine, setupRequested,
-                   uninstallRequested);
+  ParseCommandLine(CommandSource::InstallerText, installerText, setupRequested, uninstallRequested);
+  ParseCommandLine(CommandSource::RealCommandLine, commandLine, setupRequested, uninstallRequested);
 
   if (setupRequested) RunSetup();
   if (uninstallRequested) RunUninstall();

@@ -80,8 +80,8 @@ bool Utf8ToWide(const char* source, wchar_t* destination, size_t capacity) {
 
 wchar_t ToUpperChar(wchar_t c) {
   if (c == L'i') return L'I';
-  return static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(
-      CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(c)))));
+  return static_cast<wchar_t>(
+      reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(c)))));
 }
 
 int CompareNoCase(const wchar_t* a, const wchar_t* b) {

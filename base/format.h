@@ -21,5 +21,4 @@ int FormatText(wchar_t* buffer, size_t size, const wchar_t* format, ...);
 // anyone can edit: only the first "%s" takes `argument` and "%%" gives one
 // "%"; every other conversion is copied as it stands, so no argument that
 // was not passed is ever read. Returns like FormatText.
-int FormatMessageText(wchar_t* buffer, size_t size, const wchar_t* format,
-                      const wchar_t* argument);
+int FormatMessageText(wchar_t* buffer, size_t size, const wchar_t* format, const wchar_t* argument);

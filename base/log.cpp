@@ -79,8 +79,8 @@ void LogEvent(const wchar_t* what, const wchar_t* where, const wchar_t* result) 
   DWORD lastError = GetLastError();
   SYSTEMTIME now;
   GetLocalTime(&now);
-  int stamp = FormatText(line, LineChars, L"%04u-%02u-%02u %02u:%02u:%02u\t", now.wYear,
-                         now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+  int stamp = FormatText(line, LineChars, L"%04u-%02u-%02u %02u:%02u:%02u\t", now.wYear, now.wMonth,
+                         now.wDay, now.wHour, now.wMinute, now.wSecond);
   size_t used = stamp > 0 ? static_cast<size_t>(stamp) : 0;
   used = PutField(used, what, L'\t');
   used = PutField(used, where, L'\t');

@@ -10,7 +10,10 @@ struct Answer {
   const wchar_t* text;
 };
 constexpr Answer Answers[] = {
-    {IDOK, L"OK"}, {IDCANCEL, L"Cancel"}, {IDYES, L"Yes"}, {IDNO, L"No"},
+    {IDOK, L"OK"},
+    {IDCANCEL, L"Cancel"},
+    {IDYES, L"Yes"},
+    {IDNO, L"No"},
 };
 
 }  // namespace

@@ -46,9 +46,7 @@ class TemplateReader {
   }
 
   // The system aligns each control on its address, not on its offset.
-  void AlignToDword() {
-    Skip((4 - reinterpret_cast<uintptr_t>(bytes_ + at_) % 4) % 4);
-  }
+  void AlignToDword() { Skip((4 - reinterpret_cast<uintptr_t>(bytes_ + at_) % 4) % 4); }
 
   // A terminated text whose first character has been read.
   void SkipTextAfter(uint16_t first) {
@@ -120,8 +118,8 @@ bool IsSoundDialogTemplate(const void* data, size_t size) {
   in.Skip(sizeof(uint16_t) * 4);  // place and size
   // A menu would be loaded from the module and read without bounds.
   if (in.Word() != 0) return false;
-  in.SkipNameOrOrdinal();        // class
-  in.SkipTextAfter(in.Word());   // caption
+  in.SkipNameOrOrdinal();       // class
+  in.SkipTextAfter(in.Word());  // caption
   if (style & DS_SETFONT) {
     if (in.Word() == MessageBoxFontSize) return false;
     if (extended) in.Skip(sizeof(uint16_t) * 2);  // weight, italic and character set

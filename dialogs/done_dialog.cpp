@@ -79,8 +79,8 @@ bool IsDeviceName(const wchar_t* name) {
     if (wcslen(device) == length && SameAsciiNoCase(name, device, length)) return true;
   if (length != NumberedDeviceChars + 1) return false;
   wchar_t number = name[NumberedDeviceChars];
-  bool isDigit = (number >= L'0' && number <= L'9') || number == L'\u00B9' ||
-                 number == L'\u00B2' || number == L'\u00B3';
+  bool isDigit = (number >= L'0' && number <= L'9') || number == L'\u00B9' || number == L'\u00B2' ||
+                 number == L'\u00B3';
   for (const wchar_t* device : NumberedDevices)
     if (isDigit && SameAsciiNoCase(name, device, NumberedDeviceChars)) return true;
   return false;
@@ -142,9 +142,7 @@ bool ResolveDoneDocument(const wchar_t* document, wchar_t* target, size_t capaci
   return true;
 }
 
-void ShowDoneDialog() {
-  ShowTemplateDialog(DialogName, nullptr, DoneDialogProc);
-}
+void ShowDoneDialog() { ShowTemplateDialog(DialogName, nullptr, DoneDialogProc); }
 
 INT_PTR CALLBACK DoneDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (HandleCommonDialogMessage(dialog, message, wParam, lParam, DialogName, nullptr)) return TRUE;

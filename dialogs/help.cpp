@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/product.h"
 #include "base/program_path.h"
@@ -9,7 +10,6 @@
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
-#include "base/conversion.h"
 
 namespace {
 

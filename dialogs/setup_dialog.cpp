@@ -2,6 +2,7 @@
 
 #include <richedit.h>
 
+#include "base/conversion.h"
 #include "base/run_state.h"
 #include "dialogs/common.h"
 #include "dialogs/context_items_dialog.h"
@@ -13,7 +14,6 @@
 #include "resources/resource_ids.h"
 #include "settings/registry_deletion.h"
 #include "settings/settings_store.h"
-#include "base/conversion.h"
 
 namespace {
 

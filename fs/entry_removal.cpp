@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
+#include "base/conversion.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
-#include "base/conversion.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <cwchar>
 
+#include "base/conversion.h"
 #include "base/log.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "fs/entry_removal.h"
 #include "fs/path_names.h"
-#include "base/conversion.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ bool IsDiskPath(const wchar_t* path) {
   }
   if (path[0] == L'\\' && path[1] == L'\\') {
     const wchar_t* server = path + 2;
-    if (server[0] == 0 || server[0] == L'\\' || ((server[0] == L'.' || server[0] == L'?') &&
-                                                  (server[1] == L'\\' || server[1] == 0)))
+    if (server[0] == 0 || server[0] == L'\\' ||
+        ((server[0] == L'.' || server[0] == L'?') && (server[1] == L'\\' || server[1] == 0)))
       return false;
     return IsFileShare(server);
   }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "base/product.h"
@@ -20,7 +21,6 @@
 #include "resources/resource_ids.h"
 #include "settings/registry_deletion.h"
 #include "settings/settings_store.h"
-#include "base/conversion.h"
 
 namespace {
 
@@ -94,7 +94,9 @@ void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKe
   LONG shellNew =
       SetUserString(settingsKey, L"ShellNew", !fileName[0] && hasNullFile ? L"*" : fileName);
   LogFormerOwner(L"former owner recorded", extension, existed, former,
-                 exist ? exist : type ? type : shellNew);
+                 exist  ? exist
+                 : type ? type
+                        : shellNew);
 }
 
 // A template of the wrong size is rewritten; one of the right size is
@@ -141,9 +143,8 @@ void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
   BestEffort(SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made)));
 }
 
-void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey,
-                   const wchar_t* shellNewKey, bool templatesWanted, bool isOwnFormat,
-                   bool isZip) {
+void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey, const wchar_t* shellNewKey,
+                   bool templatesWanted, bool isOwnFormat, bool isZip) {
   // Only the first takeover records: later setups find the product's own
   // class there and keep the record of the real former owner.
   bool firstTakeover = !IsOwnAssociation(extension);

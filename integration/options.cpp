@@ -3,11 +3,11 @@
 #include <initializer_list>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/product.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "base/conversion.h"
 
 const ExtensionRow ExtensionTable[ExtensionRowCount] = {
     {L".kel", L".kel", ArchiveClass, IDC_ASSOCIATE_KEL},

@@ -210,8 +210,7 @@ bool ApplyShortcuts(const IntegrationOptions& options, wchar_t* groupPath, size_
     if (options.Programs && groupPath) BoundedCopy(groupPath, group, capacity);
   }
   if (GetSpecialFolderPath(CSIDL_COMMON_PROGRAMS, folder)) {
-    if (!ApplyGroupCopy(options.Programs, folder, setting, allUsersFolder, group))
-      complete = false;
+    if (!ApplyGroupCopy(options.Programs, folder, setting, allUsersFolder, group)) complete = false;
     if (options.Programs && groupPath && PathExists(group)) BoundedCopy(groupPath, group, capacity);
   }
   return complete;
@@ -221,8 +220,8 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_
                     const wchar_t* description, const wchar_t* icon) {
   ComPtr<IShellLinkW> link;
   ComPtr<IPersistFile> file;
-  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IShellLinkW, link.PutVoid());
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                    link.PutVoid());
   if (SUCCEEDED(result)) result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
   if (SUCCEEDED(result)) {
     // Whatever the user changed in an existing shortcut (hot key, window

@@ -36,7 +36,8 @@ inline uint32_t Load32(const uint8_t* p) {
 
 uint32_t Crc32Update(uint32_t crc, const void* bytes, size_t count) {
   const auto* p = static_cast<const uint8_t*>(bytes);
-  for (; count > 0 && (reinterpret_cast<uintptr_t>(p) & 7) != 0; --count) crc = UpdateByte(crc, *p++);
+  for (; count > 0 && (reinterpret_cast<uintptr_t>(p) & 7) != 0; --count)
+    crc = UpdateByte(crc, *p++);
   const auto& t = tables.t;
   for (; count >= 8; count -= 8, p += 8) {
     uint32_t low = Load32(p) ^ crc;

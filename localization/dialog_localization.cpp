@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "base/conversion.h"
 #include "base/run_state.h"
 #include "localization/language_file.h"
-#include "base/conversion.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <memory>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/program_path.h"
 #include "base/run_state.h"
 #include "fs/path_names.h"
 #include "localization/crc32.h"
 #include "localization/language_module.h"
-#include "base/conversion.h"
 #include "text/disk_file.h"
 #include "text/text_lines.h"
 
@@ -51,12 +51,18 @@ HeapBlock<T> Allocate(size_t bytes) {
 
 wchar_t Unescaped(wchar_t c) {
   switch (c) {
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    case L'n': return L'\n';
-    case L'r': return L'\r';
-    case L't': return L'\t';
-    default: return 0;
+    case L'"':
+      return L'"';
+    case L'\\':
+      return L'\\';
+    case L'n':
+      return L'\n';
+    case L'r':
+      return L'\r';
+    case L't':
+      return L'\t';
+    default:
+      return 0;
   }
 }
 

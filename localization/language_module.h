@@ -19,4 +19,3 @@ HMODULE ProgramModule();
 // "LanguageFolder" of HKCU\Software\Pelodra\General holds a file of the
 // same name, that file's full path. `result` may be `name` itself.
 void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity);
-

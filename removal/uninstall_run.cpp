@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "base/message_box.h"
@@ -23,7 +24,6 @@
 #include "removal/integration_removal.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
-#include "base/conversion.h"
 #include "text/text_lines.h"
 
 namespace {
@@ -208,9 +208,9 @@ void ScheduleFoldersForRestart(const wchar_t* file, const RemovalScope& scope) {
     *cut = 0;
     if (static_cast<size_t>(cut - path) < last) break;
     if (ExactName(path, exact, ExactChars))
-      LogOutcome(L"scheduled for restart", path,
-                 MoveFileExW(exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? ERROR_SUCCESS
-                                                                         : FailureCode());
+      LogOutcome(
+          L"scheduled for restart", path,
+          MoveFileExW(exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? ERROR_SUCCESS : FailureCode());
   }
 }
 
@@ -249,7 +249,8 @@ void LogLeft(const wchar_t* entry, Removal removal) {
 // the list is closed.
 bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
   const wchar_t* relative = entry + scope.folderLength;
-  return CompareNoCase(relative, scope.programName) == 0 || CompareNoCase(relative, FileListName) == 0;
+  return CompareNoCase(relative, scope.programName) == 0 ||
+         CompareNoCase(relative, FileListName) == 0;
 }
 
 // Removes one entry of the product, or schedules a file that Windows
@@ -396,8 +397,7 @@ void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
 
 // What the user is told stays behind. The boxes come before the batch file
 // starts, which waits only a moment for the program to end.
-void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,
-                     const KeptTexts& texts) {
+void ReportWhatStays(const ListRemoval& removal, bool integrationComplete, const KeptTexts& texts) {
   if (SilentMode) return;
   if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
   if (removal.filesLeft) {

@@ -1,10 +1,10 @@
 #include "settings/registry_deletion.h"
 
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "settings/settings_store.h"
-#include "base/conversion.h"
 
 namespace {
 
@@ -37,12 +37,11 @@ LONG DeleteKeyInView(HKEY root, const wchar_t* path) {
 
 bool HasSubkeys(HKEY root, const wchar_t* path) {
   RegKey key;
-  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, key.Put()) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, key.Put()) != ERROR_SUCCESS)
     return false;
   DWORD subkeys = 0;
-  return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                          nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+  return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
          subkeys != 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/error_state.h"
 #include "base/format.h"
 #include "base/log.h"
@@ -12,7 +13,6 @@
 #include "base/run_state.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
-#include "base/conversion.h"
 #include "text/disk_file.h"
 #include "text/text_lines.h"
 
@@ -317,8 +317,8 @@ int32_t IniNumber(const wchar_t* value) {
   return static_cast<int32_t>(static_cast<uint32_t>(ParseNumber(value)));
 }
 
-LONG SetIniEntry(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
-                 const wchar_t* text, EntryKind kind) {
+LONG SetIniEntry(HKEY root, const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* text,
+                 EntryKind kind) {
   wchar_t name[EntryNameChars];
   LONG refused = CheckEntryName(MakeEntryName(root, keyPath, valueName, name), name);
   if (refused == ERROR_SUCCESS && HasLineBreak(text)) refused = ERROR_INVALID_PARAMETER;

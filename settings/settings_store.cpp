@@ -3,13 +3,13 @@
 #include <cstring>
 #include <cwchar>
 
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "base/product.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "fs/path_names.h"
-#include "base/conversion.h"
 
 namespace {
 

@@ -47,8 +47,7 @@ bool DiskFile::Open(const wchar_t* name, uint32_t mode) {
   DWORD sharing = 0;
   if (!(mode & OpenDenyRead)) sharing |= FILE_SHARE_READ;
   if (mode & OpenShareWrite) sharing |= FILE_SHARE_WRITE;
-  bool opened =
-      OpenHandle(name, access, sharing, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, true);
+  bool opened = OpenHandle(name, access, sharing, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, true);
   createdHere_ = false;
   return opened;
 }

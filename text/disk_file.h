@@ -49,8 +49,8 @@ class DiskFile {
   int64_t FileLength();
 
  private:
-  bool OpenHandle(const wchar_t* name, DWORD access, DWORD sharing, DWORD disposition,
-                  DWORD flags, bool tryPlain);
+  bool OpenHandle(const wchar_t* name, DWORD access, DWORD sharing, DWORD disposition, DWORD flags,
+                  bool tryPlain);
 
   FileHandle handle_;
   // The name that the handle was obtained with (its long form when the plain

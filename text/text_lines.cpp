@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "base/best_effort.h"
-#include "fs/path_names.h"
 #include "base/conversion.h"
+#include "fs/path_names.h"
 #include "text/disk_file.h"
 
 bool LineList::AppendLine(const wchar_t* text) {
@@ -173,7 +173,7 @@ void HeapSort(void* base, uint32_t count, uint32_t size,
               int (*compare)(const void* a, const void* b)) {
   if (count < 2 || size == 0) return;
   std::unique_ptr<uint8_t, decltype(&std::free)> held(static_cast<uint8_t*>(std::malloc(size)),
-                                                       &std::free);
+                                                      &std::free);
   if (!held) ErrorState.OutOfMemory();
   uint8_t* sifted = held.get();
   auto* elements = static_cast<uint8_t*>(base);

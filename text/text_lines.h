@@ -56,7 +56,8 @@ class GrowableArray {
   bool Grow(uint32_t needed) {
     if (needed <= capacity_) return true;
     uint64_t grown = uint64_t{capacity_} + capacity_ / 4 + 32;
-    return Reallocate(grown > needed && grown <= UINT32_MAX ? static_cast<uint32_t>(grown) : needed);
+    return Reallocate(grown > needed && grown <= UINT32_MAX ? static_cast<uint32_t>(grown)
+                                                            : needed);
   }
   bool Reallocate(uint32_t capacity) {
     uint64_t bytes = uint64_t{capacity} * sizeof(T);

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -142,10 +142,12 @@ int main(int argc, char** argv) {
   ByteCrc byteCrc;
   uint32_t sliced = 0, bytewise = 0;
   start = Seconds();
-  for (int round = 0; round < CrcRounds; ++round) sliced = Crc32Update(Crc32Start, data.data(), CrcBytes);
+  for (int round = 0; round < CrcRounds; ++round)
+    sliced = Crc32Update(Crc32Start, data.data(), CrcBytes);
   double slicedSeconds = Seconds() - start;
   start = Seconds();
-  for (int round = 0; round < CrcRounds; ++round) bytewise = byteCrc.Update(Crc32Start, data.data(), CrcBytes);
+  for (int round = 0; round < CrcRounds; ++round)
+    bytewise = byteCrc.Update(Crc32Start, data.data(), CrcBytes);
   double bytewiseSeconds = Seconds() - start;
 
   double megabytes = static_cast<double>(CrcBytes) * CrcRounds / (1024.0 * 1024.0);

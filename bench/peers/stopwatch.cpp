@@ -39,14 +39,16 @@ bool Start(const wchar_t* command, KernelHandle& process, DWORD& processId) {
   if (wcslen(command) >= CommandChars) return false;
   wcscpy(line, command);
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  FileHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherited, OPEN_EXISTING, 0, nullptr));
+  FileHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0,
+                             nullptr));
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.Get();
   PROCESS_INFORMATION info;
-  if (!CreateProcessW(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+  if (!CreateProcessW(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &info)) {
     fprintf(stderr, "cannot start %ls (error %lu)\n", command, GetLastError());
     return false;
   }

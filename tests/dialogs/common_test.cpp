@@ -27,8 +27,8 @@ struct Answers {
 Answers answers;
 
 INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  bool handled = HandleCommonDialogMessage(dialog, message, wParam, lParam, DialogName,
-                                           answers.topic);
+  bool handled =
+      HandleCommonDialogMessage(dialog, message, wParam, lParam, DialogName, answers.topic);
   if (message == WM_HELP) answers.helpMessage = handled;
   if (message == WM_COMMAND && LOWORD(wParam) == IDHELP) answers.helpButton = handled;
   if (handled) return TRUE;

@@ -101,22 +101,46 @@ TEST_F(DoneDialogTest, TheOrderButtonOpensOnlyAnAddressOrAFileOfTheProgramsFolde
     return ResolveDoneDocument(text, target, MaxPathChars) ? std::wstring(target)
                                                            : std::wstring(L"(nothing)");
   };
-  for (const wchar_t* name : {L"Order.htm", L"Bestellung \u00fcber Preise.htm", L"NULL.htm",
-                              L"com10.txt", L".htaccess"})
+  for (const wchar_t* name :
+       {L"Order.htm", L"Bestellung \u00fcber Preise.htm", L"NULL.htm", L"com10.txt", L".htaccess"})
     EXPECT_EQ(resolved(name), folder_ + L"\\" + name);
-  for (const wchar_t* address : {L"http://example.com/order", L"HTTPS://example.com/a?b=c&d=%20",
-                                 L"https://example.com"})
+  for (const wchar_t* address :
+       {L"http://example.com/order", L"HTTPS://example.com/a?b=c&d=%20", L"https://example.com"})
     EXPECT_EQ(resolved(address), address);
 
-  for (const wchar_t* refused :
-       {L"", L".", L"..", L"...", L"..\\Order.htm", L"sub\\Order.htm", L"sub/Order.htm",
-        L"C:\\Windows\\notepad.exe", L"C:Order.htm", L"\\\\server\\share\\Order.htm",
-        L"\\Order.htm", L"Order.htm:hidden", L"Order.htm.", L"Order.htm ", L"*.htm",
-        L"Order\t.htm", L"NUL", L"con.htm", L"Aux .txt", L"COM1", L"lpt9.txt", L"COM\u00b9",
-        L"CONOUT$", L"file:///C:/Windows/notepad.exe", L"mailto:order@example.com",
-        L"javascript:alert(1)", L"http://", L"http:///etc/passwd", L"http://a b",
-        L"http://example.com/\" --new-window C:\\x", L"https://example.com/<script>",
-        L"http://\u0435xample.com", L"ftp://example.com"})
+  for (const wchar_t* refused : {L"",
+                                 L".",
+                                 L"..",
+                                 L"...",
+                                 L"..\\Order.htm",
+                                 L"sub\\Order.htm",
+                                 L"sub/Order.htm",
+                                 L"C:\\Windows\\notepad.exe",
+                                 L"C:Order.htm",
+                                 L"\\\\server\\share\\Order.htm",
+                                 L"\\Order.htm",
+                                 L"Order.htm:hidden",
+                                 L"Order.htm.",
+                                 L"Order.htm ",
+                                 L"*.htm",
+                                 L"Order\t.htm",
+                                 L"NUL",
+                                 L"con.htm",
+                                 L"Aux .txt",
+                                 L"COM1",
+                                 L"lpt9.txt",
+                                 L"COM\u00b9",
+                                 L"CONOUT$",
+                                 L"file:///C:/Windows/notepad.exe",
+                                 L"mailto:order@example.com",
+                                 L"javascript:alert(1)",
+                                 L"http://",
+                                 L"http:///etc/passwd",
+                                 L"http://a b",
+                                 L"http://example.com/\" --new-window C:\\x",
+                                 L"https://example.com/<script>",
+                                 L"http://\u0435xample.com",
+                                 L"ftp://example.com"})
     EXPECT_EQ(resolved(refused), L"(nothing)") << refused;
 
   // A result that would be cut is no result.

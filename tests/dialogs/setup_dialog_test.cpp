@@ -318,4 +318,3 @@ TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirVal
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"CascadedMenu"), 1u);
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"MenuIcons"), 1u);
 }
-

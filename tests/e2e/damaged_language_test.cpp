@@ -29,7 +29,8 @@ class DamagedLanguage : public ::testing::Test {
  protected:
   void SetUp() override {
     product_ = MakeInstallation(L"Pelodra damaged language");
-    ASSERT_TRUE(CopyFileW(HalfModule().c_str(), (product_.folder + L"\\kellng.dll").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(HalfModule().c_str(), (product_.folder + L"\\kellng.dll").c_str(), FALSE));
   }
   void TearDown() override { RemoveTree(product_.folder); }
 
@@ -70,7 +71,8 @@ TEST_F(DamagedLanguage, TheWarningIsShownInTheProgramsOwnWords) {
 
 TEST_F(DamagedLanguage, TheUninstallAsksInTheProgramsOwnWordsAndRemovesTheModuleToo) {
   WriteBytes(product_.folder + L"\\Pelodra.exe", "stand-in");
-  WriteBytes(product_.folder + L"\\Uninstall.lst", "Pelodra.exe\r\nkellng.dll\r\nuninstall.exe\r\n");
+  WriteBytes(product_.folder + L"\\Uninstall.lst",
+             "Pelodra.exe\r\nkellng.dll\r\nuninstall.exe\r\n");
   std::vector<std::wstring> shown = RunAnswering(L"", IDYES);
   ASSERT_FALSE(shown.empty());
   EXPECT_TRUE(Holds(shown, 0, L"Do you want to remove Pelodra")) << shown[0].c_str();

@@ -15,8 +15,11 @@ const char* const MadeFiles[] = {"shortcut made", "folder made", "file written",
                                  "settings file copied", "settings file written"};
 // The batch file takes the program and its folder once the run has ended;
 // a file scheduled for the restart goes at the restart.
-const char* const RemovedFiles[] = {"deleted", "shortcut removed", "folder removed",
-                                    "settings file deleted", "handed to the batch file",
+const char* const RemovedFiles[] = {"deleted",
+                                    "shortcut removed",
+                                    "folder removed",
+                                    "settings file deleted",
+                                    "handed to the batch file",
                                     "scheduled for restart"};
 
 bool IsOneOf(const std::string& what, const char* const* kinds, size_t count) {
@@ -50,7 +53,7 @@ struct RegistryName {
   std::string key;    // lower case, hive first
   std::string value;  // lower case; "(default)" for the default value
   bool isValue = false;
-  int view = 0;       // 0 without a view (one view only), else 32 or 64
+  int view = 0;                      // 0 without a view (one view only), else 32 or 64
   std::string shownKey, shownValue;  // as written
 };
 
@@ -62,8 +65,8 @@ RegistryName ParseLogged(const std::string& where) {
   if (name.isValue) name.shownValue = where.substr(colon + 3);
   for (int view : {32, 64}) {
     std::string marker = " (" + std::to_string(view) + "-bit view)";
-    if (key.size() > marker.size() && key.compare(key.size() - marker.size(), marker.size(),
-                                                  marker) == 0) {
+    if (key.size() > marker.size() &&
+        key.compare(key.size() - marker.size(), marker.size(), marker) == 0) {
       key.erase(key.size() - marker.size());
       name.view = view;
     }
@@ -174,8 +177,7 @@ std::string UnloggedChanges(const std::string& difference, const std::vector<Log
     } else {
       for (const LogLine& logged : log) {
         bool kind = sign == '+' ? IsMadeFile(logged.what) : IsRemovedFile(logged.what);
-        if ((found = kind && logged.result == "done" && Lower(logged.where) == Lower(text)))
-          break;
+        if ((found = kind && logged.result == "done" && Lower(logged.where) == Lower(text))) break;
       }
     }
     if (!found) unlogged += line + "\n";

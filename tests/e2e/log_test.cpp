@@ -123,8 +123,8 @@ TEST(LogRuns, NamesThatAreNoPlaceForALogChangeNothing) {
   std::wstring readOnly = folder + L"\\read only.log";
   WriteBytes(readOnly, "keep");
   SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-  HANDLE pipe = CreateNamedPipeW(PipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1,
-                                 512, 512, 0, nullptr);
+  HANDLE pipe = CreateNamedPipeW(PipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 512,
+                                 512, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
   // Cut anywhere, this name would name a file that could be made.
   std::wstring longName = folder + L"\\u.log";
@@ -133,8 +133,8 @@ TEST(LogRuns, NamesThatAreNoPlaceForALogChangeNothing) {
   Outcome plain = Uninstall(L"");
   ASSERT_EQ(plain.exitCode, 0u);
   ASSERT_TRUE(plain.folderGone);
-  const std::wstring names[] = {folder + L"\\no such folder\\run.log", readOnly, L"NUL", L"CON",
-                                L"COM1", PipeName, longName};
+  const std::wstring names[] = {
+      folder + L"\\no such folder\\run.log", readOnly, L"NUL", L"CON", L"COM1", PipeName, longName};
   for (const std::wstring& name : names) {
     Outcome outcome = Uninstall(LogSwitch(name));
     EXPECT_EQ(outcome.exitCode, plain.exitCode) << name.c_str();

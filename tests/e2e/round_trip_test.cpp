@@ -33,10 +33,12 @@ const wchar_t AppDefaults[] = L"Software\\Wine\\AppDefaults\\uninstall.exe";
 // shares; removal deletes only the product's entries in them. Value lines
 // are never kept.
 bool KeptOnPurpose(const std::string& line) {
-  static const char* const sharedKeys[] = {
-      "\\shellex", "\\shellex\\ContextMenuHandlers", "\\shellex\\DragDropHandlers",
-      "\\shellex\\PropertySheetHandlers", "\\Shell Extensions\\Approved",
-      "Software\\RegisteredApplications"};
+  static const char* const sharedKeys[] = {"\\shellex",
+                                           "\\shellex\\ContextMenuHandlers",
+                                           "\\shellex\\DragDropHandlers",
+                                           "\\shellex\\PropertySheetHandlers",
+                                           "\\Shell Extensions\\Approved",
+                                           "Software\\RegisteredApplications"};
   if (line.find(" : ") != std::string::npos) return false;
   for (const char* key : sharedKeys) {
     size_t n = strlen(key);
@@ -57,15 +59,21 @@ std::string Filtered(const std::string& difference) {
 // the whole registry costs minutes under emulation; these trees hold
 // everything that setup and uninstall touch.
 std::vector<std::wstring> ClassKeys() {
-  std::vector<std::wstring> keys = {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev",
-                                    L"*\\shellex", L"Folder\\shellex", L"Drive\\shellex",
-                                    L"Directory\\shellex", L"exefile\\shellex",
+  std::vector<std::wstring> keys = {L"Pelodra",
+                                    L"Pelodra.ZIP",
+                                    L"Pelodra.REV",
+                                    L".rev",
+                                    L"*\\shellex",
+                                    L"Folder\\shellex",
+                                    L"Drive\\shellex",
+                                    L"Directory\\shellex",
+                                    L"exefile\\shellex",
                                     L"CLSID\\{D3A57C10-4B21-11D2-8F3A-0C5E2B7A91F4}",
                                     L"CLSID\\{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}"};
   for (const wchar_t* ext :
-       {L".kel", L".zip", L".cab", L".arj", L".lz", L".tlz", L".lzh", L".lha", L".ace", L".7z",
-        L".tar", L".gz", L".tgz", L".uue", L".xxe", L".uu", L".bz2", L".tbz2", L".bz", L".tbz",
-        L".jar", L".iso", L".z", L".taz", L".xz", L".txz", L".zipx", L".001"})
+       {L".kel", L".zip", L".cab", L".arj", L".lz",  L".tlz", L".lzh",  L".lha",  L".ace", L".7z",
+        L".tar", L".gz",  L".tgz", L".uue", L".xxe", L".uu",  L".bz2",  L".tbz2", L".bz",  L".tbz",
+        L".jar", L".iso", L".z",   L".taz", L".xz",  L".txz", L".zipx", L".001"})
     keys.push_back(ext);
   for (int n = 0; n < 100; ++n) {
     wchar_t volume[8];
@@ -209,8 +217,8 @@ Installation LayOutInstallation(const std::wstring& name, bool withIni) {
   Installation product = MakeInstallation(name);
   const std::wstring& f = product.folder;
   CreateDirectoryW((f + L"\\Formats").c_str(), nullptr);
-  const wchar_t* files[] = {L"Pelodra.exe", L"kelext.dll", L"kelext64.dll", L"Pelodra.chm",
-                            L"Kel.txt", L"License.txt", L"Formats\\zip.fmt"};
+  const wchar_t* files[] = {L"Pelodra.exe", L"kelext.dll",  L"kelext64.dll",    L"Pelodra.chm",
+                            L"Kel.txt",     L"License.txt", L"Formats\\zip.fmt"};
   for (const wchar_t* file : files) WriteBytes(f + L"\\" + file, "stand-in");
   if (withIni) WriteBytes(f + L"\\Pelodra.ini", "Global\\Integration=1\r\n");
   WriteBytes(f + L"\\Uninstall.lst",
@@ -225,7 +233,7 @@ struct Variant {
   const wchar_t* version;  // Windows version of the program, or null
   bool withIni;
   bool othersOwnExtensions;
-  bool lockedFile;  // Kel.txt is open in another program during the uninstall
+  bool lockedFile;          // Kel.txt is open in another program during the uninstall
   bool iniBesideInstaller;  // the installer brings the settings file
 };
 
@@ -265,20 +273,20 @@ void ExpectWhatOtherReadersNeed(const Installation& product, bool from60) {
   IsWow64Process(GetCurrentProcess(), &wow64);
   if (wow64 && from60) {
     const REGSAM view64 = KEY_WOW64_64KEY;
-    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra",
-                             view64),
-              L"Software\\Pelodra\\Capabilities");
+    EXPECT_EQ(
+        RegistryString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra", view64),
+        L"Software\\Pelodra\\Capabilities");
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities",
                              L"ApplicationDescription", view64),
               L"Pelodra");
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE,
                              L"Software\\Pelodra\\Capabilities\\FileAssociations", L".7z", view64),
               L"Pelodra");
-    EXPECT_EQ(RegistryString(
-                  HKEY_LOCAL_MACHINE,
-                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
-                  L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}", view64),
-              L"Pelodra shell extension");
+    EXPECT_EQ(
+        RegistryString(HKEY_LOCAL_MACHINE,
+                       L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved",
+                       L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}", view64),
+        L"Pelodra shell extension");
   }
   // Every user starts the all users' group in a folder every user has.
   std::wstring shortcut = SpecialFolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra\\Pelodra.lnk";
@@ -310,8 +318,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
   if (v.version) {
-    const wchar_t* version = wcscmp(v.version, L"xp") == 0 ? (wow64 ? L"winxp64" : L"winxp")
-                                                            : v.version;
+    const wchar_t* version =
+        wcscmp(v.version, L"xp") == 0 ? (wow64 ? L"winxp64" : L"winxp") : v.version;
     ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, AppDefaults, L"Version", version));
   }
   const wchar_t* owned[] = {L".zip", L".7z", L".iso", L".k05"};
@@ -368,9 +376,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
                                            OPEN_EXISTING, 0, nullptr)
                              : INVALID_HANDLE_VALUE;
   std::vector<std::wstring> shown;
-  RunResult uninstall =
-      RunProgram(product.exe, L"\"/log=" + uninstallLog + L"\"", {}, 120000,
-                 [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
+  RunResult uninstall = RunProgram(product.exe, L"\"/log=" + uninstallLog + L"\"", {}, 120000,
+                                   [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
   ASSERT_TRUE(uninstall.finished);
   EXPECT_EQ(uninstall.exitCode, 0u);
   ASSERT_GE(shown.size(), 1u) << "no confirmation";
@@ -383,10 +390,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     // is empty and goes too.
     std::vector<std::wstring> scheduled = ScheduledForRestart();
     ASSERT_EQ(scheduled.size(), 2u);
-    EXPECT_EQ(_wcsicmp(scheduled[0].c_str(), locked.c_str()), 0)
-        << scheduled[0].c_str();
-    EXPECT_EQ(_wcsicmp(scheduled[1].c_str(), product.folder.c_str()), 0)
-        << scheduled[1].c_str();
+    EXPECT_EQ(_wcsicmp(scheduled[0].c_str(), locked.c_str()), 0) << scheduled[0].c_str();
+    EXPECT_EQ(_wcsicmp(scheduled[1].c_str(), product.folder.c_str()), 0) << scheduled[1].c_str();
     Sleep(5000);  // the batch file's tries at the folder
     EXPECT_TRUE(Exists(locked));
     CloseHandle(lock);
@@ -415,14 +420,15 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Variants, RoundTrip,
-    ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
-                      Variant{"before60", L"xp", false, false, false, false},
-                      Variant{"ini", nullptr, true, false, false, false},
-                      Variant{"owners", L"vista", false, true, false, false},
-                      Variant{"locked", nullptr, false, false, true, false},
-                      Variant{"installer", nullptr, false, true, false, true}),
-    [](const ::testing::TestParamInfo<Variant>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip,
+                         ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
+                                           Variant{"before60", L"xp", false, false, false, false},
+                                           Variant{"ini", nullptr, true, false, false, false},
+                                           Variant{"owners", L"vista", false, true, false, false},
+                                           Variant{"locked", nullptr, false, false, true, false},
+                                           Variant{"installer", nullptr, false, true, false, true}),
+                         [](const ::testing::TestParamInfo<Variant>& param) {
+                           return std::string(param.param.name);
+                         });
 
 }  // namespace

@@ -223,19 +223,18 @@ TEST_F(SetupLanguage, TheDoneDialogKeepsToTheProgramsFolder) {
   std::string licence, order;
   {
     ScopedCurrentFolder current(elsewhere);
-    RunResult run =
-        RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
-          HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
-          ASSERT_NE(dialog, nullptr) << "no setup dialog";
-          ClickButton(dialog, IDOK);
-          HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
-          ASSERT_NE(done, nullptr) << "no done dialog";
-          ClickButton(done, IDC_DONE_LICENSE);
-          licence = texts.Opened(30000);
-          ClickButton(done, IDC_DONE_DOCUMENT);
-          order = pages.Opened(30000);
-          CloseDoneDialogs(process, &folderShown);
-        });
+    RunResult run = RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
+      HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+      ASSERT_NE(dialog, nullptr) << "no setup dialog";
+      ClickButton(dialog, IDOK);
+      HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
+      ASSERT_NE(done, nullptr) << "no done dialog";
+      ClickButton(done, IDC_DONE_LICENSE);
+      licence = texts.Opened(30000);
+      ClickButton(done, IDC_DONE_DOCUMENT);
+      order = pages.Opened(30000);
+      CloseDoneDialogs(process, &folderShown);
+    });
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0u);
   }

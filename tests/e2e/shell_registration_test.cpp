@@ -50,8 +50,7 @@ class ShellRegistration : public ::testing::Test {
   void SetUp() override {
     ResetSettingsStoreForTesting();
     for (const wchar_t* clsid : {Server32Clsid, Server64Clsid}) {
-      for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}})
-        Keep(Classes, Clsid(clsid), view);
+      for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) Keep(Classes, Clsid(clsid), view);
     }
     for (const wchar_t* path :
          {L"Pelodra", L"Pelodra.ZIP", L"exefile\\shellex", L"*\\shellex\\ContextMenuHandlers",
@@ -90,9 +89,9 @@ TEST_F(ShellRegistration, ServersFollowTheWindowsTheyRunOn) {
   EXPECT_EQ(RegistryString(Classes, Clsid(Server32Clsid) + L"\\InProcServer32", L""), dll32);
   if (IsWow64()) {
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server32Clsid), KEY_WOW64_64KEY));
-    EXPECT_EQ(RegistryString(Classes, Clsid(Server64Clsid) + L"\\InProcServer32", L"",
-                             KEY_WOW64_64KEY),
-              folder_ + L"\\kelext64.dll");
+    EXPECT_EQ(
+        RegistryString(Classes, Clsid(Server64Clsid) + L"\\InProcServer32", L"", KEY_WOW64_64KEY),
+        folder_ + L"\\kelext64.dll");
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid)));
     EXPECT_EQ(RegistryString(Classes, L"*\\shellex\\ContextMenuHandlers\\Pelodra32", L""),
               Server32Clsid);
@@ -107,8 +106,8 @@ TEST_F(ShellRegistration, ServersFollowTheWindowsTheyRunOn) {
     EXPECT_FALSE(RegistryKeyExists(Classes, L"*\\shellex\\ContextMenuHandlers\\Pelodra32"));
     EXPECT_FALSE(RegistryKeyExists(Classes, L"Drive\\shellex\\DragDropHandlers\\Pelodra32"));
     EXPECT_FALSE(RegistryKeyExists(Classes, Clsid(Server64Clsid), KEY_WOW64_64KEY));
-    EXPECT_FALSE(RegistryKeyExists(Classes, L"Pelodra\\shellex\\ContextMenuHandlers\\" +
-                                                std::wstring(Server64Clsid)));
+    EXPECT_FALSE(RegistryKeyExists(
+        Classes, L"Pelodra\\shellex\\ContextMenuHandlers\\" + std::wstring(Server64Clsid)));
     EXPECT_FALSE(RegistryValue(Machine, Approved, Server64Clsid));
     EXPECT_EQ(RegistryString(Classes, L"Pelodra\\shellex\\DropHandler", L""), Server32Clsid);
   }

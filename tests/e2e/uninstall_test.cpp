@@ -24,8 +24,8 @@ void LayOutProduct(const Installation& product) {
 
 // Runs the program as a user would, answering its boxes with `answer`;
 // the texts of the boxes it showed.
-std::vector<std::wstring> RunAnswering(const Installation& product, const wchar_t* args,
-                                       int answer, DWORD exitCode) {
+std::vector<std::wstring> RunAnswering(const Installation& product, const wchar_t* args, int answer,
+                                       DWORD exitCode) {
   std::vector<std::wstring> shown;
   RunResult run = RunProgram(product.exe, args, {}, 60000,
                              [&](DWORD process) { shown = AnswerBoxes(process, answer); });
@@ -45,8 +45,8 @@ TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
   RunResult run = RunProgram(product.exe, L"/S", {{L"TEMP", temp}, {L"TMP", temp}});
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
-  for (const wchar_t* name : {L"Pelodra.exe", L"kelext.dll", L"Kel.txt", L"Formats",
-                              L"Uninstall.lst"})
+  for (const wchar_t* name :
+       {L"Pelodra.exe", L"kelext.dll", L"Kel.txt", L"Formats", L"Uninstall.lst"})
     EXPECT_FALSE(Exists(product.folder + L"\\" + name)) << name;
 
   // The batch file waits for the program, then deletes it, the folder and

@@ -120,7 +120,7 @@ TEST(FileOps, AppDataFolder) {
 TEST(FileOps, StreamsOnLongAndDottedNames) {
   std::wstring folder = FreshFolder(L"file_ops_streams");
   for (std::wstring name : {folder + L"\\list.", folder + L"\\" + std::wstring(250, L's') + L"\\" +
-                                                      std::wstring(30, L't')}) {
+                                                     std::wstring(30, L't')}) {
     CreateDirectoryW((L"\\\\?\\" + name.substr(0, name.rfind(L'\\'))).c_str(), nullptr);
     FILE* out = OpenStream(name.c_str(), L"wb");
     ASSERT_NE(out, nullptr);

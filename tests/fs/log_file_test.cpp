@@ -28,14 +28,14 @@ TEST(LogFile, OnlyAPlainDiskFileIsOpened) {
   std::wstring list = folder + L"\\Uninstall.lst";
   WriteBytes(list, "Kel.txt\r\n");
   const wchar_t* programFiles[] = {list.c_str()};
-  HANDLE pipe = CreateNamedPipeW(PipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1,
-                                 512, 512, 0, nullptr);
+  HANDLE pipe = CreateNamedPipeW(PipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 512,
+                                 512, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
 
   const std::wstring refused[] = {
       L"", L"NUL", L"con", L"COM1", L"LPT1", PipeName, L"\\\\?\\pipe\\pelodra log test",
-      L"\\\\?\\GLOBALROOT\\Device\\Null", L"\\\\.\\C:", L"\\\\?\\Volume{0}\\x.log",
-      folder, folder + L"\\no such folder\\run.log", readOnly, list,
+      L"\\\\?\\GLOBALROOT\\Device\\Null", L"\\\\.\\C:", L"\\\\?\\Volume{0}\\x.log", folder,
+      folder + L"\\no such folder\\run.log", readOnly, list,
       // Another name of the same file is the same file.
       folder + L"\\.\\UNINSTALL.LST"};
   for (const std::wstring& name : refused) {

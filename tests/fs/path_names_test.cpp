@@ -55,14 +55,18 @@ TEST(PathNames, TrailingSeparatorAndJoin) {
 
 TEST(PathNames, NameParts) {
   const wchar_t* samples[][2] = {
-      {L"C:\\dir\\file", L"file"}, {L"C:name", L"name"}, {L"C:", L""},
-      {L"dir/", L""},              {L"a/b\\c", L"c"},    {L"", L""},
+      {L"C:\\dir\\file", L"file"}, {L"C:name", L"name"}, {L"C:", L""}, {L"dir/", L""},
+      {L"a/b\\c", L"c"},           {L"", L""},
   };
   for (auto& sample : samples) EXPECT_STREQ(FindNamePart(sample[0]), sample[1]) << sample[0];
 
   const wchar_t* cuts[][2] = {
-      {L"C:\\dir\\file", L"C:\\dir"}, {L"C:\\file", L"C:\\"}, {L"C:file", L"C:"},
-      {L"\\file", L"\\"},             {L"dir\\file", L"dir"}, {L"file", L""},
+      {L"C:\\dir\\file", L"C:\\dir"},
+      {L"C:\\file", L"C:\\"},
+      {L"C:file", L"C:"},
+      {L"\\file", L"\\"},
+      {L"dir\\file", L"dir"},
+      {L"file", L""},
   };
   for (auto& cut : cuts) {
     wchar_t path[32];

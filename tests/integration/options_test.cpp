@@ -253,7 +253,8 @@ TEST_F(Options, WithASettingsFileTheChoicesAreItsEntries) {
   SaveIntegrationOptions(options);
 
   std::set<std::wstring> names;
-  for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next) names.insert(entry->name);
+  for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
+    names.insert(entry->name);
   EXPECT_EQ(names.size(), 3u + ExtensionRowCount + 6u);
   EXPECT_TRUE(names.count(L"HKCU\\Setup\\.bz2\\Set"));
   EXPECT_TRUE(names.count(L"HKCU\\Setup\\Links\\Desktop"));

@@ -124,10 +124,10 @@ TEST_F(DialogLocalizationTest, ASizeEntryScalesTheDialogAndEveryControl) {
     EXPECT_NEAR(after.client.right, before.client.right * 120 / 100, 1);
     EXPECT_NEAR(after.client.bottom, before.client.bottom * 110 / 100, 1);
     if (style & DS_CENTER) {
-      EXPECT_NEAR(after.window.left + after.window.right,
-                  before.window.left + before.window.right, 2);
-      EXPECT_NEAR(after.window.top + after.window.bottom,
-                  before.window.top + before.window.bottom, 2);
+      EXPECT_NEAR(after.window.left + after.window.right, before.window.left + before.window.right,
+                  2);
+      EXPECT_NEAR(after.window.top + after.window.bottom, before.window.top + before.window.bottom,
+                  2);
     } else {
       EXPECT_EQ(after.window.left, before.window.left);
       EXPECT_EQ(after.window.top, before.window.top);

@@ -26,9 +26,7 @@ std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin()
 
 // An entry for the message "abc" after the marker, in the marker's form.
 std::string AnsiSection() { return AnsiMarker + "*\r\n92ab48be=\"found\"\r\n"; }
-std::string Utf16Section() {
-  return Utf16(std::wstring(Marker) + L"\r\n92ab48be=\"found\"\r\n");
-}
+std::string Utf16Section() { return Utf16(std::wstring(Marker) + L"\r\n92ab48be=\"found\"\r\n"); }
 
 class LanguageFileLoadingTest : public ::testing::Test {
  protected:
@@ -68,7 +66,8 @@ TEST_F(LanguageFileLoadingTest, TheSampleFilesInBothEncodingsTranslateAlike) {
     // Loaded once and not held open: the uninstall run can delete it.
     EXPECT_TRUE(DeleteFileW((folder_ + L"\\uninstall.lng").c_str()));
   }
-  EXPECT_EQ(translated[0][0], L"M\u00F6chten Sie Pelodra mit allen Komponenten von diesem Computer entfernen?");
+  EXPECT_EQ(translated[0][0],
+            L"M\u00F6chten Sie Pelodra mit allen Komponenten von diesem Computer entfernen?");
   EXPECT_NE(translated[0][1], english[1]);
   EXPECT_EQ(translated[0][0], translated[1][0]);
   EXPECT_EQ(translated[0][1], translated[1][1]);
@@ -93,8 +92,9 @@ TEST_F(LanguageFileLoadingTest, TheMarkerIsFoundAtEveryPlaceWithinTheFirst256Blo
   };
   // Block boundaries crossed by either form, odd offsets for UTF-16, and the
   // very last byte of the 256th block.
-  for (Case c : {Case{0, false}, Case{Block - 5, false}, Case{Block - 11, true}, Case{Block * 3 + 1, true},
-                 Case{Block * 256 - 1, false}, Case{Block * 256 - 1, true}}) {
+  for (Case c :
+       {Case{0, false}, Case{Block - 5, false}, Case{Block - 11, true}, Case{Block * 3 + 1, true},
+        Case{Block * 256 - 1, false}, Case{Block * 256 - 1, true}}) {
     std::string bytes(c.offset, 'x');
     bytes += c.utf16 ? Utf16Section() : AnsiSection();
     EXPECT_TRUE(Load(bytes)) << c.offset << (c.utf16 ? " UTF-16" : " ANSI");

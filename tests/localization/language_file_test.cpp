@@ -78,11 +78,11 @@ TEST_F(LanguageFileTest, WithoutALanguageFileTextsStayAndCopiesAreBounded) {
 }
 
 TEST_F(LanguageFileTest, QuoteRulesOfTheValues) {
-  LoadSection(std::wstring(Marker) + L"\r\n" +                         //
-              Entry(L"bare", L"rest of the line") +                     //
-              Entry(L"empty", L"\"\"") +                                //
-              Entry(L"inner", L"\"say \"hi\" now\"") +                  //
-              Entry(L"open", L"\"no closing quote") +                   //
+  LoadSection(std::wstring(Marker) + L"\r\n" +          //
+              Entry(L"bare", L"rest of the line") +     //
+              Entry(L"empty", L"\"\"") +                //
+              Entry(L"inner", L"\"say \"hi\" now\"") +  //
+              Entry(L"open", L"\"no closing quote") +   //
               Entry(L"trailing", L"\"text\" after the quote"));
   EXPECT_TRUE(IsLanguageFileLoaded());
   EXPECT_EQ(Translate(L"bare"), L"rest of the line");
@@ -95,11 +95,11 @@ TEST_F(LanguageFileTest, QuoteRulesOfTheValues) {
 
 TEST_F(LanguageFileTest, EscapesAndLineBreaks) {
   LoadSection(std::wstring(Marker) + L"\n" +                               //
-              Entry(L"lf", L"\"one\\ntwo\"") +                              //
-              Entry(L"all", L"\"\\\"q\\\" \\\\ \\r\\t\"") +                 //
-              Entry(L"path", L"\"C:\\Program Files\\Kel\"") +               //
-              Entry(L"quote", L"\"ends with a quote\\\"") + L"\r\r\n\n" +   //
-              KeyOf(L"cr") + L"=\"after CR\"\r" +                           //
+              Entry(L"lf", L"\"one\\ntwo\"") +                             //
+              Entry(L"all", L"\"\\\"q\\\" \\\\ \\r\\t\"") +                //
+              Entry(L"path", L"\"C:\\Program Files\\Kel\"") +              //
+              Entry(L"quote", L"\"ends with a quote\\\"") + L"\r\r\n\n" +  //
+              KeyOf(L"cr") + L"=\"after CR\"\r" +                          //
               KeyOf(L"lfonly") + L"=\"after LF\"\n");
   EXPECT_EQ(Translate(L"lf"), L"one\ntwo");
   EXPECT_EQ(Translate(L"all"), L"\"q\" \\ \r\t");
@@ -123,8 +123,9 @@ TEST_F(LanguageFileTest, KeysAreLowerCaseAndContextsSeparate) {
 
 TEST_F(LanguageFileTest, LongValuesAreCutToTheCapacityAndTheLastLineTo255) {
   std::wstring thousands(5000, L'x');
-  std::wstring section = std::wstring(Marker) + L"\r\n" + Entry(L"long", L"\"" + thousands + L"\"") +
-                         KeyOf(L"last") + L"=" + thousands;
+  std::wstring section = std::wstring(Marker) + L"\r\n" +
+                         Entry(L"long", L"\"" + thousands + L"\"") + KeyOf(L"last") + L"=" +
+                         thousands;
   LoadSection(section);
   EXPECT_EQ(Translate(L"long", TextKind::Message, nullptr, 512), std::wstring(511, L'x'));
   EXPECT_EQ(Translate(L"long", TextKind::Message, nullptr, 8000), thousands);
@@ -193,7 +194,7 @@ TEST_F(LanguageFileTest, OnlyLinesOfEightLowerCaseHexDigitsAndAnEqualsSignAreEnt
   std::wstring upper = key;
   for (auto& c : upper) c = towupper(c);
   // None of these may shadow the entry below them or translate on its own.
-  std::wstring malformed = key + L" is the key of abc\r\n" +     //
+  std::wstring malformed = key + L" is the key of abc\r\n" +       //
                            upper + L"=\"upper case\"\r\n" +        //
                            key + L"\r\n" +                         //
                            key.substr(0, 7) + L"=\"short\"\r\n" +  //

@@ -192,8 +192,8 @@ TEST_F(LanguageModuleTest, TranslatedFormatsReadNoArgumentsThatWereNotPassed) {
   LoadSection(std::wstring(Marker) + L"\r\n" + KeyOf(english.c_str()) +
               L"=\"%n%x %s and %s, %d%%\"\r\n");
   wchar_t text[MessageChars];
-  int length = FormatMessageText(text, MessageChars, LoadMessage(IDS_LIST_MISSING_FORMAT),
-                                 L"Uninstall.lst");
+  int length =
+      FormatMessageText(text, MessageChars, LoadMessage(IDS_LIST_MISSING_FORMAT), L"Uninstall.lst");
   EXPECT_EQ(length, static_cast<int>(wcslen(text)));
   EXPECT_STREQ(text, L"%n%x Uninstall.lst and %s, %d%");
 }
@@ -352,8 +352,8 @@ TEST(ModuleCheck, EveryPartOfTheResourceTreeMustLieInsideTheFile) {
       {"tree in no section", at.resourceEntry, 0x7FFF0000, 4},
       {"root counts more entries than there are", at.tree + 14, 0xFFFF, 2},
       {"named entry after numbered ones", at.tree + 12, 1, 2},
-      {"name past the end of the section",
-       at.tree + (Get(sample, done, 4) & 0x7FFFFFFF), 0xFFFF, 2},
+      {"name past the end of the section", at.tree + (Get(sample, done, 4) & 0x7FFFFFFF), 0xFFFF,
+       2},
       {"data in another section", doneData, 0x1000, 4},
   };
   for (const Damage& damage : damages) {

@@ -39,7 +39,9 @@ TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
   ASSERT_TRUE(WriteCleanupBatch(folder.c_str(), names, true, batch, MAX_PATH));
   EXPECT_EQ(batch, BatchName(folder));
   // U+00DC is 0x9A in code page 437, 0xDC in 1252; "%" is doubled.
-  std::string p = "C:\\tests\\50%%off \x9A" "bersetzer";
+  std::string p =
+      "C:\\tests\\50%%off \x9A"
+      "bersetzer";
   std::string expected = "\"" + p + "\\uninstall.exe\" /wait\r\n";
   for (int i = 0; i < 5; ++i)
     expected += "del \"" + p + "\\uninstall.exe\"\r\nrd \"" + p + "\"\r\nif not exist \"" + p +

@@ -16,7 +16,8 @@ namespace {
 
 const wchar_t UninstallKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
-const wchar_t AppPathsKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
+const wchar_t AppPathsKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Pelodra.exe";
 const wchar_t ApprovedKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const wchar_t Server64Clsid[] = L"{D3A57C10-6A21-11D2-8F3A-0C5E2B7A91F4}";
@@ -99,8 +100,8 @@ TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
   for (REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", view)) << view;
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey, view)) << view;
-    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
-                               L"Pelodra", view));
+    EXPECT_FALSE(
+        RegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra", view));
     EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, view));
   }
 }
@@ -121,8 +122,7 @@ TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
     EXPECT_EQ(std::wstring(entry->name).compare(0, 7, L"Global\\"), 0) << entry->name;
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra"));
-  EXPECT_FALSE(
-      RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", KEY_WOW64_64KEY));
+  EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Pelodra", KEY_WOW64_64KEY));
   ResetSettingsStoreForTesting();
   SetProgramPathForTesting(nullptr);
   RemoveTree(folder);

@@ -1,5 +1,5 @@
-#include "base/best_effort.h"
 #include "settings/registry_deletion.h"
+#include "base/best_effort.h"
 
 #include <windows.h>
 

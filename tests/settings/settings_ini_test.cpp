@@ -27,7 +27,8 @@ const Entry DefaultFlags[] = {
     {L"Global\\SaveSettings", L"1", Plain},
 };
 
-std::wstring UserString(const wchar_t* path, const wchar_t* name, const wchar_t* defaultText = L"?") {
+std::wstring UserString(const wchar_t* path, const wchar_t* name,
+                        const wchar_t* defaultText = L"?") {
   wchar_t buffer[256];
   EXPECT_TRUE(GetUserString(path, name, buffer, defaultText, 256));
   return buffer;
@@ -132,7 +133,8 @@ TEST_F(IniStore, EveryKindRoundTripsThroughTheFile) {
   const wchar_t* path = L"Setup\\MenuItems";
   EXPECT_EQ(SetUserString(path, L"Quoted", L"\"quotes\" and  blanks  "), ERROR_SUCCESS);
   EXPECT_EQ(SetUserString(path, L"Empty", L""), ERROR_SUCCESS);
-  EXPECT_EQ(SetUserString(path, L"Wide", L"Gr\u00FC\u00DFe \u65E5\u672C \U0001F600"), ERROR_SUCCESS);
+  EXPECT_EQ(SetUserString(path, L"Wide", L"Gr\u00FC\u00DFe \u65E5\u672C \U0001F600"),
+            ERROR_SUCCESS);
   EXPECT_EQ(SetUserInt(path, L"Minus", -1), ERROR_SUCCESS);
   EXPECT_EQ(SetInt(HKEY_LOCAL_MACHINE, L"", L"exe32", 7), ERROR_SUCCESS);
   EXPECT_EQ(SetUserString(path, L"", L"default"), ERROR_SUCCESS);
@@ -154,7 +156,9 @@ TEST_F(IniStore, EveryKindRoundTripsThroughTheFile) {
 }
 
 TEST_F(IniStore, FilesInEveryEncodingAreRead) {
-  UseIniFile("\xEF\xBB\xBFHKCU\\U8=\"Gr\xC3\xBC\xC3\x9F" "e\"\r\n");
+  UseIniFile(
+      "\xEF\xBB\xBFHKCU\\U8=\"Gr\xC3\xBC\xC3\x9F"
+      "e\"\r\n");
   EXPECT_EQ(UserString(L"", L"U8"), L"Gr\u00FC\u00DFe");
   UseIniFile(Utf16File(L"HKCU\\U16=\u65E5\u672C\r\n"));
   EXPECT_EQ(UserString(L"", L"U16"), L"\u65E5\u672C");
@@ -198,7 +202,8 @@ TEST_F(IniStore, ProductSettingsGoToTheFileAndTheRestToTheRegistry) {
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, TestProductKey));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, TestKey));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L""));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Settings"));  // no entry begins with "HKLM\Settings\"
+  EXPECT_FALSE(
+      KeyExists(HKEY_LOCAL_MACHINE, L"Settings"));  // no entry begins with "HKLM\Settings\"
 
   EXPECT_EQ(SetInt(HKEY_CURRENT_USER, absolute.c_str(), L"Abs", 4), ERROR_SUCCESS);
   EXPECT_EQ(SetString(HKEY_CLASSES_ROOT, TestClassKey, L"", L"class"), ERROR_SUCCESS);
@@ -367,7 +372,8 @@ TEST_F(IniStore, DamagedFilesAreReadWithoutHarmAndSaveToTheSameEntries) {
   for (int i = 0; i < 20; ++i) files.push_back(bytes(random() % 8192, "Ab=\"\r\n \t:bin\\"));
   for (int i = 0; i < 10; ++i) files.push_back("\xFF\xFE" + bytes(2 * (random() % 4096), ""));
   for (int i = 0; i < 10; ++i)
-    files.push_back("\xFF\xFE" + bytes(2 * (random() % 4096), std::string("A\0=\0\"\0\r\0\n\0", 10)));
+    files.push_back("\xFF\xFE" +
+                    bytes(2 * (random() % 4096), std::string("A\0=\0\"\0\r\0\n\0", 10)));
   for (int i = 0; i < 10; ++i) files.push_back("\xEF\xBB\xBF" + bytes(random() % 4096, ""));
 
   for (size_t i = 0; i < files.size(); ++i) {

@@ -128,9 +128,9 @@ TEST_F(RegistryStore, NumbersAreDwordsOrShortBinaryDataAndShortValuesCountWithZe
       {"\x7F", REG_BINARY, 0x7F},
       {std::string("\xFF\xFF\x01", 3), REG_BINARY, 0x01FFFF},
       {std::string("\x05\x01", 2), REG_DWORD, 0x0105},
-      {"", REG_BINARY, 77},                // no bytes: the default
+      {"", REG_BINARY, 77},  // no bytes: the default
       {"", REG_DWORD, 77},
-      {"12345", REG_BINARY, 77},           // more than four: the default
+      {"12345", REG_BINARY, 77},  // more than four: the default
       {std::string(8, '\x01'), REG_QWORD, 77},
       // Text is no number: "0" read as bytes would be 0x30 and set a flag.
       {std::string("0\0\0\0", 4), REG_SZ, 77},
@@ -210,9 +210,9 @@ TEST_F(RegistryStore, StringsOfAnotherTypeOrTooLongCountAsMissing) {
     EXPECT_STREQ(buffer, text);
   };
   expectText(REG_EXPAND_SZ, L"%TEMP%\\x", 18, L"%TEMP%\\x");  // taken unexpanded
-  expectText(REG_SZ, L"abX", 5, L"ab");                        // an odd last byte
-  expectText(REG_SZ, L"abcX", 6, L"abc");                      // no terminator
-  expectText(REG_SZ, L"ab\0cd", 12, L"ab");                    // text ends at a NUL
+  expectText(REG_SZ, L"abX", 5, L"ab");                       // an odd last byte
+  expectText(REG_SZ, L"abcX", 6, L"abc");                     // no terminator
+  expectText(REG_SZ, L"ab\0cd", 12, L"ab");                   // text ends at a NUL
   expectText(REG_SZ, L"", 2, L"");
   expectText(REG_SZ, L"", 0, L"");  // a present value without bytes is empty text
   std::wstring longest(MaxPathChars - 1, L'z');

@@ -51,8 +51,8 @@ RunResult RunProgram(const std::wstring& exe, const std::wstring& args, const En
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   DWORD start = GetTickCount();
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup, &process))
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      &block[0], nullptr, &startup, &process))
     return result;
   result.started = true;
   if (whileRunning) whileRunning(process.dwProcessId);

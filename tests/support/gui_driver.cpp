@@ -55,9 +55,7 @@ std::wstring StaticTexts(HWND dialog) {
   return texts;
 }
 
-void ClickButton(HWND dialog, int id) {
-  PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
+void ClickButton(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 std::vector<std::wstring> AnswerBoxes(DWORD processId, int answer) {
   std::vector<std::wstring> shown;

@@ -36,8 +36,7 @@ LONG RegistryKey::Open(HKEY root, const std::wstring& path, REGSAM access, REGSA
 
 LONG RegistryKey::Create(HKEY root, const std::wstring& path, REGSAM access, REGSAM view) {
   Close();
-  return RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access | view, nullptr, &key_,
-                         nullptr);
+  return RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, access | view, nullptr, &key_, nullptr);
 }
 
 LONG RegistryKey::OpenCurrentUser(REGSAM access) {
@@ -65,8 +64,9 @@ std::optional<RegistryData> RegistryValue(HKEY root, const std::wstring& path,
       ERROR_SUCCESS)
     return std::nullopt;
   value.bytes.assign(size, '\0');
-  if (size > 0 && RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type,
-                                   reinterpret_cast<BYTE*>(&value.bytes[0]), &size) != ERROR_SUCCESS)
+  if (size > 0 &&
+      RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type,
+                       reinterpret_cast<BYTE*>(&value.bytes[0]), &size) != ERROR_SUCCESS)
     return std::nullopt;
   value.bytes.resize(size);
   return value;
@@ -99,8 +99,8 @@ std::vector<std::wstring> RegistryValueNames(HKEY root, const std::wstring& path
   std::vector<wchar_t> name(ValueNameChars);
   for (DWORD index = 0;; ++index) {
     DWORD length = ValueNameChars;
-    if (RegEnumValueW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS)
+    if (RegEnumValueW(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
       break;
     names.emplace_back(name.data(), length);
   }
@@ -179,8 +179,8 @@ void ReadTree(HKEY key, REGSAM view, RegistryTree& tree) {
   }
   for (DWORD index = 0;; ++index) {
     DWORD nameLength = KeyNameChars;
-    if (RegEnumKeyExW(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS)
+    if (RegEnumKeyExW(key, index, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
       break;
     RegistryTree child;
     child.name.assign(name.data(), nameLength);
@@ -215,13 +215,20 @@ void CreateTree(HKEY root, const std::wstring& path, const RegistryTree& tree, R
 
 const char* TypeName(DWORD type) {
   switch (type) {
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_QWORD: return "REG_QWORD";
-    default: return nullptr;
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_QWORD:
+      return "REG_QWORD";
+    default:
+      return nullptr;
   }
 }
 
@@ -238,10 +245,9 @@ std::string Hex(const std::string& bytes) {
 // Text values are shown as text (the one terminator they were stored with
 // dropped, other zeros and quotes escaped); everything else as its bytes.
 std::string ValueText(const RegistryTree::Value& value) {
-  std::string text = TypeName(value.type) ? TypeName(value.type)
-                                          : "type " + std::to_string(value.type);
-  bool isText =
-      value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+  std::string text =
+      TypeName(value.type) ? TypeName(value.type) : "type " + std::to_string(value.type);
+  bool isText = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
   if (isText && value.data.size() % 2 == 0) {
     std::wstring chars(value.data.size() / 2, L'\0');
     if (!chars.empty()) memcpy(&chars[0], value.data.data(), value.data.size());

@@ -53,17 +53,15 @@ std::optional<std::wstring> RegistryString(HKEY root, const std::wstring& path,
 std::optional<DWORD> RegistryDword(HKEY root, const std::wstring& path, const std::wstring& name,
                                    REGSAM view = 0);
 // The names of a key's values, sorted; none for a missing key.
-std::vector<std::wstring> RegistryValueNames(HKEY root, const std::wstring& path,
-                                             REGSAM view = 0);
+std::vector<std::wstring> RegistryValueNames(HKEY root, const std::wstring& path, REGSAM view = 0);
 
 // Writes a value, making its key and the key's parents where missing; false
 // when the registry refuses.
 [[nodiscard]] bool SetRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,
                                     DWORD type, const void* data, size_t size, REGSAM view = 0);
 // A REG_SZ value with its terminator.
-[[nodiscard]] bool SetRegistryString(HKEY root, const std::wstring& path,
-                                     const std::wstring& name, const std::wstring& text,
-                                     REGSAM view = 0);
+[[nodiscard]] bool SetRegistryString(HKEY root, const std::wstring& path, const std::wstring& name,
+                                     const std::wstring& text, REGSAM view = 0);
 [[nodiscard]] bool SetRegistryDword(HKEY root, const std::wstring& path, const std::wstring& name,
                                     DWORD value, REGSAM view = 0);
 

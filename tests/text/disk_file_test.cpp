@@ -37,9 +37,9 @@ std::wstring DeepFolder(const std::wstring& base) {
 // Whether another handle could open the file with the given access while
 // the DiskFile holds it (the other side shares everything).
 bool OthersCanOpen(const std::wstring& path, DWORD access) {
-  HANDLE other = CreateFileW(path.c_str(), access,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+  HANDLE other =
+      CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (other == INVALID_HANDLE_VALUE) return false;
   CloseHandle(other);
   return true;

@@ -82,14 +82,25 @@ TEST(LoadTextLines, LineEndsBlanksAndEncodings) {
       // UTF-16 with either mark; an odd last byte is dropped.
       {std::string("\xFF\xFEh\0i\0\r\0\n\0j\0", 12), {L"hi", L"j"}},
       {std::string("\xFE\xFF\0h\0i\0\n\x04\x10", 10), {L"hi", L"\u0410"}},
-      {std::string("\xFF\xFE" "a\0b", 5), {L"a"}},
+      {std::string("\xFF\xFE"
+                   "a\0b",
+                   5),
+       {L"a"}},
       // A mark followed by bytes that plain text could hold is plain text.
-      {"\xFF\xFE" "ABCD", {L"\u00FF\u00FE" L"ABCD"}},
-      {"\xEF\xBB\xBF" "caf\xC3\xA9\r\n\xF0\x9F\x98\x80", {L"caf\u00E9", L"\xD83D\xDE00"}},
+      {"\xFF\xFE"
+       "ABCD",
+       {L"\u00FF\u00FE"
+        L"ABCD"}},
+      {"\xEF\xBB\xBF"
+       "caf\xC3\xA9\r\n\xF0\x9F\x98\x80",
+       {L"caf\u00E9", L"\xD83D\xDE00"}},
       // A mark before bytes that are no UTF-8 leaves everything ANSI.
       {"\xEF\xBB\xBF\x80", {L"\u00EF\u00BB\u00BF\u20AC"}},
       // Decoding stops at the first sequence the decoder refuses.
-      {"\xEF\xBB\xBF" "ok\n\xF8\x88\x80\x80\x80" "x", {L"ok"}},
+      {"\xEF\xBB\xBF"
+       "ok\n\xF8\x88\x80\x80\x80"
+       "x",
+       {L"ok"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
@@ -125,8 +136,17 @@ TEST(LoadTextLines, SurvivesRandomBytesOddEncodingsAndLongLines) {
   const std::string marks[] = {"", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF", "\xFF", "\xEF\xBB"};
   // The first seven pieces keep UTF-8 sound, so that a marked file is
   // decoded as UTF-8 often enough.
-  const std::string pieces[] = {"\r", "\n", "\r\n", " ", "\t", "\xC3\xA9", "\xF0\x9F\x98\x80",
-                                std::string(1, '\0'), "\xF0\x9F\x98", "\x80", "\xFF\xFE",
+  const std::string pieces[] = {"\r",
+                                "\n",
+                                "\r\n",
+                                " ",
+                                "\t",
+                                "\xC3\xA9",
+                                "\xF0\x9F\x98\x80",
+                                std::string(1, '\0'),
+                                "\xF0\x9F\x98",
+                                "\x80",
+                                "\xFF\xFE",
                                 std::string("\x0D\x00", 2)};
   int seen[5] = {};
   for (int round = 0; round < 150; ++round) {
@@ -181,16 +201,35 @@ TEST(DetectEncoding, MarksAndStructure) {
                           static_cast<uint32_t>(bytes.size()));
   };
   EXPECT_EQ(detect("\xEF\xBB\xBF"), EncodingAnsi);
-  EXPECT_EQ(detect("\xEF\xBB\xBF" "a"), EncodingUtf8);
+  EXPECT_EQ(detect("\xEF\xBB\xBF"
+                   "a"),
+            EncodingUtf8);
   // Five- and six-byte forms pass the structure check; seven ones do not.
   EXPECT_EQ(detect("\xEF\xBB\xBF\xFC\x80\x80\x80\x80\x80"), EncodingUtf8);
   EXPECT_EQ(detect("\xEF\xBB\xBF\xFE\x80\x80\x80\x80\x80\x80"), EncodingAnsi);
-  EXPECT_EQ(detect("\xEF\xBB\xBF" "a\xE2\x82"), EncodingAnsi);
+  EXPECT_EQ(detect("\xEF\xBB\xBF"
+                   "a\xE2\x82"),
+            EncodingAnsi);
   EXPECT_EQ(detect("\xFF\xFE"), EncodingAnsi);
-  EXPECT_EQ(detect(std::string("\xFF\xFE" "a\x0D" "b\x0A" "c\x01", 8)), EncodingUtf16);
-  EXPECT_EQ(detect(std::string("\xFF\xFE" "a\x0D" "b\x0A", 6)), EncodingAnsi);
-  EXPECT_EQ(detect(std::string("\xFE\xFF\x00" "a", 4)), EncodingUtf16);
-  EXPECT_EQ(detect(std::string("\xFE\xFF" "a\x00", 4)), EncodingAnsi);
+  EXPECT_EQ(detect(std::string("\xFF\xFE"
+                               "a\x0D"
+                               "b\x0A"
+                               "c\x01",
+                               8)),
+            EncodingUtf16);
+  EXPECT_EQ(detect(std::string("\xFF\xFE"
+                               "a\x0D"
+                               "b\x0A",
+                               6)),
+            EncodingAnsi);
+  EXPECT_EQ(detect(std::string("\xFE\xFF\x00"
+                               "a",
+                               4)),
+            EncodingUtf16);
+  EXPECT_EQ(detect(std::string("\xFE\xFF"
+                               "a\x00",
+                               4)),
+            EncodingAnsi);
 }
 
 namespace {
