@@ -23,5 +23,5 @@ function(shipped_code target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti
                          -fno-threadsafe-statics -flto -ffat-lto-objects>
                          -fno-asynchronous-unwind-tables)
-  target_link_options(${target} PRIVATE -flto)
+  target_link_options(${target} PRIVATE -flto -flto-partition=none)
 endfunction()
