@@ -17,11 +17,12 @@ constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 // Opens a link itself, not its target; a folder too.
 constexpr DWORD OpenItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
 
-// The native call works from Windows XP on, where the handle-based
+// The native calls work from Windows XP on, where the handle-based
 // SetFileInformationByHandle is missing; it is what both end in.
 constexpr ULONG FileBasicInformationClass = 4;
 constexpr ULONG FileDispositionInformationClass = 13;
 constexpr LONG StatusNotImplemented = static_cast<LONG>(0xC0000002);
+constexpr LONG StatusDirectoryNotEmpty = static_cast<LONG>(0xC0000101);
 
 struct IoStatus {
   union {
@@ -37,18 +38,51 @@ struct BasicInformation {
   LARGE_INTEGER changeTime;
   ULONG attributes;
 };
-using SetInformationFunction = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
+using FileInformationFunction = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, ULONG);
 using FinalPathFunction = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
 
-LONG SetInformation(HANDLE file, void* data, ULONG size, ULONG kind) {
-  static SetInformationFunction set = nullptr;
-  if (!set) {
-    FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile");
-    set = reinterpret_cast<SetInformationFunction>(reinterpret_cast<void*>(found));
+// Looked up once: every entry needs them, and a look-up by name costs more
+// than some of the calls.
+struct SystemCalls {
+  FileInformationFunction query;
+  FileInformationFunction set;
+  FinalPathFunction finalPath;  // from Windows Vista on
+};
+SystemCalls systemCalls;
+bool systemCallsFound = false;
+
+const SystemCalls& Calls() {
+  if (!systemCallsFound) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll) {
+      systemCalls.query = reinterpret_cast<FileInformationFunction>(
+          reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
+      systemCalls.set = reinterpret_cast<FileInformationFunction>(
+          reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+    }
+    systemCalls.finalPath = Kernel32Function<FinalPathFunction>("GetFinalPathNameByHandleW");
+    systemCallsFound = true;
   }
+  return systemCalls;
+}
+
+LONG SetInformation(HANDLE file, void* data, ULONG size, ULONG kind) {
+  FileInformationFunction set = Calls().set;
   if (!set) return StatusNotImplemented;
   IoStatus io{};
   return set(file, &io, data, size, kind);
+}
+
+// The attributes of an open file or folder, InvalidAttributes when Windows
+// does not tell. GetFileInformationByHandle would also ask the volume for
+// its serial number, which costs more than the removal.
+DWORD AttributesOf(HANDLE file) {
+  FileInformationFunction query = Calls().query;
+  BasicInformation basic{};
+  IoStatus io{};
+  if (!query || query(file, &io, &basic, sizeof basic, FileBasicInformationClass) < 0)
+    return InvalidAttributes;
+  return basic.attributes;
 }
 
 bool SetAttributesOf(HANDLE file, DWORD attributes) {
@@ -88,7 +122,7 @@ void ParentOf(const wchar_t* name, wchar_t* parent, size_t n) {
 // target whatever is asked, and the final path tells. Without the query
 // (Windows XP, or a file system that cannot answer) the request holds.
 bool ReachesItself(HANDLE file, const wchar_t* name) {
-  auto finalPath = Kernel32Function<FinalPathFunction>("GetFinalPathNameByHandleW");
+  FinalPathFunction finalPath = Calls().finalPath;
   if (!finalPath) return true;
   wchar_t reached[FinalPathChars];
   DWORD n = finalPath(file, reached, FinalPathChars, 0);
@@ -114,9 +148,9 @@ bool ReachesItself(HANDLE file, const wchar_t* name) {
 }
 
 // Deleted when the handle is closed.
-bool MarkForDeletion(HANDLE file) {
+LONG MarkForDeletion(HANDLE file) {
   BOOLEAN remove = TRUE;
-  return SetInformation(file, &remove, sizeof remove, FileDispositionInformationClass) >= 0;
+  return SetInformation(file, &remove, sizeof remove, FileDispositionInformationClass);
 }
 
 Removal OpenFailure(const wchar_t* name, DWORD error) {
@@ -134,16 +168,16 @@ Removal RemoveEntry(const wchar_t* name) {
                               nullptr, OPEN_EXISTING, OpenItself, nullptr));
   if (!file) return OpenFailure(name, GetLastError());
   if (!ReachesItself(file.Get(), name)) return Removal::Link;
-  if (MarkForDeletion(file.Get())) return Removal::Removed;
-  // Refused: a folder that still holds something, a running program, or
-  // something read-only. The attributes are asked only now: that costs
-  // more than the removal itself.
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file.Get(), &info)) return Removal::Refused;
-  DWORD attributes = info.dwFileAttributes;
+  LONG status = MarkForDeletion(file.Get());
+  if (status >= 0) return Removal::Removed;
+  if (status == StatusDirectoryNotEmpty) return Removal::FolderKept;
+  // Refused: a running program, something read-only, or a folder in use.
+  // The attributes are asked only now.
+  DWORD attributes = AttributesOf(file.Get());
+  if (attributes == InvalidAttributes) return Removal::Refused;
   if ((attributes & FILE_ATTRIBUTE_READONLY) &&
       SetAttributesOf(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
-    if (MarkForDeletion(file.Get())) return Removal::Removed;
+    if (MarkForDeletion(file.Get()) >= 0) return Removal::Removed;
     SetAttributesOf(file.Get(), attributes);
   }
   return IsDirectory(attributes) ? Removal::FolderKept : Removal::Refused;
@@ -153,10 +187,10 @@ bool ClearAttributes(const wchar_t* name, DWORD attributes) {
   FileHandle file(CreateFileW(name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, nullptr,
                               OPEN_EXISTING, OpenItself, nullptr));
   if (!file || !ReachesItself(file.Get(), name)) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file.Get(), &info)) return false;
-  if (!(info.dwFileAttributes & attributes)) return true;
-  return SetAttributesOf(file.Get(), info.dwFileAttributes & ~attributes);
+  DWORD present = AttributesOf(file.Get());
+  if (present == InvalidAttributes) return false;
+  if (!(present & attributes)) return true;
+  return SetAttributesOf(file.Get(), present & ~attributes);
 }
 
 bool SameFileObject(const wchar_t* a, const wchar_t* b) {

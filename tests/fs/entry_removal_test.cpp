@@ -73,3 +73,30 @@ TEST(ExactName, ReachesANameWindowsWouldCut) {
   EXPECT_FALSE(ExactName(twin.c_str(), exact, twin.size()));
   RemoveTree(blank);
 }
+
+// A read-only program that is running cannot go: it keeps its attribute.
+// Once it has ended, the attributes asked are cleared, the others kept.
+TEST(RemoveEntry, PutsBackTheAttributeOfAFileItCannotRemove) {
+  std::wstring folder = FreshFolder(L"running read-only");
+  wchar_t source[MAX_PATH * 4] = {};
+  GetEnvironmentVariableW(L"UNINSTALL_EXE", source, MAX_PATH * 4);
+  std::wstring program = folder + L"\\running.exe";
+  ASSERT_TRUE(CopyFileW(source, program.c_str(), FALSE));
+  const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+  ASSERT_TRUE(SetFileAttributesW(program.c_str(), kept));
+  std::wstring commandLine = L"\"" + program + L"\" /wait /S";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  EXPECT_EQ(RemoveEntry(program.c_str()), Removal::Refused);
+  EXPECT_EQ(GetFileAttributesW(program.c_str()) & kept, kept);
+  WaitForSingleObject(process.hProcess, 30000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  EXPECT_TRUE(ClearAttributes(program.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributesW(program.c_str()) & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(RemoveEntry(program.c_str()), Removal::Removed);
+}
