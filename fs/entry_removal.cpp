@@ -116,6 +116,52 @@ void ParentOf(const wchar_t* name, wchar_t* parent, size_t n) {
   if (last) last[last > parent && last[-1] == L':' ? 1 : 0] = 0;
 }
 
+// The folder whose entries were checked last, by name and by its final
+// path: the entries of a folder come together, and each would otherwise
+// open the folder again.
+wchar_t folderNamed[FinalPathChars];
+wchar_t folderReached[FinalPathChars];
+
+bool IsLastFolder(const wchar_t* folder) {
+  return folderReached[0] && wcscmp(folder, folderNamed) == 0;
+}
+
+// Asks for the final path of `folder`, reached through any link on the way.
+bool AskFolder(const wchar_t* folder) {
+  folderReached[0] = 0;
+  FileHandle handle(CreateFileW(folder, FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return false;
+  DWORD n = Calls().finalPath(handle.Get(), folderReached, FinalPathChars, 0);
+  if (n == 0 || n >= FinalPathChars) {
+    folderReached[0] = 0;
+    return false;
+  }
+  BoundedCopy(folderNamed, folder, FinalPathChars);
+  return true;
+}
+
+// Whether `reached` is the entry `part` of `folder`.
+bool IsEntryOf(const wchar_t* reached, const wchar_t* folder, const wchar_t* part) {
+  wchar_t entry[FinalPathChars];
+  BoundedCopy(entry, folder, FinalPathChars);
+  AddTrailingSeparator(entry, FinalPathChars);
+  BoundedAppend(entry, part, FinalPathChars);
+  return SamePath(entry, reached);
+}
+
+// Whether `reached` is the entry `name` in the folder last asked, by the
+// last part of the name or, for a short form there, by the entry's name on
+// the disk (looked up once into `data`).
+bool InLastFolder(const wchar_t* reached, const wchar_t* name, WIN32_FIND_DATAW& data) {
+  if (IsEntryOf(reached, folderReached, FindNamePart(name))) return true;
+  if (!data.cFileName[0]) {
+    FindHandle found(FindFirstFileW(name, &data));
+    if (!found) return false;
+  }
+  return IsEntryOf(reached, folderReached, data.cFileName);
+}
+
 // Whether an open handle is the file or folder its name ends in, not the
 // target of a link. Windows opens a link itself when asked, and its final
 // path is then the name's own; Wine opens a link on the host's side as its
@@ -131,20 +177,16 @@ bool ReachesItself(HANDLE file, const wchar_t* name) {
   if (SamePath(reached, name)) return true;
   // Short forms in the name, or a folder on the way that is reached through
   // a junction, make the texts differ: compare with the folder's own final
-  // path and the entry's name on the disk.
-  WIN32_FIND_DATAW data;
-  FindHandle found(FindFirstFileW(name, &data));
-  if (!found) return false;
+  // path, asked once for all of its entries.
   wchar_t folder[FinalPathChars];
   ParentOf(name, folder, FinalPathChars);
-  FileHandle parent(CreateFileW(folder, FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!parent) return false;
-  n = finalPath(parent.Get(), folder, FinalPathChars, 0);
-  if (n == 0 || n >= FinalPathChars) return false;
-  AddTrailingSeparator(folder, FinalPathChars);
-  BoundedAppend(folder, data.cFileName, FinalPathChars);
-  return SamePath(folder, reached);
+  WIN32_FIND_DATAW data;
+  data.cFileName[0] = 0;
+  bool known = IsLastFolder(folder);
+  if (!known && !AskFolder(folder)) return false;
+  if (InLastFolder(reached, name, data)) return true;
+  // The folder may have moved since it was asked.
+  return known && AskFolder(folder) && InLastFolder(reached, name, data);
 }
 
 // Deleted when the handle is closed.

@@ -74,6 +74,68 @@ TEST(ExactName, ReachesANameWindowsWouldCut) {
   RemoveTree(blank);
 }
 
+namespace {
+
+std::wstring ShortForm(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? buffer : L"";
+}
+
+}  // namespace
+
+// A folder named in its short form, or reached through a link on the way,
+// has a final path of another text than its name: its files still go, and
+// a link among them is still told apart and left with what it points at,
+// a file beside it.
+TEST(RemoveEntry, TellsLinksApartInAFolderNamedOtherwise) {
+  // A link left by an earlier run leads into the folder made after it.
+  std::wstring links = FreshFolder(L"links to a folder");
+  std::wstring folder = FreshFolder(L"folder with a long name");
+  const wchar_t* files[] = {L"\\a.txt", L"\\b.txt", L"\\c.txt", L"\\a long file name.txt"};
+  for (const wchar_t* name : files) WriteBytes(folder + name, "x");
+  WriteBytes(folder + L"\\kept.txt", "keep");
+  ASSERT_TRUE(MakeHostLink(folder + L"\\kept.txt", folder + L"\\link.txt"));
+  ASSERT_TRUE(MakeHostLink(folder, links + L"\\via"));
+  std::wstring shortFolder = ShortForm(folder);
+  std::wstring shortFile = ShortForm(folder + L"\\a long file name.txt");
+  ASSERT_NE(shortFolder, L"");
+  ASSERT_NE(shortFolder, folder);
+  ASSERT_NE(shortFile, shortFolder + L"\\a long file name.txt") << "the file's part is short too";
+
+  EXPECT_EQ(RemoveEntry((shortFolder + L"\\a.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((shortFolder + L"\\link.txt").c_str()), Removal::Link);
+  EXPECT_EQ(RemoveEntry(shortFile.c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((links + L"\\via\\b.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((links + L"\\via\\link.txt").c_str()), Removal::Link);
+  EXPECT_EQ(RemoveEntry((shortFolder + L"\\c.txt").c_str()), Removal::Removed);
+  for (const wchar_t* name : files) EXPECT_FALSE(Exists(folder + name)) << name;
+  EXPECT_EQ(ReadBytes(folder + L"\\kept.txt"), "keep");
+  RemoveHostLink(links + L"\\via");
+  RemoveHostLink(folder + L"\\link.txt");
+}
+
+// A folder name that has come to reach another folder since its last
+// entry: the entry there is removed, its namesake in the first one kept.
+TEST(RemoveEntry, FollowsAFolderNameToWhereItNowLeads) {
+  std::wstring links = FreshFolder(L"moved folder links");
+  std::wstring first = FreshFolder(L"moved folder first");
+  std::wstring second = FreshFolder(L"moved folder second");
+  for (const std::wstring& folder : {first, second})
+    for (const wchar_t* name : {L"\\one.txt", L"\\two.txt"}) WriteBytes(folder + name, "x");
+  std::wstring via = links + L"\\via";
+  ASSERT_TRUE(MakeHostLink(first, via));
+  EXPECT_EQ(RemoveEntry((via + L"\\one.txt").c_str()), Removal::Removed);
+  RemoveHostLink(via);
+  ASSERT_TRUE(MakeHostLink(second, via));
+  EXPECT_EQ(RemoveEntry((via + L"\\two.txt").c_str()), Removal::Removed);
+  RemoveHostLink(via);
+  EXPECT_FALSE(Exists(first + L"\\one.txt"));
+  EXPECT_TRUE(Exists(first + L"\\two.txt"));
+  EXPECT_TRUE(Exists(second + L"\\one.txt"));
+  EXPECT_FALSE(Exists(second + L"\\two.txt"));
+}
+
 // A read-only program that is running cannot go: it keeps its attribute.
 // Once it has ended, the attributes asked are cleared, the others kept.
 TEST(RemoveEntry, PutsBackTheAttributeOfAFileItCannotRemove) {
