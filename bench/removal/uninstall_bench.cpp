@@ -58,10 +58,10 @@ SetInformationFunction setInformation;
 
 // Opens the file itself, asks its final path and marks it for deletion.
 void DeleteAskingFinalPath(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   wchar_t reached[MAX_PATH * 2];
   if (finalPath(file, reached, MAX_PATH * 2, 0) > 0) {
@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
   CreateDirectoryW(root.c_str(), nullptr);
   wchar_t shortRoot[MAX_PATH];
   DWORD n = GetShortPathNameW(root.c_str(), shortRoot, MAX_PATH);
-  std::wstring shortFolder = (n > 0 && n < MAX_PATH ? shortRoot : root.c_str()) + std::wstring(L"\\");
+  std::wstring shortFolder =
+      (n > 0 && n < MAX_PATH ? shortRoot : root.c_str()) + std::wstring(L"\\");
   RemoveDirectoryW(root.c_str());
 
   const char* names[] = {"list passes", "list passes, folder in short form", "bare walk (floor)",
