@@ -91,12 +91,15 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
       !DoublePercent(names.folder, d, MaxPathChars) || !DoublePercent(batchName, b, MaxPathChars))
     return false;
   wchar_t line[BatchLineChars];
-  bool whole = WriteLine(file, line, FormatText(line, BatchLineChars, L"\"%s\" /wait\r\n", p));
+  bool whole = true;
+  // Every try waits first: a process slow to end (a loaded machine, a
+  // scanner holding the file) still holds its program after one pause.
   for (int i = 0; i < DeleteTries && whole; ++i)
-    whole = WriteLine(
-        file, line,
-        FormatText(line, BatchLineChars,
-                   L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n", p, d, p));
+    whole = WriteLine(file, line,
+                      FormatText(line, BatchLineChars,
+                                 L"\"%s\" /wait\r\ndel \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" "
+                                 L"goto done\r\n",
+                                 p, p, d, p));
   whole = whole && WriteLine(file, L":done\r\n", 0);
   if (!silent)
     whole = whole && WriteLine(file, line,

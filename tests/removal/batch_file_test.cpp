@@ -42,10 +42,10 @@ TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
   std::string p =
       "C:\\tests\\50%%off \x9A"
       "bersetzer";
-  std::string expected = "\"" + p + "\\uninstall.exe\" /wait\r\n";
+  std::string expected;
   for (int i = 0; i < 5; ++i)
-    expected += "del \"" + p + "\\uninstall.exe\"\r\nrd \"" + p + "\"\r\nif not exist \"" + p +
-                "\\uninstall.exe\" goto done\r\n";
+    expected += "\"" + p + "\\uninstall.exe\" /wait\r\ndel \"" + p + "\\uninstall.exe\"\r\nrd \"" +
+                p + "\"\r\nif not exist \"" + p + "\\uninstall.exe\" goto done\r\n";
   expected += ":done\r\ndel \"" + p + "\\Uninstall_Kel." + std::to_string(GetCurrentProcessId()) +
               ".Bat\"\r\n";
   EXPECT_EQ(ReadBytes(batch), expected);
@@ -120,4 +120,27 @@ TEST(BatchFile, AFileThatCannotBeWrittenWholeIsNoBatchFile) {
   wchar_t batch[MAX_PATH];
   EXPECT_FALSE(WriteCleanupBatch(folder.c_str(), names, true, batch, MAX_PATH));
   EXPECT_EQ(GetFileAttributesW(BatchName(folder).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A program that is slow to end keeps its file past the first pause; the
+// batch file pauses before every try, so the program and its folder still
+// go once it lets go.
+TEST(BatchFile, PausesBeforeEveryTry) {
+  std::wstring folder = FreshFolder(L"slow to end");
+  std::wstring temp = FreshFolder(L"slow to end temp");
+  std::wstring program = folder + L"\\uninstall.exe";
+  wchar_t source[MAX_PATH * 4] = {};
+  GetEnvironmentVariableW(L"UNINSTALL_EXE", source, MAX_PATH * 4);
+  ASSERT_TRUE(CopyFileW(source, program.c_str(), FALSE));
+  HANDLE held = CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  BatchNames names;
+  ASSERT_TRUE(PrepareBatchNames(program.c_str(), folder.c_str(), (temp + L"\\").c_str(), names));
+  wchar_t batch[MAX_PATH];
+  ASSERT_TRUE(WriteCleanupBatch(temp.c_str(), names, true, batch, MAX_PATH));
+  ASSERT_TRUE(StartHiddenBatch(batch));
+  Sleep(3500);
+  CloseHandle(held);
+  EXPECT_TRUE(WaitUntilGone(folder, 30000)) << "program and folder left";
 }
