@@ -116,36 +116,43 @@ void ParentOf(const wchar_t* name, wchar_t* parent, size_t n) {
   if (last) last[last > parent && last[-1] == L':' ? 1 : 0] = 0;
 }
 
-// The folder whose entries were checked last, by name and by its final
-// path: the entries of a folder come together, and each would otherwise
+// A folder's name and its final path, kept while calls name the same
+// folder: the entries of a folder come together, and each would otherwise
 // open the folder again.
-wchar_t folderNamed[FinalPathChars];
-wchar_t folderReached[FinalPathChars];
+struct KnownFolder {
+  wchar_t named[FinalPathChars];
+  wchar_t reached[FinalPathChars];
+};
+KnownFolder lastFolder;   // whose entries were checked last
+KnownFolder confinement;  // that every entry must lie in
 
-bool IsLastFolder(const wchar_t* folder) {
-  return folderReached[0] && wcscmp(folder, folderNamed) == 0;
+bool Knows(const KnownFolder& known, const wchar_t* folder) {
+  return known.reached[0] && wcscmp(folder, known.named) == 0;
 }
 
 // Asks for the final path of `folder`, reached through any link on the way.
-bool AskFolder(const wchar_t* folder) {
-  folderReached[0] = 0;
+bool Ask(KnownFolder& known, const wchar_t* folder) {
+  known.reached[0] = 0;
   FileHandle handle(CreateFileW(folder, FILE_READ_ATTRIBUTES, ShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return false;
-  DWORD n = Calls().finalPath(handle.Get(), folderReached, FinalPathChars, 0);
+  DWORD n = Calls().finalPath(handle.Get(), known.reached, FinalPathChars, 0);
   if (n == 0 || n >= FinalPathChars) {
-    folderReached[0] = 0;
+    known.reached[0] = 0;
     return false;
   }
-  BoundedCopy(folderNamed, folder, FinalPathChars);
+  BoundedCopy(known.named, folder, FinalPathChars);
   return true;
 }
 
-// Whether `reached` is the entry `part` of `folder`.
+// Whether `reached` is the entry `part` of `folder`; a name too long to be
+// put together is none.
 bool IsEntryOf(const wchar_t* reached, const wchar_t* folder, const wchar_t* part) {
   wchar_t entry[FinalPathChars];
   BoundedCopy(entry, folder, FinalPathChars);
   AddTrailingSeparator(entry, FinalPathChars);
+  size_t length = wcslen(entry);
+  if (length + wcslen(part) >= FinalPathChars) return false;
   BoundedAppend(entry, part, FinalPathChars);
   return SamePath(entry, reached);
 }
@@ -154,26 +161,17 @@ bool IsEntryOf(const wchar_t* reached, const wchar_t* folder, const wchar_t* par
 // last part of the name or, for a short form there, by the entry's name on
 // the disk (looked up once into `data`).
 bool InLastFolder(const wchar_t* reached, const wchar_t* name, WIN32_FIND_DATAW& data) {
-  if (IsEntryOf(reached, folderReached, FindNamePart(name))) return true;
+  if (IsEntryOf(reached, lastFolder.reached, FindNamePart(name))) return true;
   if (!data.cFileName[0]) {
     FindHandle found(FindFirstFileW(name, &data));
     if (!found) return false;
   }
-  return IsEntryOf(reached, folderReached, data.cFileName);
+  return IsEntryOf(reached, lastFolder.reached, data.cFileName);
 }
 
-// Whether an open handle is the file or folder its name ends in, not the
-// target of a link. Windows opens a link itself when asked, and its final
-// path is then the name's own; Wine opens a link on the host's side as its
-// target whatever is asked, and the final path tells. Without the query
-// (Windows XP, or a file system that cannot answer) the request holds.
-bool ReachesItself(HANDLE file, const wchar_t* name) {
-  FinalPathFunction finalPath = Calls().finalPath;
-  if (!finalPath) return true;
-  wchar_t reached[FinalPathChars];
-  DWORD n = finalPath(file, reached, FinalPathChars, 0);
-  if (n == 0) return true;
-  if (n >= FinalPathChars) return false;
+// Whether `reached`, an entry's final path, is the entry `name` itself and
+// not the target of a link at its end.
+bool IsNamedEntry(const wchar_t* reached, const wchar_t* name) {
   if (SamePath(reached, name)) return true;
   // Short forms in the name, or a folder on the way that is reached through
   // a junction, make the texts differ: compare with the folder's own final
@@ -182,11 +180,37 @@ bool ReachesItself(HANDLE file, const wchar_t* name) {
   ParentOf(name, folder, FinalPathChars);
   WIN32_FIND_DATAW data;
   data.cFileName[0] = 0;
-  bool known = IsLastFolder(folder);
-  if (!known && !AskFolder(folder)) return false;
+  bool known = Knows(lastFolder, folder);
+  if (!known && !Ask(lastFolder, folder)) return false;
   if (InLastFolder(reached, name, data)) return true;
   // The folder may have moved since it was asked.
-  return known && AskFolder(folder) && InLastFolder(reached, name, data);
+  return known && Ask(lastFolder, folder) && InLastFolder(reached, name, data);
+}
+
+// Whether `reached` lies below the final path of `within`: a folder on the
+// way that became a link after it was checked leads elsewhere.
+bool LiesWithin(const wchar_t* reached, const wchar_t* within) {
+  if (!Knows(confinement, within) && !Ask(confinement, within)) return false;
+  const wchar_t* folder = Comparable(confinement.reached);
+  const wchar_t* path = Comparable(reached);
+  for (; *folder; ++folder, ++path)
+    if (ToUpperChar(*folder) != ToUpperChar(*path)) return false;
+  return path[-1] == L'\\' || *path == L'\\';
+}
+
+// Whether an open handle is the file or folder its name ends in, not the
+// target of a link, and lies within `within`. Windows opens a link itself
+// when asked, and its final path is then the name's own; Wine opens a link
+// on the host's side as its target whatever is asked, and the final path
+// tells. Without the query (Windows XP, or a file system that cannot
+// answer) the request holds.
+bool ReachesItself(HANDLE file, const wchar_t* name, const wchar_t* within) {
+  FinalPathFunction finalPath = Calls().finalPath;
+  if (!finalPath) return true;
+  wchar_t reached[FinalPathChars];
+  DWORD n = finalPath(file, reached, FinalPathChars, 0);
+  if (n == 0) return true;
+  return n < FinalPathChars && IsNamedEntry(reached, name) && LiesWithin(reached, within);
 }
 
 // Deleted when the handle is closed.
@@ -205,11 +229,11 @@ Removal OpenFailure(const wchar_t* name, DWORD error) {
 
 }  // namespace
 
-Removal RemoveEntry(const wchar_t* name) {
+Removal RemoveEntry(const wchar_t* name, const wchar_t* within) {
   FileHandle file(CreateFileW(name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll,
                               nullptr, OPEN_EXISTING, OpenItself, nullptr));
   if (!file) return OpenFailure(name, GetLastError());
-  if (!ReachesItself(file.Get(), name)) return Removal::Link;
+  if (!ReachesItself(file.Get(), name, within)) return Removal::Link;
   LONG status = MarkForDeletion(file.Get());
   if (status >= 0) return Removal::Removed;
   if (status == StatusDirectoryNotEmpty) return Removal::FolderKept;
@@ -225,10 +249,10 @@ Removal RemoveEntry(const wchar_t* name) {
   return IsDirectory(attributes) ? Removal::FolderKept : Removal::Refused;
 }
 
-bool ClearAttributes(const wchar_t* name, DWORD attributes) {
+bool ClearAttributes(const wchar_t* name, const wchar_t* within, DWORD attributes) {
   FileHandle file(CreateFileW(name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, ShareAll, nullptr,
                               OPEN_EXISTING, OpenItself, nullptr));
-  if (!file || !ReachesItself(file.Get(), name)) return false;
+  if (!file || !ReachesItself(file.Get(), name, within)) return false;
   DWORD present = AttributesOf(file.Get());
   if (present == InvalidAttributes) return false;
   if (!(present & attributes)) return true;

@@ -53,15 +53,31 @@ struct KeptTexts {
 
 // What the removal of the listed files needs beside the list.
 struct RemovalScope {
+  RemovalScope(const wchar_t* productFolder, const wchar_t* program);
+
   const wchar_t* folder;  // ending in a backslash
   size_t folderLength;
   const wchar_t* programName;
+  // The folder's exact name without its backslash, empty when it has none:
+  // no entry outside it is removed.
+  wchar_t within[ExactChars];
   // The last folder on an entry's way checked for links, and the answer;
   // lists name the files of one folder, and the folders of one tree,
   // together.
   wchar_t checked[EntryChars];
   bool checkedClear;
 };
+
+RemovalScope::RemovalScope(const wchar_t* productFolder, const wchar_t* program)
+    : folder(productFolder),
+      folderLength(wcslen(productFolder)),
+      programName(FindNamePart(program)),
+      checkedClear(true) {
+  checked[0] = 0;
+  if (!ExactName(folder, within, ExactChars)) within[0] = 0;
+  size_t n = wcslen(within);
+  if (n > 1 && within[n - 1] == L'\\' && within[n - 2] != L':') within[n - 1] = 0;
+}
 
 struct PendingFolder {
   uint32_t offset;  // of its line in the list
@@ -259,7 +275,7 @@ bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
                                          ListRemoval& result) {
   wchar_t exact[ExactChars];
   if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
-  Removal removal = RemoveEntry(exact);
+  Removal removal = RemoveEntry(exact, scope.within);
   const wchar_t* shown = entry + scope.folderLength;
   bool held = removal == Removal::InUse || removal == Removal::Refused;
   if (removal == Removal::Removed) {
@@ -329,7 +345,7 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
   wchar_t systemFolder[MaxPathChars];
   if (GetSystemFolder(systemFolder)) BestEffort(SetCurrentDirectoryW(systemFolder));
 
-  RemovalScope scope{folder, wcslen(folder), FindNamePart(program), {}, true};
+  RemovalScope scope(folder, program);
   wchar_t entry[EntryChars];
   for (const wchar_t* name : HelpIndexFiles)
     if (FormatText(entry, EntryChars, L"%s%s", folder, name) >= 0)
@@ -340,7 +356,7 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
   wchar_t exact[ExactChars];
   Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0 &&
                          ExactName(entry, exact, ExactChars)
-                     ? RemoveEntry(exact)
+                     ? RemoveEntry(exact, scope.within)
                      : Removal::Missing;
   if (gone == Removal::Removed) LogEvent(L"deleted", entry, L"done");
   if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link) {
@@ -348,7 +364,8 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
     LogLeft(entry, gone);
   }
   // The batch file's "del" leaves a read-only, hidden or system file.
-  if (ExactName(program, exact, ExactChars)) BestEffort(ClearAttributes(exact, AttributesDelKeeps));
+  if (ExactName(program, exact, ExactChars))
+    BestEffort(ClearAttributes(exact, scope.within, AttributesDelKeeps));
 }
 
 // Where the batch file goes and the names its lines hold.
@@ -467,7 +484,7 @@ bool ListEntryName(const wchar_t* folder, const wchar_t* line, wchar_t* entry, s
 
 ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName) {
   ListRemoval result;
-  RemovalScope scope{folder, wcslen(folder), programName, {}, true};
+  RemovalScope scope(folder, programName);
   RemoveListEntries(list, scope, result);
   return result;
 }

@@ -8,6 +8,13 @@
 #include "support/host_side.h"
 #include "support/test_files.h"
 
+namespace {
+
+// Where every test's folder lies.
+const wchar_t* const Tests = L"C:\\tests";
+
+}  // namespace
+
 // Files and folders go, read-only ones too; a folder that still holds
 // something stays, and so does a file another program holds open.
 TEST(RemoveEntry, RemovesWhatWindowsLetsGoOf) {
@@ -21,14 +28,14 @@ TEST(RemoveEntry, RemovesWhatWindowsLetsGoOf) {
   HANDLE open = CreateFileW((folder + L"\\open.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                             nullptr, OPEN_EXISTING, 0, nullptr);
 
-  EXPECT_EQ(RemoveEntry((folder + L"\\plain.txt").c_str()), Removal::Removed);
-  EXPECT_EQ(RemoveEntry((folder + L"\\readonly.txt").c_str()), Removal::Removed);
-  EXPECT_EQ(RemoveEntry((folder + L"\\full").c_str()), Removal::FolderKept);
-  EXPECT_EQ(RemoveEntry((folder + L"\\open.txt").c_str()), Removal::InUse);
-  EXPECT_EQ(RemoveEntry((folder + L"\\missing.txt").c_str()), Removal::Missing);
+  EXPECT_EQ(RemoveEntry((folder + L"\\plain.txt").c_str(), Tests), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\readonly.txt").c_str(), Tests), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\full").c_str(), Tests), Removal::FolderKept);
+  EXPECT_EQ(RemoveEntry((folder + L"\\open.txt").c_str(), Tests), Removal::InUse);
+  EXPECT_EQ(RemoveEntry((folder + L"\\missing.txt").c_str(), Tests), Removal::Missing);
   CloseHandle(open);
-  EXPECT_EQ(RemoveEntry((folder + L"\\full\\inside.txt").c_str()), Removal::Removed);
-  EXPECT_EQ(RemoveEntry((folder + L"\\full").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\full\\inside.txt").c_str(), Tests), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((folder + L"\\full").c_str(), Tests), Removal::Removed);
   EXPECT_FALSE(Exists(folder + L"\\readonly.txt"));
   EXPECT_FALSE(Exists(folder + L"\\full"));
 }
@@ -46,10 +53,10 @@ TEST(RemoveEntry, NeverGoesThroughALink) {
   CreateDirectoryW((outside + L"\\empty").c_str(), nullptr);
   ASSERT_TRUE(MakeHostLink(outside + L"\\empty", folder + L"\\empty link"));
 
-  EXPECT_EQ(RemoveEntry((folder + L"\\file link").c_str()), Removal::Link);
-  EXPECT_EQ(RemoveEntry((folder + L"\\folder link").c_str()), Removal::Link);
-  EXPECT_EQ(RemoveEntry((folder + L"\\empty link").c_str()), Removal::Link);
-  EXPECT_FALSE(ClearAttributes((folder + L"\\file link").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(RemoveEntry((folder + L"\\file link").c_str(), Tests), Removal::Link);
+  EXPECT_EQ(RemoveEntry((folder + L"\\folder link").c_str(), Tests), Removal::Link);
+  EXPECT_EQ(RemoveEntry((folder + L"\\empty link").c_str(), Tests), Removal::Link);
+  EXPECT_FALSE(ClearAttributes((folder + L"\\file link").c_str(), Tests, FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(ReadBytes(outside + L"\\precious.txt"), "keep");
   EXPECT_TRUE(Exists(outside + L"\\empty"));
   for (const wchar_t* link : {L"\\file link", L"\\folder link", L"\\empty link"})
@@ -103,12 +110,12 @@ TEST(RemoveEntry, TellsLinksApartInAFolderNamedOtherwise) {
   ASSERT_NE(shortFolder, folder);
   ASSERT_NE(shortFile, shortFolder + L"\\a long file name.txt") << "the file's part is short too";
 
-  EXPECT_EQ(RemoveEntry((shortFolder + L"\\a.txt").c_str()), Removal::Removed);
-  EXPECT_EQ(RemoveEntry((shortFolder + L"\\link.txt").c_str()), Removal::Link);
-  EXPECT_EQ(RemoveEntry(shortFile.c_str()), Removal::Removed);
-  EXPECT_EQ(RemoveEntry((links + L"\\via\\b.txt").c_str()), Removal::Removed);
-  EXPECT_EQ(RemoveEntry((links + L"\\via\\link.txt").c_str()), Removal::Link);
-  EXPECT_EQ(RemoveEntry((shortFolder + L"\\c.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((shortFolder + L"\\a.txt").c_str(), Tests), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((shortFolder + L"\\link.txt").c_str(), Tests), Removal::Link);
+  EXPECT_EQ(RemoveEntry(shortFile.c_str(), Tests), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((links + L"\\via\\b.txt").c_str(), Tests), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((links + L"\\via\\link.txt").c_str(), Tests), Removal::Link);
+  EXPECT_EQ(RemoveEntry((shortFolder + L"\\c.txt").c_str(), Tests), Removal::Removed);
   for (const wchar_t* name : files) EXPECT_FALSE(Exists(folder + name)) << name;
   EXPECT_EQ(ReadBytes(folder + L"\\kept.txt"), "keep");
   RemoveHostLink(links + L"\\via");
@@ -125,15 +132,35 @@ TEST(RemoveEntry, FollowsAFolderNameToWhereItNowLeads) {
     for (const wchar_t* name : {L"\\one.txt", L"\\two.txt"}) WriteBytes(folder + name, "x");
   std::wstring via = links + L"\\via";
   ASSERT_TRUE(MakeHostLink(first, via));
-  EXPECT_EQ(RemoveEntry((via + L"\\one.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((via + L"\\one.txt").c_str(), Tests), Removal::Removed);
   RemoveHostLink(via);
   ASSERT_TRUE(MakeHostLink(second, via));
-  EXPECT_EQ(RemoveEntry((via + L"\\two.txt").c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((via + L"\\two.txt").c_str(), Tests), Removal::Removed);
   RemoveHostLink(via);
   EXPECT_FALSE(Exists(first + L"\\one.txt"));
   EXPECT_TRUE(Exists(first + L"\\two.txt"));
   EXPECT_TRUE(Exists(second + L"\\one.txt"));
   EXPECT_FALSE(Exists(second + L"\\two.txt"));
+}
+
+// A folder inside the product that has come to lead out of it since it
+// was checked: what lies there is left, the product's own entries go.
+TEST(RemoveEntry, NeverRemovesOutsideTheFolderItIsGiven) {
+  std::wstring product = FreshFolder(L"confined product");
+  std::wstring outside = FreshFolder(L"confined outside");
+  CreateDirectoryW((product + L"\\sub").c_str(), nullptr);
+  WriteBytes(product + L"\\sub\\one.txt", "x");
+  WriteBytes(product + L"\\two.txt", "x");
+  WriteBytes(outside + L"\\two.txt", "keep");
+  EXPECT_EQ(RemoveEntry((product + L"\\sub\\one.txt").c_str(), product.c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry((product + L"\\sub").c_str(), product.c_str()), Removal::Removed);
+  ASSERT_TRUE(MakeHostLink(outside, product + L"\\sub"));
+  EXPECT_EQ(RemoveEntry((product + L"\\sub\\two.txt").c_str(), product.c_str()), Removal::Link);
+  EXPECT_FALSE(ClearAttributes((product + L"\\sub\\two.txt").c_str(), product.c_str(),
+                               FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(RemoveEntry((product + L"\\two.txt").c_str(), product.c_str()), Removal::Removed);
+  RemoveHostLink(product + L"\\sub");
+  EXPECT_EQ(ReadBytes(outside + L"\\two.txt"), "keep");
 }
 
 // A read-only program that is running cannot go: it keeps its attribute.
@@ -152,13 +179,13 @@ TEST(RemoveEntry, PutsBackTheAttributeOfAFileItCannotRemove) {
   PROCESS_INFORMATION process{};
   ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &process));
-  EXPECT_EQ(RemoveEntry(program.c_str()), Removal::Refused);
+  EXPECT_EQ(RemoveEntry(program.c_str(), Tests), Removal::Refused);
   EXPECT_EQ(GetFileAttributesW(program.c_str()) & kept, kept);
   WaitForSingleObject(process.hProcess, 30000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 
-  EXPECT_TRUE(ClearAttributes(program.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(ClearAttributes(program.c_str(), Tests, FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(GetFileAttributesW(program.c_str()) & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_EQ(RemoveEntry(program.c_str()), Removal::Removed);
+  EXPECT_EQ(RemoveEntry(program.c_str(), Tests), Removal::Removed);
 }
