@@ -17,7 +17,10 @@ constexpr unsigned ResultChars = 640;
 constexpr unsigned EndResultChars = 64;
 
 struct LogState {
+  // Held to the end even when writing failed: the open log keeps the
+  // uninstall from deleting it.
   FileHandle file;
+  bool failed;
   wchar_t path[LogPathChars];
 };
 
@@ -59,19 +62,20 @@ void WriteLine(size_t used) {
   DWORD written = 0;
   if (n <= 0 || !WriteFile(State().file.Get(), bytes, static_cast<DWORD>(n), &written, nullptr) ||
       written != static_cast<DWORD>(n))
-    State().file.Reset();
+    State().failed = true;
 }
 
 }  // namespace
 
 void AttachLog(HANDLE file, const wchar_t* path) {
   State().file.Reset(file);
+  State().failed = false;
   BoundedCopy(State().path, path, LogPathChars);
 }
 
-bool IsLogging() { return State().file.Valid(); }
+bool IsLogging() { return State().file.Valid() && !State().failed; }
 
-const wchar_t* LogPath() { return IsLogging() ? State().path : L""; }
+const wchar_t* LogPath() { return State().file.Valid() ? State().path : L""; }
 
 void LogEvent(const wchar_t* what, const wchar_t* where, const wchar_t* result) {
   if (!IsLogging()) return;
@@ -119,16 +123,17 @@ DWORD FailureCode() {
 }
 
 void LogEnd(int32_t exitCode) {
-  if (!IsLogging()) return;
-  const wchar_t* meaning = L"";
-  for (const ExitMeaning& known : ExitMeanings)
-    if (known.code == exitCode) meaning = known.text;
-  wchar_t result[EndResultChars];
-  FormatText(result, EndResultChars, meaning[0] ? L"exit code %ld (%s)" : L"exit code %ld",
-             static_cast<long>(exitCode), meaning);
-  wchar_t program[MaxPathChars];
-  GetProgramPath(program, MaxPathChars);
-  LogEvent(L"end", program, result);
+  if (IsLogging()) {
+    const wchar_t* meaning = L"";
+    for (const ExitMeaning& known : ExitMeanings)
+      if (known.code == exitCode) meaning = known.text;
+    wchar_t result[EndResultChars];
+    FormatText(result, EndResultChars, meaning[0] ? L"exit code %ld (%s)" : L"exit code %ld",
+               static_cast<long>(exitCode), meaning);
+    wchar_t program[MaxPathChars];
+    GetProgramPath(program, MaxPathChars);
+    LogEvent(L"end", program, result);
+  }
   State().file.Reset();
 }
 

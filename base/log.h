@@ -20,8 +20,10 @@ constexpr unsigned LogPathChars = MaxPathChars + 8;
 // Takes over `file`, a disk file opened for appending, as the log of this
 // run; `path` (at most LogPathChars) is the name it was opened by.
 void AttachLog(HANDLE file, const wchar_t* path);
+// Whether lines are written: not after a write failed.
 bool IsLogging();
-// The name the log was opened by; empty without a log.
+// The name the log was opened by, while it is held open (also after a
+// write failed); empty without a log.
 const wchar_t* LogPath();
 
 // Writes one line. Control characters in the fields become blanks, so that

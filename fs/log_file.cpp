@@ -73,4 +73,4 @@ bool OpenLogFile(const wchar_t* name, const wchar_t* const* refused, unsigned re
   return true;
 }
 
-bool IsLogFile(const wchar_t* name) { return IsLogging() && SameFileObject(name, LogPath()); }
+bool IsLogFile(const wchar_t* name) { return LogPath()[0] && SameFileObject(name, LogPath()); }

@@ -83,3 +83,22 @@ TEST(LogFile, TheLogIsKnownByWhatItIsNotByItsName) {
   LogEnd(ExitDone);
   EXPECT_FALSE(IsLogFile(log.c_str()));
 }
+
+// A log that can no longer be written is still held, and still known: the
+// uninstall never deletes it.
+TEST(LogFile, ALogThatFailsStaysTheLog) {
+  std::wstring folder = FreshFolder(L"log failed");
+  std::wstring log = folder + L"\\run.log";
+  WriteBytes(log, "");
+  HANDLE reading = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reading, INVALID_HANDLE_VALUE);
+  AttachLog(reading, log.c_str());
+  LogEvent(L"deleted", L"C:\\x", L"done");
+  EXPECT_FALSE(IsLogging());
+  EXPECT_TRUE(IsLogFile(log.c_str()));
+  EXPECT_FALSE(DeleteFileW(log.c_str()));
+  LogEnd(ExitDone);
+  EXPECT_FALSE(IsLogFile(log.c_str()));
+  EXPECT_TRUE(DeleteFileW(log.c_str()));
+}
