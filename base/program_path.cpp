@@ -15,11 +15,15 @@ wchar_t testPath[MaxPathChars];
 
 unsigned GetProgramPath(wchar_t* buffer, size_t size) {
   if (size == 0) return 0;
-  if (testPath[0]) return static_cast<unsigned>(wcslen(BoundedCopy(buffer, testPath, size)));
-  DWORD n = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(size));
-  if (n >= size) n = static_cast<DWORD>(size - 1);
+  size_t n = testPath[0] ? wcslen(testPath)
+                         : GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(size));
+  // A cut name would name another file or folder: none is safer.
+  if (n >= size)
+    n = 0;
+  else if (testPath[0])
+    wmemcpy(buffer, testPath, n);
   buffer[n] = 0;
-  return n;
+  return static_cast<unsigned>(n);
 }
 
 void SetProgramPathForTesting(const wchar_t* path) {

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-// Copies the program's full file name into `buffer` (terminated, cut to
-// `size`). Returns the length, 0 on failure.
+// Copies the program's full file name into `buffer` (terminated). Returns
+// the length; 0, and an empty name, when it fails or `size` cannot hold it.
 unsigned GetProgramPath(wchar_t* buffer, size_t size);
 
 // Makes GetProgramPath answer `path` from now on; nullptr restores the

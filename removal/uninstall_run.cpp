@@ -494,7 +494,10 @@ void RunUninstall() {
   GetProgramPath(program, MaxPathChars);
   BoundedCopy(folder, program, MaxPathChars);
   RemoveNamePart(folder);
-  if (!folder[0]) return;
+  if (!folder[0]) {
+    ExitCode = ExitIncomplete;
+    return;
+  }
   if (!Confirmed()) {
     ExitCode = ExitCancelled;
     return;

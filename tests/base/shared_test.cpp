@@ -81,7 +81,7 @@ TEST(RunState, RegistryViewFollowsWow64) {
   EXPECT_EQ(ScaleForDpi(-12), -12 * dpi / 96);
 }
 
-TEST(ProgramPath, AnswersTheSystemUnlessATestChoosesAnother) {
+TEST(ProgramPath, AnswersTheSystemUnlessATestChoosesAnotherAndNeverCuts) {
   wchar_t path[MaxPathChars];
   wchar_t system[MaxPathChars];
   GetModuleFileNameW(nullptr, system, MaxPathChars);
@@ -89,9 +89,14 @@ TEST(ProgramPath, AnswersTheSystemUnlessATestChoosesAnother) {
   EXPECT_STREQ(path, system);
 
   SetProgramPathForTesting(L"C:\\Program Files\\Pelodra\\uninstall.exe");
-  EXPECT_EQ(GetProgramPath(path, 10), 9u);
-  EXPECT_STREQ(path, L"C:\\Progra");
+  EXPECT_GT(GetProgramPath(path, MaxPathChars), 0u);
+  EXPECT_STREQ(path, L"C:\\Program Files\\Pelodra\\uninstall.exe");
+  // A cut name would name another file.
+  EXPECT_EQ(GetProgramPath(path, 10), 0u);
+  EXPECT_STREQ(path, L"");
   SetProgramPathForTesting(nullptr);
+  EXPECT_EQ(GetProgramPath(path, 4), 0u);
+  EXPECT_STREQ(path, L"");
   GetProgramPath(path, MaxPathChars);
   EXPECT_STREQ(path, system);
 }
