@@ -95,11 +95,11 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
   // Every try waits first: a process slow to end (a loaded machine, a
   // scanner holding the file) still holds its program after one pause.
   for (int i = 0; i < DeleteTries && whole; ++i)
-    whole = WriteLine(file, line,
+    whole = WriteLine(file, line, FormatText(line, BatchLineChars, L"\"%s\" /wait\r\n", p)) &&
+            WriteLine(file, line,
                       FormatText(line, BatchLineChars,
-                                 L"\"%s\" /wait\r\ndel \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" "
-                                 L"goto done\r\n",
-                                 p, p, d, p));
+                                 L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n", p,
+                                 d, p));
   whole = whole && WriteLine(file, L":done\r\n", 0);
   if (!silent)
     whole = whole && WriteLine(file, line,
