@@ -187,15 +187,23 @@ bool IsNamedEntry(const wchar_t* reached, const wchar_t* name) {
   return known && Ask(lastFolder, folder) && InLastFolder(reached, name, data);
 }
 
-// Whether `reached` lies below the final path of `within`: a folder on the
-// way that became a link after it was checked leads elsewhere.
-bool LiesWithin(const wchar_t* reached, const wchar_t* within) {
-  if (!Knows(confinement, within) && !Ask(confinement, within)) return false;
-  const wchar_t* folder = Comparable(confinement.reached);
-  const wchar_t* path = Comparable(reached);
+// Whether `path` lies below `folder`, both full paths.
+bool IsBelow(const wchar_t* path, const wchar_t* folder) {
+  folder = Comparable(folder);
+  path = Comparable(path);
+  if (!*folder) return false;
   for (; *folder; ++folder, ++path)
     if (ToUpperChar(*folder) != ToUpperChar(*path)) return false;
   return path[-1] == L'\\' || *path == L'\\';
+}
+
+// Whether `reached`, a final path, lies below `within`: by the name itself
+// when it holds no link or short form, else by its final path. A folder on
+// the way that became a link after it was checked leads elsewhere.
+bool LiesWithin(const wchar_t* reached, const wchar_t* within) {
+  if (IsBelow(reached, within)) return true;
+  if (!Knows(confinement, within) && !Ask(confinement, within)) return false;
+  return IsBelow(reached, confinement.reached);
 }
 
 // Whether an open handle is the file or folder its name ends in, not the

@@ -74,9 +74,13 @@ RemovalScope::RemovalScope(const wchar_t* productFolder, const wchar_t* program)
       programName(FindNamePart(program)),
       checkedClear(true) {
   checked[0] = 0;
-  if (!ExactName(folder, within, ExactChars)) within[0] = 0;
-  size_t n = wcslen(within);
-  if (n > 1 && within[n - 1] == L'\\' && within[n - 2] != L':') within[n - 1] = 0;
+  // Without its backslash, so that a trailing blank of its name is seen
+  // and kept.
+  wchar_t plain[EntryChars];
+  BoundedCopy(plain, folder, EntryChars);
+  size_t n = wcslen(plain);
+  if (n > 1 && plain[n - 1] == L'\\' && plain[n - 2] != L':') plain[n - 1] = 0;
+  if (!ExactName(plain, within, ExactChars)) within[0] = 0;
 }
 
 struct PendingFolder {
