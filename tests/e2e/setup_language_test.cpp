@@ -104,6 +104,34 @@ class OpenRecorder {
   SavedRegistryKey keptType_;
 };
 
+// What the done dialog's licence and order buttons opened.
+struct OpenedFromDone {
+  RunResult run;
+  std::string licence;
+  std::string order;
+  std::wstring folderShown;
+};
+
+// Sets up, then presses the done dialog's licence and order buttons.
+OpenedFromDone SetUpAndOpenBoth(const std::wstring& exe) {
+  OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
+  OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
+  OpenedFromDone opened;
+  opened.run = RunProgram(exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
+    HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+    ASSERT_NE(dialog, nullptr) << "no setup dialog";
+    ClickButton(dialog, IDOK);
+    HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
+    ASSERT_NE(done, nullptr) << "no done dialog";
+    ClickButton(done, IDC_DONE_LICENSE);
+    opened.licence = texts.Opened(30000);
+    ClickButton(done, IDC_DONE_DOCUMENT);
+    opened.order = pages.Opened(30000);
+    CloseDoneDialogs(process, &opened.folderShown);
+  });
+  return opened;
+}
+
 }  // namespace
 
 TEST_F(SetupLanguage, TheSampleLanguageFileTranslatesAndWidensTheDialog) {
@@ -182,27 +210,13 @@ TEST_F(SetupLanguage, TheDoneDialogOpensTheTranslatedLicence) {
   WriteBytes(product_.folder + L"\\Order.htm", "<p>Order</p>");
   ASSERT_TRUE(
       SetRegistryString(HKEY_CURRENT_USER, ProductKey + L"\\General", L"LanguageFolder", lang));
-  OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
-  OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
   ScopedCurrentFolder current(product_.folder);
 
-  std::string licence, order;
-  RunResult run = RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
-    HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
-    ASSERT_NE(dialog, nullptr) << "no setup dialog";
-    ClickButton(dialog, IDOK);
-    HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
-    ASSERT_NE(done, nullptr) << "no done dialog";
-    ClickButton(done, IDC_DONE_LICENSE);
-    licence = texts.Opened(30000);
-    ClickButton(done, IDC_DONE_DOCUMENT);
-    order = pages.Opened(30000);
-    CloseDoneDialogs(process);
-  });
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_NE(licence.find("language\\license.txt"), std::string::npos) << licence;
-  EXPECT_NE(order.find("Order.htm"), std::string::npos) << order;
+  OpenedFromDone opened = SetUpAndOpenBoth(product_.exe);
+  ASSERT_TRUE(opened.run.finished);
+  EXPECT_EQ(opened.run.exitCode, 0u);
+  EXPECT_NE(opened.licence.find("language\\license.txt"), std::string::npos) << opened.licence;
+  EXPECT_NE(opened.order.find("Order.htm"), std::string::npos) << opened.order;
   EXPECT_FALSE(CloseFolderWindow(L"Pelodra", 3000)) << "the program group was opened";
   RemoveTree(lang);
 }
@@ -216,30 +230,17 @@ TEST_F(SetupLanguage, TheDoneDialogKeepsToTheProgramsFolder) {
   std::wstring elsewhere = FreshFolder(L"elsewhere");
   WriteBytes(elsewhere + L"\\license.txt", "planted");
   WriteBytes(elsewhere + L"\\Order.htm", "planted");
-  OpenRecorder texts(L".txt", L"C:\\tests\\opened-txt.txt");
-  OpenRecorder pages(L".htm", L"C:\\tests\\opened-htm.txt");
-
-  std::wstring folderShown;
-  std::string licence, order;
+  OpenedFromDone opened;
   {
     ScopedCurrentFolder current(elsewhere);
-    RunResult run = RunProgram(product_.exe, L"/setup /noexplorer", {}, 90000, [&](DWORD process) {
-      HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
-      ASSERT_NE(dialog, nullptr) << "no setup dialog";
-      ClickButton(dialog, IDOK);
-      HWND done = WaitForDialogWhere(process, IsDoneDialog, 30000);
-      ASSERT_NE(done, nullptr) << "no done dialog";
-      ClickButton(done, IDC_DONE_LICENSE);
-      licence = texts.Opened(30000);
-      ClickButton(done, IDC_DONE_DOCUMENT);
-      order = pages.Opened(30000);
-      CloseDoneDialogs(process, &folderShown);
-    });
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u);
+    opened = SetUpAndOpenBoth(product_.exe);
   }
-  EXPECT_EQ(folderShown, product_.folder);
-  EXPECT_NE(licence.find("Pelodra setup language\\license.txt"), std::string::npos) << licence;
-  EXPECT_NE(order.find("Pelodra setup language\\Order.htm"), std::string::npos) << order;
+  ASSERT_TRUE(opened.run.finished);
+  EXPECT_EQ(opened.run.exitCode, 0u);
+  EXPECT_EQ(opened.folderShown, product_.folder);
+  EXPECT_NE(opened.licence.find("Pelodra setup language\\license.txt"), std::string::npos)
+      << opened.licence;
+  EXPECT_NE(opened.order.find("Pelodra setup language\\Order.htm"), std::string::npos)
+      << opened.order;
   RemoveTree(elsewhere);
 }
