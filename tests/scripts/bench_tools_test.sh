@@ -10,17 +10,7 @@ harness=$root/scripts/wine-harness.sh
 stopwatch=$build/bench/peers/bench_stopwatch.exe
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {
-  if [ "$2" = "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED: %s\n  expected: %s\n  got:      %s\n' "$1" "$3" "$2"
-  fi
-}
+. "$root/tests/scripts/checks.sh"
 
 # The peer deletes every listed file and then removes every listed folder:
 # the same names, none left out, the folders after all files.
@@ -61,5 +51,4 @@ check "walk: the tree is gone" "$([ -e "$tree" ] && echo left)" ""
 
 check "unknown mode" "$(run time 'cmd /c exit 0' >/dev/null 2>&1; echo $?)" 2
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report

@@ -9,17 +9,7 @@ trap 'rm -rf "$work"' EXIT
 codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 arch=$(dpkg --print-architecture)
 keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-passed=0
-failed=0
-
-check() {
-  if [ "$2" = "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED: %s\n  expected: %s\n  got:      %s\n' "$1" "$3" "$2"
-  fi
-}
+. "$root/tests/scripts/checks.sh"
 
 # apt reads only the sources of the case's folder.
 print_source() {
@@ -84,5 +74,4 @@ named=$(cd "$root" && git ls-files -z -- '*.sh' '*.py' '*.nsi' '*.cmake' '*CMake
           | xargs -0 grep -lE '(https?|ftp)://' --)
 check "scripts naming a host" "$named" ""
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report
