@@ -101,12 +101,18 @@ const wchar_t* Comparable(const wchar_t* path) {
   return path;
 }
 
+// Where `path` goes on after `start`, both compared in their plain forms
+// and without regard to case; nullptr when it does not begin so.
+const wchar_t* AfterStart(const wchar_t* path, const wchar_t* start) {
+  path = Comparable(path);
+  for (start = Comparable(start); *start; ++start, ++path)
+    if (ToUpperChar(*start) != ToUpperChar(*path)) return nullptr;
+  return path;
+}
+
 bool SamePath(const wchar_t* a, const wchar_t* b) {
-  a = Comparable(a);
-  b = Comparable(b);
-  for (; *a && *b; ++a, ++b)
-    if (ToUpperChar(*a) != ToUpperChar(*b)) return false;
-  return *a == *b;
+  const wchar_t* rest = AfterStart(a, b);
+  return rest && !*rest;
 }
 
 // The folder part of a full name, with the backslash of a drive's root.
@@ -189,12 +195,8 @@ bool IsNamedEntry(const wchar_t* reached, const wchar_t* name) {
 
 // Whether `path` lies below `folder`, both full paths.
 bool IsBelow(const wchar_t* path, const wchar_t* folder) {
-  folder = Comparable(folder);
-  path = Comparable(path);
-  if (!*folder) return false;
-  for (; *folder; ++folder, ++path)
-    if (ToUpperChar(*folder) != ToUpperChar(*path)) return false;
-  return path[-1] == L'\\' || *path == L'\\';
+  const wchar_t* rest = AfterStart(path, folder);
+  return rest && *Comparable(folder) && (rest[-1] == L'\\' || *rest == L'\\');
 }
 
 // Whether `reached`, a final path, lies below `within`: by the name itself

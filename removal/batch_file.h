@@ -24,8 +24,8 @@ struct BatchNames {
                                      const wchar_t* tempFolder, BatchNames& names);
 
 // Writes the batch file: wait for the program to end, delete it and its
-// folder (five tries, each after a pause), warn about a file that is left unless silent,
-// delete the batch file itself. It is made in `tempFolder` under a name no
+// folder (five tries, each after a pause), warn about a file that is left
+// unless silent, delete the batch file itself. It is made in `tempFolder` under a name no
 // other run holds ("Uninstall_Kel.<process id>.Bat", with a counter before
 // ".Bat" when that is taken); its command form goes into `batchName`.
 // False, and no file left, when it cannot be made, a line cannot be
