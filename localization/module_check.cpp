@@ -60,22 +60,30 @@ const uint8_t* SectionOf(const SectionTable& table, uint32_t rva) {
 }
 
 // The section of the resource tree, as it lies in the file. Every part of
-// the tree must lie in it: the system adds the tree's offsets to its start.
+// the tree must lie in it. The system adds the tree's offsets to the start
+// of the tree's root, which need not be the start of the section.
 struct ResourceSection {
   SectionTable table;
   const uint8_t* header;
   const uint8_t* bytes;
   uint32_t size;
   uint32_t address;
+  uint32_t root;  // where the root directory lies in the section
   // A tree whose parts are not shared has eight bytes of its own for each
   // entry; more visits than that mean a tree that meets itself.
   size_t entriesLeft;
 };
 
+// Where an offset of the tree lies in the section.
+uint64_t InSection(const ResourceSection& section, uint32_t offset) {
+  return uint64_t{section.root} + offset;
+}
+
 bool IsSoundName(const ResourceSection& section, uint32_t offset) {
-  if (!Fits(offset, sizeof(uint16_t), section.size)) return false;
-  uint64_t length = uint64_t{Word(section.bytes + offset)} * sizeof(uint16_t);
-  return Fits(uint64_t{offset} + sizeof(uint16_t), length, section.size);
+  uint64_t at = InSection(section, offset);
+  if (!Fits(at, sizeof(uint16_t), section.size)) return false;
+  uint64_t length = uint64_t{Word(section.bytes + at)} * sizeof(uint16_t);
+  return Fits(at + sizeof(uint16_t), length, section.size);
 }
 
 // The icon loader reads as many entries as a group counts.
@@ -85,9 +93,10 @@ bool IsSoundIconGroup(const uint8_t* data, uint32_t length) {
 }
 
 bool IsSoundData(const ResourceSection& section, uint32_t offset, uint32_t type) {
-  if (!Fits(offset, DataEntrySize, section.size)) return false;
-  uint32_t rva = Dword(section.bytes + offset);
-  uint32_t length = Dword(section.bytes + offset + 4);
+  uint64_t entry = InSection(section, offset);
+  if (!Fits(entry, DataEntrySize, section.size)) return false;
+  uint32_t rva = Dword(section.bytes + entry);
+  uint32_t length = Dword(section.bytes + entry + 4);
   // Data that another section answers for would be read through that one.
   if (SectionOf(section.table, rva) != section.header) return false;
   uint32_t at = rva - section.address;
@@ -95,16 +104,17 @@ bool IsSoundData(const ResourceSection& section, uint32_t offset, uint32_t type)
   return type != GroupIconType || IsSoundIconGroup(section.bytes + at, length);
 }
 
-// The directory at `offset` of the section, on `level` of the tree, with
+// The directory at `offset` of the tree, on `level` of the tree, with
 // everything below it; `type` is the numbered type it lies under, else 0.
 // The system compares only the low word of a number.
 bool IsSoundDirectory(ResourceSection& section, uint32_t offset, unsigned level, uint32_t type) {
-  if (!Fits(offset, DirectorySize, section.size)) return false;
-  const uint8_t* directory = section.bytes + offset;
+  uint64_t at = InSection(section, offset);
+  if (!Fits(at, DirectorySize, section.size)) return false;
+  const uint8_t* directory = section.bytes + at;
   size_t named = Word(directory + 12);
   size_t count = named + Word(directory + 14);
   if (count > section.entriesLeft ||
-      !Fits(uint64_t{offset} + DirectorySize, uint64_t{count} * EntrySize, section.size))
+      !Fits(at + DirectorySize, uint64_t{count} * EntrySize, section.size))
     return false;
   section.entriesLeft -= count;
   for (size_t i = 0; i < count; ++i) {
@@ -169,8 +179,9 @@ bool HasSoundResources(const uint8_t* bytes, size_t size) {
   uint32_t rawAt = Dword(header + 20);
   if (!Fits(rawAt, rawSize, size)) return false;
   uint32_t address = Dword(header + 12);
-  ResourceSection section{table, header, bytes + rawAt, rawSize, address, rawSize / EntrySize};
-  return IsSoundDirectory(section, treeAt - address, 1, 0);
+  ResourceSection section{table,   header,           bytes + rawAt,      rawSize,
+                          address, treeAt - address, rawSize / EntrySize};
+  return IsSoundDirectory(section, 0, 1, 0);
 }
 
 FileHandle OpenSoundModule(const wchar_t* path) {

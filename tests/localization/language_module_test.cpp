@@ -258,6 +258,7 @@ struct Layout {
   size_t resourceEntry = 0;  // the resource data directory
   size_t tree = 0;           // the root directory of the resources
   size_t treeRva = 0;
+  size_t section = 0;  // the header of the section that holds the tree
 
   explicit Layout(const std::string& bytes) {
     fileHeader = Get(bytes, 0x3C, 4) + 4;
@@ -266,10 +267,12 @@ struct Layout {
     treeRva = Get(bytes, resourceEntry, 4);
     size_t sections = optional + Get(bytes, fileHeader + 16, 2);
     for (size_t i = 0; i < Get(bytes, fileHeader + 2, 2); ++i) {
-      size_t section = sections + i * 40;
-      uint32_t address = Get(bytes, section + 12, 4);
-      if (treeRva >= address && treeRva - address < Get(bytes, section + 16, 4))
-        tree = treeRva - address + Get(bytes, section + 20, 4);
+      size_t header = sections + i * 40;
+      uint32_t address = Get(bytes, header + 12, 4);
+      if (treeRva >= address && treeRva - address < Get(bytes, header + 16, 4)) {
+        tree = treeRva - address + Get(bytes, header + 20, 4);
+        section = header;
+      }
     }
   }
   // The offset in the file of entry `index` of the directory at `directory`.
@@ -277,6 +280,34 @@ struct Layout {
   // The directory or data entry an entry leads to.
   size_t Target(const std::string& bytes, size_t entry) const {
     return Get(bytes, entry + 4, 4) & 0x7FFFFFFF;
+  }
+  size_t EntryCount(const std::string& bytes, size_t directory) const {
+    return Get(bytes, tree + directory + 12, 2) + Get(bytes, tree + directory + 14, 2);
+  }
+  // Adds `shift` to the address of every piece of data below `directory`.
+  void ShiftData(std::string& bytes, size_t directory, uint32_t shift) const {
+    for (size_t i = 0; i < EntryCount(bytes, directory); ++i) {
+      size_t entry = Entry(directory, i);
+      size_t target = Target(bytes, entry);
+      if (Get(bytes, entry + 4, 4) & 0x80000000)
+        ShiftData(bytes, target, shift);
+      else
+        Put(bytes, tree + target, Get(bytes, tree + target, 4) + shift, 4);
+    }
+  }
+  // Grows the tree's section, the last in the file, by `extra` bytes at
+  // `offset` of its bytes in the file, and has the resource directory
+  // begin `root` bytes into it.
+  void Grow(std::string& bytes, size_t offset, const std::string& extra, uint32_t root) const {
+    size_t raw = Get(bytes, section + 20, 4);
+    bytes.insert(raw + offset, extra);
+    uint32_t size = Get(bytes, section + 16, 4) + static_cast<uint32_t>(extra.size());
+    Put(bytes, section + 8, size, 4);
+    Put(bytes, section + 16, size, 4);
+    uint32_t alignment = Get(bytes, optional + 32, 4);
+    uint32_t end = Get(bytes, section + 12, 4) + size;
+    Put(bytes, optional + 56, (end + alignment - 1) / alignment * alignment, 4);
+    Put(bytes, resourceEntry, Get(bytes, section + 12, 4) + root, 4);
   }
 };
 
@@ -361,4 +392,35 @@ TEST(ModuleCheck, EveryPartOfTheResourceTreeMustLieInsideTheFile) {
     Put(bytes, damage.offset, damage.value, damage.width);
     EXPECT_FALSE(Sound(bytes)) << damage.what;
   }
+}
+
+// The tree's offsets count from its root, wherever the resource directory
+// begins in its section: a module whose tree lies behind other bytes is
+// read as the system reads it, and one whose root leads to a tree that is
+// not there is refused.
+TEST_F(LanguageModuleTest, TheTreeIsCheckedWhereTheSystemReadsIt) {
+  const std::string sample = ReadBytes(SampleModule);
+  const Layout at(sample);
+  ASSERT_EQ(at.tree, Get(sample, at.section + 20, 4)) << "the sample's tree begins its section";
+
+  // Bytes that are no directory in front of the tree: a look at the
+  // section's start would refuse the module.
+  std::string behind = sample;
+  const uint32_t pad = 0x200;
+  at.ShiftData(behind, 0, pad);
+  at.Grow(behind, 0, std::string(pad, '\xFF'), pad);
+  EXPECT_TRUE(Sound(behind));
+  std::wstring dll = root_ + L"\\app\\kellng.dll";
+  ASSERT_TRUE(WriteBytes(dll, behind));
+  LoadLanguageModule(GetModuleHandleW(nullptr));
+  EXPECT_STREQ(LoadMessage(IDS_TYPE_ARCHIVE), L"Pelodra-Archiv");
+  ReleaseLanguageModule();
+
+  // A copy of the root behind the section's end: its entries lead to
+  // directories at the section's start, where the system does not look.
+  std::string root = sample.substr(at.tree, 16 + 8 * at.EntryCount(sample, 0));
+  std::string crafted = sample;
+  uint32_t end = Get(sample, at.section + 16, 4);
+  at.Grow(crafted, end, root, end);
+  EXPECT_FALSE(Sound(crafted));
 }
