@@ -45,35 +45,42 @@ bool CanMapAsDataFile() {
 
 }  // namespace
 
-void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity) {
-  if (result != name) BoundedCopy(result, name, capacity);
+bool GetLanguageFolder(wchar_t* folder) {
+  folder[0] = 0;
   // The product's key, named without the settings store's root mark.
   wchar_t general[GeneralKeyChars];
   FormatText(general, GeneralKeyChars, L"%s\\%s", ProductKey + 1, GeneralKeyName);
   RegKey key;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, general, 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
-    return;
+    return false;
   // The value may come without a terminator: the cleared buffer and the
   // size offered keep one behind it.
-  wchar_t folder[MaxPathChars] = {};
-  long room = (static_cast<long>(MaxPathChars) - 1 - static_cast<long>(wcslen(name))) * 2;
-  if (room <= 0) return;
-  DWORD size = static_cast<DWORD>(room);
+  wchar_t value[MaxPathChars] = {};
+  DWORD size = (MaxPathChars - 1) * sizeof(wchar_t);
   DWORD type = REG_NONE;
-  if (RegQueryValueExW(key.Get(), L"LanguageFolder", nullptr, &type,
-                       reinterpret_cast<BYTE*>(folder), &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExW(key.Get(), L"LanguageFolder", nullptr, &type, reinterpret_cast<BYTE*>(value),
+                       &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ))
-    return;
+    return false;
   // An odd last byte is no character.
-  folder[size / sizeof(wchar_t)] = 0;
+  value[size / sizeof(wchar_t)] = 0;
   // Without a folder the bare name would be looked for in the current one.
-  if (!folder[0]) return;
-  wchar_t path[MaxPathChars] = {};
-  DWORD expanded = ExpandEnvironmentStringsW(folder, path, MaxPathChars);
-  if (expanded == 0 || expanded > MaxPathChars) return;
+  if (!value[0]) return false;
+  DWORD expanded = ExpandEnvironmentStringsW(value, folder, MaxPathChars);
+  if (expanded > 0 && expanded <= MaxPathChars) return true;
+  folder[0] = 0;
+  return false;
+}
+
+void FindInLanguageFolder(const wchar_t* name, wchar_t* result, size_t capacity) {
+  if (result != name) BoundedCopy(result, name, capacity);
+  wchar_t path[MaxPathChars];
+  if (!GetLanguageFolder(path)) return;
   AddTrailingSeparator(path, MaxPathChars);
-  BoundedAppend(path, FindNamePart(name), MaxPathChars);
-  // A path cut to the caller's buffer would name another file.
+  const wchar_t* part = FindNamePart(name);
+  // A path cut to the buffers would name another file.
+  if (wcslen(path) + wcslen(part) >= MaxPathChars) return;
+  BoundedAppend(path, part, MaxPathChars);
   if (wcslen(path) < capacity && PathExists(path)) BoundedCopy(result, path, capacity);
 }
 

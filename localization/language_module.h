@@ -15,6 +15,10 @@ void ReleaseLanguageModule();
 HMODULE ResourceModule();
 HMODULE ProgramModule();
 
+// The folder named by the value "LanguageFolder" of
+// HKCU\Software\Pelodra\General, its variables expanded, into `folder`
+// (MaxPathChars); false and an empty folder when there is none.
+bool GetLanguageFolder(wchar_t* folder);
 // Leaves in `result` either `name` or, when the folder named by the value
 // "LanguageFolder" of HKCU\Software\Pelodra\General holds a file of the
 // same name, that file's full path. `result` may be `name` itself.
