@@ -10,8 +10,10 @@
 #include "base/product.h"
 #include "base/program_path.h"
 #include "base/run_state.h"
+#include "fs/file_ops.h"
 #include "fs/log_file.h"
 #include "fs/path_names.h"
+#include "localization/language_module.h"
 #include "localization/messages.h"
 #include "resources/resource_ids.h"
 
@@ -48,8 +50,34 @@ constexpr size_t LogNameOffset = 1 + LogKeywordChars;
 // Room for every name the program's path buffers hold, and one character
 // more, by which a longer name shows.
 constexpr size_t LogTokenChars = LogNameOffset + MaxPathChars + 1;
-// Files beside the program that a line appended to them would change.
-const wchar_t* const ProgramInputs[] = {FileListName, SettingsFileName};
+// Where the product's own files lie.
+enum Place : unsigned { InProgramFolder, InAppData, InLanguageFolder, InTemp, PlaceCount };
+struct OwnFile {
+  Place place;
+  const wchar_t* name;
+};
+// The files the program reads, writes or deletes by name, which a line
+// appended to them (or a log made in their place) would change; the
+// program itself comes on top. The help and language files are also
+// looked for in the language folder, and the clean-up batch file takes a
+// name of this form in the temporary folder.
+constexpr OwnFile OwnFiles[] = {
+    {InProgramFolder, FileListName},      {InProgramFolder, SettingsFileName},
+    {InProgramFolder, HelpFileName},      {InProgramFolder, L"pelodra.gid"},
+    {InProgramFolder, L"pelodra.fts"},    {InProgramFolder, L"kellng.dll"},
+    {InProgramFolder, L"uninstall.lng"},  {InAppData, SettingsFileName},
+    {InLanguageFolder, HelpFileName},     {InLanguageFolder, L"pelodra.gid"},
+    {InLanguageFolder, L"pelodra.fts"},   {InLanguageFolder, L"kellng.dll"},
+    {InLanguageFolder, L"uninstall.lng"}, {InTemp, L"Uninstall_Kel.*.Bat"},
+};
+constexpr unsigned OwnFileCount = sizeof OwnFiles / sizeof *OwnFiles;
+
+struct ProductFileList {
+  // A folder that cannot be told stays empty, and holds no file.
+  wchar_t folders[PlaceCount][MaxPathChars];
+  ProductFile files[OwnFileCount + 1];
+  unsigned count;
+};
 
 constexpr DWORD WaitSwitchMs = 2000;
 constexpr size_t InitTextOffset = 5;  // behind the switch character and "init"
@@ -81,6 +109,21 @@ void ActOnSwitch(Switch action, const wchar_t* token, bool& setupRequested) {
       ShowLeftoverWarning();
       break;
   }
+}
+
+void ListProductFiles(const wchar_t* program, ProductFileList& list) {
+  wchar_t(&folders)[PlaceCount][MaxPathChars] = list.folders;
+  BoundedCopy(folders[InProgramFolder], program, MaxPathChars);
+  RemoveNamePart(folders[InProgramFolder]);
+  // The name is kept even when the folder is not there yet.
+  BestEffort(GetAppDataFolder(folders[InAppData], MaxPathChars, false));
+  BestEffort(GetLanguageFolder(folders[InLanguageFolder]));
+  DWORD n = GetTempPathW(MaxPathChars, folders[InTemp]);
+  if (n == 0 || n >= MaxPathChars) folders[InTemp][0] = 0;
+  list.files[0] = {folders[InProgramFolder], FindNamePart(program)};
+  list.count = 1;
+  for (const OwnFile& file : OwnFiles)
+    if (folders[file.place][0]) list.files[list.count++] = {folders[file.place], file.name};
 }
 
 }  // namespace
@@ -148,15 +191,9 @@ void OpenRequestedLog(const wchar_t* commandLine) {
     const wchar_t* name = token + LogNameOffset;
     wchar_t program[MaxPathChars];
     if (wcslen(name) >= MaxPathChars || !GetProgramPath(program, MaxPathChars)) return;
-    constexpr unsigned Inputs = sizeof ProgramInputs / sizeof *ProgramInputs;
-    wchar_t inputs[Inputs][MaxPathChars];
-    const wchar_t* refused[Inputs + 1] = {program};
-    for (unsigned i = 0; i < Inputs; ++i) {
-      BoundedCopy(inputs[i], program, MaxPathChars);
-      ReplaceNamePart(inputs[i], ProgramInputs[i], MaxPathChars);
-      refused[i + 1] = inputs[i];
-    }
-    BestEffort(OpenLogFile(name, refused, Inputs + 1));
+    ProductFileList list;
+    ListProductFiles(program, list);
+    BestEffort(OpenLogFile(name, list.files, list.count));
     return;
   }
 }

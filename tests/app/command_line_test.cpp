@@ -5,10 +5,15 @@
 #include <random>
 #include <string>
 
+#include <shlobj.h>
+
+#include <cwctype>
+
 #include "base/log.h"
 #include "base/program_path.h"
 #include "base/run_state.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -150,6 +155,67 @@ TEST(OpenRequestedLog, OpensTheNamedFileWholeOrNothing) {
   SetProgramPathForTesting(nullptr);
   EXPECT_FALSE(IsLogging());
   EXPECT_EQ(ReadBytes(folder + L"\\Uninstall.lst"), "Kel.txt\r\n");
+}
+
+// Every file the program reads, writes or deletes by name is no log,
+// whether it is there or not, in each folder it is looked for in; other
+// names there are logs like any other.
+TEST(OpenRequestedLog, NoFileOfTheProductIsALog) {
+  std::wstring root = FreshFolder(L"log own files");
+  std::wstring program = root + L"\\app";
+  std::wstring language = root + L"\\lang";
+  CreateDirectoryW(program.c_str(), nullptr);
+  CreateDirectoryW(language.c_str(), nullptr);
+  WriteBytes(program + L"\\setup.exe", "the program");
+  SetProgramPathForTesting((program + L"\\setup.exe").c_str());
+  const std::wstring general = L"Software\\Pelodra\\General";
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, general, L"LanguageFolder", language));
+  wchar_t folder[MAX_PATH] = {};
+  ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder)));
+  std::wstring appData = std::wstring(folder) + L"\\Pelodra";
+  bool appDataMade = CreateDirectoryW(appData.c_str(), nullptr) != FALSE;
+  GetTempPathW(MAX_PATH, folder);
+  std::wstring temp = folder;
+  temp.pop_back();
+
+  struct Place {
+    std::wstring folder;
+    std::vector<const wchar_t*> files;
+  };
+  const Place places[] = {
+      {program,
+       {L"setup.exe", L"Uninstall.lst", L"Pelodra.ini", L"Pelodra.chm", L"pelodra.gid",
+        L"pelodra.fts", L"kellng.dll", L"uninstall.lng"}},
+      {appData, {L"Pelodra.ini"}},
+      {language, {L"Pelodra.chm", L"pelodra.gid", L"pelodra.fts", L"kellng.dll", L"uninstall.lng"}},
+      {temp, {L"Uninstall_Kel.4000000000.Bat", L"Uninstall_Kel.4000000000.7.Bat"}},
+  };
+  for (const Place& place : places) {
+    for (const wchar_t* file : place.files) {
+      std::wstring path = place.folder + L"\\" + file;
+      bool there = Exists(path);
+      std::wstring spelled = path;
+      for (size_t i = place.folder.size(); i < spelled.size(); ++i)
+        spelled[i] = static_cast<wchar_t>(towupper(spelled[i]));
+      OpenRequestedLog((L"uninstall.exe \"/log=" + spelled + L". \"").c_str());
+      EXPECT_FALSE(IsLogging()) << path.c_str();
+      LogEnd(0);
+      EXPECT_EQ(Exists(path), there) << path.c_str();
+    }
+    std::wstring other = place.folder + L"\\own files test.log";
+    OpenRequestedLog((L"uninstall.exe \"/log=" + other + L"\"").c_str());
+    EXPECT_TRUE(IsLogging()) << other.c_str();
+    LogEnd(0);
+    DeleteFileW(other.c_str());
+  }
+  EXPECT_EQ(ReadBytes(program + L"\\setup.exe"), "the program");
+
+  SetProgramPathForTesting(nullptr);
+  DeleteRegistryValue(HKEY_CURRENT_USER, general, L"LanguageFolder");
+  DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, general);
+  DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, L"Software\\Pelodra");
+  if (appDataMade) RemoveDirectoryW(appData.c_str());
+  RemoveTree(root);
 }
 
 TEST(ParseCommandLine, SetsTheRunFlags) {
