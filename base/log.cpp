@@ -47,9 +47,17 @@ constexpr ExitMeaning ExitMeanings[] = {
     {KEL_MEMORY_ERROR, L"out of memory"},
 };
 
+// Characters that would break a line for some reader or act on a terminal
+// that shows it: the C0 controls (CR, LF, tab), DEL, the C1 controls (next
+// line among them) and Unicode's line and paragraph separators.
+bool IsControlOrBreak(wchar_t c) {
+  return c < L' ' || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
 // Copies a field and ends it with `end`; room for the line end always stays.
 size_t PutField(size_t used, const wchar_t* text, wchar_t end) {
-  for (; text && *text && used < LineChars - 3; ++text) line[used++] = *text < L' ' ? L' ' : *text;
+  for (; text && *text && used < LineChars - 3; ++text)
+    line[used++] = IsControlOrBreak(*text) ? L' ' : *text;
   line[used++] = end;
   return used;
 }

@@ -26,8 +26,10 @@ bool IsLogging();
 // write failed); empty without a log.
 const wchar_t* LogPath();
 
-// Writes one line. Control characters in the fields become blanks, so that
-// a line stays one line whatever a field holds.
+// Writes one line. Control characters in the fields (C0, DEL and C1, next
+// line among them) and the Unicode line and paragraph separators become
+// blanks, so that a line stays one line for every reader whatever a field
+// holds.
 void LogEvent(const wchar_t* what, const wchar_t* where, const wchar_t* result);
 // The same with the result "done" for 0, else "error <code>: <the system's
 // text for it>".

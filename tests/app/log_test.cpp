@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -46,6 +47,42 @@ TEST(Log, LinesHoldTimeWhatWhereAndResultInUtf8) {
   EXPECT_EQ(lines[4].result.rfind("error 0x80070005", 0), 0u) << lines[4].result;
   EXPECT_EQ(lines[5].what, "end");
   EXPECT_EQ(lines[5].result, "exit code 2 (incomplete)");
+}
+
+// Whatever breaks a line for some reader (CR, LF, vertical tab, form feed,
+// the next-line control, Unicode's line and paragraph separators) or acts
+// on a terminal that shows the log (escape, DEL, the C1 controls) is a
+// blank in every field; other characters, unusual ones too, stay as they
+// are.
+TEST(Log, ControlCharactersAndLineBreaksBecomeBlanks) {
+  std::wstring log = FreshFolder(L"log controls") + L"\\run.log";
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  struct Case {
+    wchar_t c;
+    bool blank;
+  };
+  const Case cases[] = {
+      {0x01, true},    {L'\t', true},   {L'\n', true}, {0x0B, true},    {0x0C, true},
+      {L'\r', true},   {0x1B, true},    {0x1F, true},  {0x7F, true},    {0x80, true},
+      {0x81, true},    {0x85, true},    {0x9F, true},  {0x2028, true},  {0x2029, true},
+      {L'~', false},   {0xA0, false},   {0xFF, false}, {0x2027, false}, {0x202A, false},
+      {0x3000, false}, {0xFEFF, false},
+  };
+  for (const Case& c : cases) {
+    const wchar_t field[] = {L'a', c.c, L'b', 0};
+    LogEvent(field, field, field);
+  }
+  LogEnd(ExitDone);
+
+  std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_EQ(lines.size(), std::size(cases) + 1);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const wchar_t kept[] = {L'a', cases[i].c, L'b', 0};
+    std::string expected = cases[i].blank ? "a b" : Utf8(kept);
+    EXPECT_EQ(lines[i].what, expected) << std::hex << static_cast<unsigned>(cases[i].c);
+    EXPECT_EQ(lines[i].where, expected);
+    EXPECT_EQ(lines[i].result, expected);
+  }
 }
 
 // Each run adds to what is there, and a line of another run written in
