@@ -14,6 +14,7 @@
 #include "base/win_handles.h"
 #include "fs/dir_scanner.h"
 #include "fs/file_ops.h"
+#include "fs/log_file.h"
 #include "fs/path_names.h"
 #include "localization/messages.h"
 #include "resources/resource_ids.h"
@@ -55,8 +56,18 @@ struct ShortcutSetting {
   const wchar_t* icon;
 };
 
-// True when the file is gone, or was never there.
+// The run's log is no file of the product's, wherever it lies: it stays,
+// and what it stands in the way of is left as it is, as the log says. The
+// run ends as it would without a log.
+bool IsKeptLog(const wchar_t* path) {
+  if (!IsLogFile(path)) return false;
+  LogEvent(L"kept", path, L"the log");
+  return true;
+}
+
+// True when the file is gone, was never there, or is the log.
 [[nodiscard]] bool RemoveFile(const wchar_t* path) {
+  if (IsKeptLog(path)) return true;
   bool removed = EraseFile(path);
   DWORD error = removed ? ERROR_SUCCESS : FailureCode();
   if (!removed) {
@@ -77,28 +88,40 @@ struct ShortcutSetting {
                                  const wchar_t* workingFolder) {
   wchar_t shortcut[MaxPathChars];
   JoinPath(folder, ShortcutFileName, shortcut, MaxPathChars);
+  if (wanted && IsKeptLog(shortcut)) return true;
   if (wanted)
     return CreateShortcut(setting.target, shortcut, workingFolder, setting.description,
                           setting.icon);
   return RemoveFile(shortcut);
 }
 
+// What emptying a group folder left.
+struct Emptied {
+  bool complete;  // false when a file stays that should have gone
+  bool holdsLog;
+};
+
 // Deletes the files directly inside a group folder, so that items of
-// earlier releases under other names go; subfolders are the user's. A group
-// that is a link is not emptied: the files behind it are another folder's.
-// False when a file stays.
-[[nodiscard]] bool EmptyGroupFolder(const wchar_t* group) {
+// earlier releases under other names go; subfolders are the user's, and
+// the log stays. A group that is a link is not emptied: the files behind
+// it are another folder's.
+[[nodiscard]] Emptied EmptyGroupFolder(const wchar_t* group) {
+  Emptied emptied{true, false};
   DWORD attributes = GetAttributes(group);
-  if (attributes == InvalidAttributes || IsReparsePoint(attributes)) return true;
+  if (attributes == InvalidAttributes || IsReparsePoint(attributes)) return emptied;
   wchar_t mask[MaxPathChars];
   JoinPath(group, L"*", mask, MaxPathChars);
   DirScanner scanner;
   scanner.SetMask(mask);
   ScanEntry entry;
-  bool complete = true;
-  while (scanner.Next(entry))
-    if (!entry.isFolder && !RemoveFile(entry.name)) complete = false;
-  return complete;
+  while (scanner.Next(entry)) {
+    if (entry.isFolder) continue;
+    if (IsKeptLog(entry.name))
+      emptied.holdsLog = true;
+    else if (!RemoveFile(entry.name))
+      emptied.complete = false;
+  }
+  return emptied;
 }
 
 // Translations name the group's items and the files they open. An item
@@ -144,6 +167,7 @@ bool IsPathBelowFolder(const wchar_t* path) {
     wchar_t shortcut[MaxPathChars];
     JoinPath(group, name, shortcut, MaxPathChars);
     BoundedAppend(shortcut, ShortcutExtension, MaxPathChars);
+    if (IsKeptLog(shortcut)) continue;
     if (!CreateShortcut(target, shortcut, workingFolder, setting.description,
                         item.takesIcon ? setting.icon : nullptr))
       complete = false;
@@ -158,7 +182,8 @@ bool IsPathBelowFolder(const wchar_t* path) {
                                   wchar_t* group) {
   JoinPath(programsFolder, ProductName, group, MaxPathChars);
   if (!wanted) return RemoveProgramGroup(group);
-  bool complete = EmptyGroupFolder(group);
+  if (IsKeptLog(group)) return true;
+  bool complete = EmptyGroupFolder(group).complete;
   int made = CreateFolder(group, false, 0);
   DWORD error = made == FolderCreated ? ERROR_SUCCESS : FailureCode();
   if (made == FolderCreated || !PathExists(group)) LogOutcome(L"folder made", group, error);
@@ -240,9 +265,12 @@ bool CreateShortcut(const wchar_t* target, const wchar_t* shortcut, const wchar_
 
 bool RemoveProgramGroup(const wchar_t* group) {
   DWORD attributes = GetAttributes(group);
-  if (attributes == InvalidAttributes) return true;
+  if (attributes == InvalidAttributes || IsKeptLog(group)) return true;
   if (IsReparsePoint(attributes)) return RemoveFolder(group);
-  bool complete = EmptyGroupFolder(group);
-  BestEffort(RemoveFolder(group));
-  return complete;
+  Emptied emptied = EmptyGroupFolder(group);
+  if (emptied.holdsLog)
+    LogEvent(L"kept", group, L"holds the log");
+  else
+    BestEffort(RemoveFolder(group));
+  return emptied.complete;
 }

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "base/log.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "fs/file_ops.h"
+#include "fs/log_file.h"
 #include "localization/language_file.h"
 #include "settings/settings_store.h"
 #include "support/folder_link.h"
+#include "support/log_lines.h"
 #include "support/test_files.h"
 #include "support/text_keys.h"
 #include "tests/integration/setup_fixture.h"
@@ -216,6 +219,48 @@ TEST_F(Shortcuts, ASettingsFileThatForbidsTheRegistryForbidsShortcuts) {
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"));
   EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
   EXPECT_STREQ(group_, L"untouched");
+}
+
+// The run's log is no file of the product's, wherever it lies: in the
+// group, in the place of an item or shortcut, or in the group's own place.
+// Setup and removal leave it there, and the group that holds it; the log
+// says so, and neither run reports a refusal.
+TEST_F(Shortcuts, TheLogStaysWhereverItLiesAndNothingIsRefused) {
+  const std::wstring group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra";
+  struct Case {
+    std::wstring log;
+    bool inGroup;
+  };
+  const Case cases[] = {
+      {group + L"\\setup.log", true},
+      {group + L"\\" + HelpItem, true},
+      {SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk", false},
+      {group, false},
+  };
+  for (const Case& c : cases) {
+    RemoveProductShortcuts();
+    if (c.inGroup) ASSERT_TRUE(ApplyShortcuts(Choose(true, true, true), nullptr, 0, nullptr));
+    ASSERT_TRUE(WriteBytes(c.log, "an earlier run\r\n"));
+    ASSERT_TRUE(OpenLogFile(c.log.c_str(), nullptr, 0)) << c.log.c_str();
+    EXPECT_TRUE(ApplyShortcuts(Choose(true, true, true), group_, MaxPathChars, nullptr));
+    EXPECT_TRUE(ApplyShortcuts(Choose(false, false, false), nullptr, 0, nullptr));
+    LogEnd(ExitDone);
+
+    std::vector<LogLine> lines = ReadLog(c.log);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].raw, "an earlier run");
+    EXPECT_TRUE(HasLine(lines, "kept", Utf8(c.log), "the log")) << c.log.c_str();
+    EXPECT_EQ(HasLine(lines, "kept", Utf8(group), "holds the log"), c.inGroup) << c.log.c_str();
+    for (const LogLine& line : lines) {
+      EXPECT_EQ(line.result.rfind("error", 0), std::string::npos) << line.raw;
+    }
+    if (c.inGroup) {
+      size_t separator = c.log.rfind(L'\\');
+      EXPECT_EQ(FolderContent(group), std::vector<std::wstring>{c.log.substr(separator + 1)});
+    }
+    EXPECT_FALSE(Exists(SpecialFolder(CSIDL_PROGRAMS) + L"\\Pelodra"));
+    EXPECT_TRUE(DeleteFileW(c.log.c_str())) << c.log.c_str();
+  }
 }
 
 TEST_F(Shortcuts, FolderHelpers) {
