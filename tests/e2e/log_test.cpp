@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "setup_test_support.h"
 #include "support/e2e.h"
 #include "support/gui_driver.h"
 #include "support/log_lines.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 
 namespace {
 
@@ -26,6 +28,9 @@ void LayOut(const Installation& product, const std::string& moreLines = "") {
                  "uninstall.exe\r\n");
 }
 
+// What a setup adds to the installation: the new-archive templates.
+constexpr char SetupFiles[] = "kelnew.dat\r\nzipnew.dat\r\n";
+
 std::wstring LogSwitch(const std::wstring& name) { return L"\"/log=" + name + L"\""; }
 
 struct Outcome {
@@ -35,16 +40,19 @@ struct Outcome {
 };
 
 // An uninstall answered Yes: how it ended, the boxes it showed, and
-// whether the program's folder went.
+// whether the program's folder went. Each run has a folder of its own: the
+// batch file of one run never meets the next installation. It waits beyond
+// the batch file's bounded tries.
 Outcome Uninstall(const std::wstring& args) {
-  Installation product = MakeInstallation(L"Pelodra log names");
+  static int runs = 0;
+  Installation product = MakeInstallation(L"Pelodra log names " + std::to_wstring(++runs));
   LayOut(product);
   Outcome outcome;
   RunResult run = RunProgram(product.exe, args, {}, 60000,
                              [&](DWORD process) { outcome.shown = AnswerBoxes(process, IDYES); });
   EXPECT_TRUE(run.finished);
   outcome.exitCode = run.exitCode;
-  outcome.folderGone = WaitUntilGone(product.folder, 30000);
+  outcome.folderGone = WaitUntilGone(product.folder, 90000);
   return outcome;
 }
 
@@ -147,4 +155,85 @@ TEST(LogRuns, NamesThatAreNoPlaceForALogChangeNothing) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING)) << "a client came";
   CloseHandle(pipe);
   SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A log named like the settings file, by any spelling, while the installer
+// brings one: the installer's file arrives, setup keeps the former owners
+// in it, and the uninstall gives them back. No log is written.
+TEST(LogRuns, ALogNamedLikeTheSettingsFileLeavesItsPlaceToTheInstallersFile) {
+  SetupTraces traces;
+  const std::wstring productKey = L"Software\\Pelodra";
+  DeleteRegistryTree(HKEY_CURRENT_USER, productKey);
+  ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, L".7z", L"", L"Other.7z"));
+  Installation product = MakeInstallation(L"Pelodra log settings");
+  LayOut(product, std::string(SetupFiles) + "Pelodra.ini\r\n");
+  std::wstring installer = FreshFolder(L"log settings installer");
+  WriteBytes(installer + L"\\pelodra.ini", "HKCU\\Setup\\Links\\Desktop=1\r\n");
+
+  RunResult setup =
+      RunProgram(product.exe, L"/setup /S " + LogSwitch(product.folder + L"\\PELODRA.INI. "),
+                 {{L"sfxname", installer + L"\\pelodra-5.61.exe"}}, 120000);
+  ASSERT_TRUE(setup.finished);
+  EXPECT_EQ(setup.exitCode, 0u);
+  std::string bytes = ReadBytes(product.folder + L"\\Pelodra.ini");
+  std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+  EXPECT_NE(text.find(L"HKCU\\Setup\\Links\\Desktop=1\r\n"), std::wstring::npos);
+  EXPECT_EQ(bytes.find("\tstart\t"), std::string::npos) << "a log line in the settings file";
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
+  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, productKey)) << "records beside the file";
+
+  std::wstring log = FreshFolder(L"log settings") + L"\\uninstall.log";
+  RunResult uninstall = RunProgram(product.exe, L"/S " + LogSwitch(log), {}, 120000);
+  ASSERT_TRUE(uninstall.finished);
+  EXPECT_EQ(uninstall.exitCode, 0u);
+  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Other.7z");
+  EXPECT_TRUE(HasLine(ReadLog(log), "former owner restored", ".7z (class Other.7z)", "done"));
+  EXPECT_TRUE(WaitUntilGone(product.folder, 90000));
+  DeleteRegistryTree(HKEY_CURRENT_USER, productKey);
+  RemoveTree(installer);
+}
+
+// A log in the program group stays there, and the group with it, as the
+// log says; a second setup and the uninstall end as they do without a log.
+TEST(LogRuns, ALogInTheProgramGroupChangesNoExitCode) {
+  SetupTraces traces;
+  const std::wstring productKey = L"Software\\Pelodra";
+  std::vector<DWORD> codes[2];
+  std::wstring log;
+  for (bool logged : {false, true}) {
+    DeleteRegistryTree(HKEY_CURRENT_USER, productKey);
+    Installation product =
+        MakeInstallation(logged ? L"Pelodra log group" : L"Pelodra log group plain");
+    LayOut(product, SetupFiles);
+    RunResult first = RunProgram(product.exe, L"/setup /S", {}, 120000);
+    std::wstring group = ProgramGroup();
+    ASSERT_FALSE(group.empty()) << "no program group";
+    log = group + L"\\setup.log";
+    std::wstring logSwitch = logged ? L" " + LogSwitch(log) : L"";
+    RunResult second = RunProgram(product.exe, L"/setup /S" + logSwitch, {}, 120000);
+    RunResult uninstall = RunProgram(product.exe, L"/S" + logSwitch, {}, 120000);
+    for (const RunResult* run : {&first, &second, &uninstall}) {
+      EXPECT_TRUE(run->finished);
+      codes[logged].push_back(run->exitCode);
+    }
+    EXPECT_TRUE(WaitUntilGone(product.folder, 90000));
+    EXPECT_EQ(Exists(group), logged);
+  }
+  EXPECT_EQ(codes[true], codes[false]);
+  EXPECT_EQ(codes[false], (std::vector<DWORD>{0, 0, 0}));
+
+  std::vector<LogLine> lines = ReadLog(log);
+  EXPECT_EQ(CountLines(lines, "start"), 2u);
+  EXPECT_TRUE(HasLine(lines, "kept", Utf8(log), "the log"));
+  std::wstring group = log.substr(0, log.rfind(L'\\'));
+  EXPECT_TRUE(HasLine(lines, "kept", Utf8(group), "holds the log"));
+  for (const LogLine& line : lines) {
+    EXPECT_EQ(line.result.rfind("error", 0), std::string::npos) << line.raw;
+    if (line.what == "end") {
+      EXPECT_EQ(line.result, "exit code 0 (done)");
+    }
+  }
+  EXPECT_EQ(FilesMatching(group + L"\\*"), 3) << "more than ., .. and the log";
+  DeleteFileW(log.c_str());
+  DeleteRegistryTree(HKEY_CURRENT_USER, productKey);
 }
