@@ -112,7 +112,7 @@ void ActOnSwitch(Switch action, const wchar_t* token, bool& setupRequested) {
 }
 
 void ListProductFiles(const wchar_t* program, ProductFileList& list) {
-  wchar_t(&folders)[PlaceCount][MaxPathChars] = list.folders;
+  auto& folders = list.folders;
   BoundedCopy(folders[InProgramFolder], program, MaxPathChars);
   RemoveNamePart(folders[InProgramFolder]);
   // The name is kept even when the folder is not there yet.

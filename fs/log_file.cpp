@@ -64,6 +64,8 @@ bool IsDiskPath(const wchar_t* path) {
   return IsDiskLetter(path) && path[2] == L'\\';
 }
 
+// A name Windows makes a file of by that name: no stream, no wildcard, no
+// control character.
 bool IsPlainName(const wchar_t* name) {
   if (!name[0]) return false;
   for (const wchar_t* c = name; *c; ++c)
