@@ -4,6 +4,7 @@
 
 #include "base/best_effort.h"
 #include "base/format.h"
+#include "base/log.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "fs/entry_removal.h"
@@ -21,7 +22,6 @@ constexpr unsigned BatchLineChars = 2048;
 constexpr unsigned BatchLineBytes = 3 * BatchLineChars;
 constexpr unsigned CommandLineChars = 1024;
 constexpr unsigned ExactChars = MaxPathChars + 8;
-constexpr int DeleteTries = 5;
 constexpr unsigned NameTries = 100;
 
 ShortPathLookup shortPathLookup = nullptr;
@@ -46,10 +46,14 @@ ShortPathLookup shortPathLookup = nullptr;
   return true;
 }
 
-bool Reaches(const wchar_t* candidate, const wchar_t* exact) {
+// Where a name goes: into a batch line, or onto a command line.
+enum class FormUse { BatchLine, CommandLine };
+
+bool Reaches(const wchar_t* candidate, const wchar_t* exact, FormUse use) {
   char bytes[4 * MAX_PATH];
   int length = 0;
-  return wcslen(candidate) < MAX_PATH && ToConsoleBytes(candidate, bytes, sizeof bytes, length) &&
+  return wcslen(candidate) < MAX_PATH &&
+         (use == FormUse::CommandLine || ToConsoleBytes(candidate, bytes, sizeof bytes, length)) &&
          SameFileObject(candidate, exact);
 }
 
@@ -86,16 +90,23 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
 
 [[nodiscard]] bool WriteLines(HANDLE file, const BatchNames& names, const wchar_t* batchName,
                               bool silent) {
-  wchar_t p[MaxPathChars], d[MaxPathChars], b[MaxPathChars];
+  wchar_t p[MaxPathChars], d[MaxPathChars], s[MaxPathChars], b[MaxPathChars];
   if (!DoublePercent(names.program, p, MaxPathChars) ||
-      !DoublePercent(names.folder, d, MaxPathChars) || !DoublePercent(batchName, b, MaxPathChars))
+      !DoublePercent(names.folder, d, MaxPathChars) ||
+      !DoublePercent(names.systemFolder, s, MaxPathChars) ||
+      !DoublePercent(batchName, b, MaxPathChars))
     return false;
   wchar_t line[BatchLineChars];
   bool whole = true;
   // Every try waits first: a process slow to end (a loaded machine, a
   // scanner holding the file) still holds its program after one pause.
+  // The pause runs nothing of the product's, which it would hold while the
+  // next line deletes it, but the system's echo program: it waits a second
+  // between two echoes on every Windows, and the loopback always answers.
   for (int i = 0; i < DeleteTries && whole; ++i)
-    whole = WriteLine(file, line, FormatText(line, BatchLineChars, L"\"%s\" /wait\r\n", p)) &&
+    whole = WriteLine(file, line,
+                      FormatText(line, BatchLineChars, L"\"%s\\ping.exe\" -n %d 127.0.0.1 >nul\r\n",
+                                 s, PauseSeconds + 1)) &&
             WriteLine(file, line,
                       FormatText(line, BatchLineChars,
                                  L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n", p,
@@ -105,6 +116,7 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
     whole = whole && WriteLine(file, line,
                                FormatText(line, BatchLineChars,
                                           L"if exist \"%s\" \"%s\" /warning\r\n", p, p));
+  if (!names.tempNamed) return whole;
   return whole && WriteLine(file, line, FormatText(line, BatchLineChars, L"del \"%s\"\r\n", b));
 }
 
@@ -131,25 +143,33 @@ FileHandle CreateBatchFile(const wchar_t* folder, wchar_t* fileName, wchar_t* ex
   return FileHandle();
 }
 
+[[nodiscard]] bool FormFor(FormUse use, const wchar_t* path, wchar_t* destination, size_t size) {
+  wchar_t exact[ExactChars];
+  if (!ExactName(path, exact, ExactChars)) return false;
+  const wchar_t* chosen = path;
+  wchar_t shortForm[MaxPathChars];
+  if (!Reaches(path, exact, use)) {
+    ShortPathLookup lookup = shortPathLookup ? shortPathLookup : GetShortPathNameW;
+    DWORD n = lookup(exact, shortForm, MaxPathChars);
+    if (n == 0 || n >= MaxPathChars) return false;
+    chosen = WithoutLongPrefix(shortForm);
+    if (!Reaches(chosen, exact, use)) return false;
+  }
+  if (wcslen(chosen) >= size) return false;
+  wcscpy(destination, chosen);
+  return true;
+}
+
 }  // namespace
 
 void SetShortPathLookupForTesting(ShortPathLookup lookup) { shortPathLookup = lookup; }
 
 bool CommandForm(const wchar_t* path, wchar_t* destination, size_t size) {
-  wchar_t exact[ExactChars];
-  if (!ExactName(path, exact, ExactChars)) return false;
-  const wchar_t* chosen = path;
-  wchar_t shortForm[MaxPathChars];
-  if (!Reaches(path, exact)) {
-    ShortPathLookup lookup = shortPathLookup ? shortPathLookup : GetShortPathNameW;
-    DWORD n = lookup(exact, shortForm, MaxPathChars);
-    if (n == 0 || n >= MaxPathChars) return false;
-    chosen = WithoutLongPrefix(shortForm);
-    if (!Reaches(chosen, exact)) return false;
-  }
-  if (wcslen(chosen) >= size) return false;
-  wcscpy(destination, chosen);
-  return true;
+  return FormFor(FormUse::BatchLine, path, destination, size);
+}
+
+bool StartForm(const wchar_t* path, wchar_t* destination, size_t size) {
+  return FormFor(FormUse::CommandLine, path, destination, size);
 }
 
 bool PrepareBatchNames(const wchar_t* program, const wchar_t* folder, const wchar_t* tempFolder,
@@ -159,10 +179,15 @@ bool PrepareBatchNames(const wchar_t* program, const wchar_t* folder, const wcha
   BoundedCopy(temp, tempFolder, MaxPathChars);
   size_t length = wcslen(temp);
   if (length > 3 && temp[length - 1] == L'\\') temp[length - 1] = 0;
-  if (!CommandForm(program, names.program, MAX_PATH) ||
+  wchar_t systemFolder[MaxPathChars];
+  if (!GetSystemFolder(systemFolder) || !CommandForm(program, names.program, MAX_PATH) ||
       !CommandForm(folder, names.folder, MAX_PATH) ||
-      !CommandForm(temp, names.tempFolder, MAX_PATH - 1))
+      !CommandForm(systemFolder, names.systemFolder, MAX_PATH))
     return false;
+  // Only the batch file's last line, which deletes it, needs its folder in
+  // a line; without that the batch file does everything else and stays.
+  names.tempNamed = CommandForm(temp, names.tempFolder, MAX_PATH - 1);
+  if (!names.tempNamed && !StartForm(temp, names.tempFolder, MAX_PATH - 1)) return false;
   AddTrailingSeparator(names.tempFolder, MAX_PATH);
   return true;
 }
@@ -194,8 +219,8 @@ bool StartHiddenBatch(const wchar_t* batchName) {
   // The name is quoted twice: the interpreter strips the outer pair, and the
   // inner pair keeps "&", "(" or ")" in the name from being read as syntax.
   wchar_t commandLine[CommandLineChars];
-  if (FormatText(commandLine, CommandLineChars, L"\"%s\" /c \"\"%s\"\"", interpreter, batchName) <
-      0)
+  if (FormatText(commandLine, CommandLineChars, L"\"%s\" /d /v:off /c \"\"%s\"\"", interpreter,
+                 batchName) < 0)
     return false;
   wchar_t systemFolder[MaxPathChars];
   if (!GetSystemFolder(systemFolder)) return false;
@@ -206,4 +231,17 @@ bool StartHiddenBatch(const wchar_t* batchName) {
   StartedProcess process;
   return CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, systemFolder,
                         &startup, process.Put()) != FALSE;
+}
+
+bool StartCleanupBatch(const wchar_t* tempFolder, const BatchNames& names, bool silent) {
+  wchar_t batch[MAX_PATH];
+  if (!WriteCleanupBatch(tempFolder, names, silent, batch, MAX_PATH)) {
+    LogOutcome(L"batch file written", tempFolder, FailureCode());
+    return false;
+  }
+  LogOutcome(L"batch file written", batch, ERROR_SUCCESS);
+  bool started = StartHiddenBatch(batch);
+  LogOutcome(L"batch file started", batch, started ? ERROR_SUCCESS : FailureCode());
+  if (started && !names.tempNamed) LogEvent(L"left", batch, L"no batch line can name it");
+  return started;
 }

@@ -13,30 +13,56 @@
 // False when neither is: then no batch line may name the path.
 [[nodiscard]] bool CommandForm(const wchar_t* path, wchar_t* destination, size_t size);
 
-// The names the batch file's lines hold, each in its command form.
+// The form in which a program's command line, which is not bound to a code
+// page, reaches exactly `path`: as CommandForm, with any character.
+[[nodiscard]] bool StartForm(const wchar_t* path, wchar_t* destination, size_t size);
+
+// The names the batch file needs.
 struct BatchNames {
+  // In their command forms.
   wchar_t program[MAX_PATH];
   wchar_t folder[MAX_PATH];
-  wchar_t tempFolder[MAX_PATH];  // with a trailing backslash
+  wchar_t systemFolder[MAX_PATH];  // where the pause's program lies
+  // With a trailing backslash: its command form when it has one, else the
+  // form by which the interpreter is started on the batch file.
+  wchar_t tempFolder[MAX_PATH];
+  // Whether a line can name the batch file, which can then delete itself.
+  bool tempNamed;
 };
-// False when one of the three has no command form.
+// False when the program, its folder or the system folder has no command
+// form, or the temporary folder not even a start form.
 [[nodiscard]] bool PrepareBatchNames(const wchar_t* program, const wchar_t* folder,
                                      const wchar_t* tempFolder, BatchNames& names);
 
-// Writes the batch file: wait for the program to end, delete it and its
-// folder (five tries, each after a pause), warn about a file that is left
-// unless silent, delete the batch file itself. It is made in `tempFolder` under a name no
-// other run holds ("Uninstall_Kel.<process id>.Bat", with a counter before
-// ".Bat" when that is taken); its command form goes into `batchName`.
-// False, and no file left, when it cannot be made, a line cannot be
-// written whole and exactly, or the file does not close cleanly.
+// Tries at the program and its folder, one after each pause; together about
+// half a minute.
+constexpr int DeleteTries = 30;
+constexpr int PauseSeconds = 1;
+
+// Writes the batch file: delete the program and its folder (DeleteTries
+// tries, each after a pause, the first to find the program gone the last),
+// warn about a file that is left unless silent, delete the batch file itself
+// when a line can name it. It is made in `tempFolder` under a name no other
+// run holds ("Uninstall_Kel.<process id>.Bat", with a counter before ".Bat"
+// when that is taken); the name the interpreter is started on goes into
+// `batchName`. False, and no file left, when it cannot be made, a line
+// cannot be written whole and exactly, or the file does not close cleanly.
 [[nodiscard]] bool WriteCleanupBatch(const wchar_t* tempFolder, const BatchNames& names,
                                      bool silent, wchar_t* batchName, size_t size);
 
 // Starts the command interpreter (COMSPEC) hidden on the batch file, in the
 // system folder: a current folder of the product's would be kept from
-// deletion, and one longer than Windows takes breaks the start.
+// deletion, and one longer than Windows takes breaks the start. No AutoRun
+// command of the machine or the user runs first, and delayed expansion is
+// off whatever the machine says, which would take a "!" in a name for a
+// variable.
 [[nodiscard]] bool StartHiddenBatch(const wchar_t* batchName);
+
+// Writes the batch file into `tempFolder` and starts it, and logs both; a
+// batch file that cannot delete itself is logged as left. False when it
+// cannot be written or started.
+[[nodiscard]] bool StartCleanupBatch(const wchar_t* tempFolder, const BatchNames& names,
+                                     bool silent);
 
 // Replaces the short-name lookup (GetShortPathNameW), which on a volume
 // without short names gives none; nullptr restores it. Only tests call it.

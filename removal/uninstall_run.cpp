@@ -398,20 +398,6 @@ Stream OpenFileList(const wchar_t* folder) {
   return Stream(OpenStream(exact, L"rb"));
 }
 
-// The batch file that takes the program and its folder once the program
-// has ended; false when it cannot be written or started.
-[[nodiscard]] bool StartCleanup(const CleanupPlan& plan) {
-  wchar_t batch[MAX_PATH];
-  if (!WriteCleanupBatch(plan.tempFolder, plan.names, SilentMode, batch, MAX_PATH)) {
-    LogOutcome(L"batch file written", plan.tempFolder, FailureCode());
-    return false;
-  }
-  LogOutcome(L"batch file written", batch, ERROR_SUCCESS);
-  bool started = StartHiddenBatch(batch);
-  LogOutcome(L"batch file started", batch, started ? ERROR_SUCCESS : FailureCode());
-  return started;
-}
-
 void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
   ShowMessageBox(nullptr, text, texts.caption, icon | MB_SETFOREGROUND);
 }
@@ -435,7 +421,7 @@ void ReportWhatStays(const ListRemoval& removal, bool integrationComplete, const
                                    const CleanupPlan& plan, const KeptTexts& texts) {
   // An outside installer removes the folder itself.
   if (MsiMode) return false;
-  if (plan.reachable && StartCleanup(plan)) {
+  if (plan.reachable && StartCleanupBatch(plan.tempFolder, plan.names, SilentMode)) {
     LogEvent(L"handed to the batch file", program, L"done");
     LogEvent(L"handed to the batch file", folder, L"done");
     return false;

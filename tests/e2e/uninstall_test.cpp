@@ -7,6 +7,7 @@
 
 #include "support/e2e.h"
 #include "support/gui_driver.h"
+#include "support/process_command_line.h"
 #include "support/test_files.h"
 
 namespace {
@@ -56,6 +57,32 @@ TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
   EXPECT_EQ(FilesMatching(temp + L"\\Uninstall_Kel.*.Bat"), 0) << "batch file left";
   EXPECT_EQ(ReadBytes(L"C:\\Program Files\\neighbour.txt"), "not ours");
   DeleteFileW(L"C:\\Program Files\\neighbour.txt");
+}
+
+// A scanner that holds the program, without delete sharing, for 20 s after
+// the run: the batch file's tries outlast it, and the program goes with its
+// folder. The interpreter runs no AutoRun command and keeps delayed
+// expansion off whatever the machine says; Wine reads neither setting, so
+// its command line shows it.
+TEST(Uninstall, AProgramHeldAfterTheRunStillGoesWithItsFolder) {
+  Installation product = MakeInstallation(L"Pelodra held A!x!B");
+  LayOutProduct(product);
+  HANDLE held = CreateFileW(product.exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DWORD uninstall = 0;
+  RunResult run = RunProgram(product.exe, L"/S", {}, 60000, [&](DWORD id) { uninstall = id; });
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0u);
+  wchar_t interpreter[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"COMSPEC", interpreter, MAX_PATH);
+  std::vector<std::wstring> started = ChildCommandLines(uninstall, wcsrchr(interpreter, L'\\') + 1);
+  ASSERT_EQ(started.size(), 1u);
+  EXPECT_NE(started[0].find(L" /d /v:off /c \"\""), std::wstring::npos) << started[0].c_str();
+  Sleep(20000);
+  EXPECT_TRUE(Exists(product.exe));
+  CloseHandle(held);
+  EXPECT_TRUE(WaitUntilGone(product.folder, 30000)) << "installation folder left";
 }
 
 // No box waits for a person in a silent run: the exit code tells.

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "base/log.h"
+#include "fs/log_file.h"
+#include "support/log_lines.h"
 #include "support/test_files.h"
 
 namespace {
@@ -18,6 +22,23 @@ DWORD WINAPI NoShortNames(const wchar_t*, wchar_t*, DWORD) { return 0; }
 std::wstring BatchName(const std::wstring& folder, const wchar_t* counter = L"") {
   return folder + L"\\Uninstall_Kel." + std::to_wstring(GetCurrentProcessId()) + counter + L".Bat";
 }
+
+std::string SystemFolder() {
+  char folder[MAX_PATH];
+  GetSystemDirectoryA(folder, MAX_PATH);
+  return folder;
+}
+
+// A folder holding a stand-in program, which is no program at all: nothing
+// may run it.
+struct StandIn {
+  explicit StandIn(const std::wstring& name)
+      : folder(FreshFolder(name)), program(folder + L"\\uninstall.exe") {
+    WriteBytes(program, "x");
+  }
+  std::wstring folder;
+  std::wstring program;
+};
 
 }  // namespace
 
@@ -43,9 +64,10 @@ TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
       "C:\\tests\\50%%off \x9A"
       "bersetzer";
   std::string expected;
-  for (int i = 0; i < 5; ++i)
-    expected += "\"" + p + "\\uninstall.exe\" /wait\r\ndel \"" + p + "\\uninstall.exe\"\r\nrd \"" +
-                p + "\"\r\nif not exist \"" + p + "\\uninstall.exe\" goto done\r\n";
+  for (int i = 0; i < DeleteTries; ++i)
+    expected += "\"" + SystemFolder() + "\\ping.exe\" -n 2 127.0.0.1 >nul\r\ndel \"" + p +
+                "\\uninstall.exe\"\r\nrd \"" + p + "\"\r\nif not exist \"" + p +
+                "\\uninstall.exe\" goto done\r\n";
   expected += ":done\r\ndel \"" + p + "\\Uninstall_Kel." + std::to_string(GetCurrentProcessId()) +
               ".Bat\"\r\n";
   EXPECT_EQ(ReadBytes(batch), expected);
@@ -75,6 +97,20 @@ TEST(BatchFile, NamesOnlyWhatItCanWriteExactly) {
   EXPECT_EQ(Form(twin + L" "), L"none");
   BatchNames names;
   EXPECT_FALSE(PrepareBatchNames(program.c_str(), hostile.c_str(), L"C:\\tests\\", names));
+  // The interpreter's command line takes any character; a batch line does
+  // not. A temporary folder with no form for a line is still one to start
+  // the batch file in.
+  wchar_t start[MAX_PATH];
+  ASSERT_TRUE(StartForm(hostile.c_str(), start, MAX_PATH));
+  EXPECT_EQ(start, hostile);
+  StandIn plain(L"plain product");
+  ASSERT_TRUE(PrepareBatchNames(plain.program.c_str(), plain.folder.c_str(),
+                                (hostile + L"\\").c_str(), names));
+  EXPECT_FALSE(names.tempNamed);
+  EXPECT_EQ(names.tempFolder, hostile + L"\\");
+  ASSERT_TRUE(
+      PrepareBatchNames(plain.program.c_str(), plain.folder.c_str(), L"C:\\tests\\", names));
+  EXPECT_TRUE(names.tempNamed);
   SetShortPathLookupForTesting(nullptr);
 
   std::wstring deep = FreshFolder(L"deep");
@@ -88,6 +124,8 @@ TEST(BatchFile, NamesOnlyWhatItCanWriteExactly) {
     CreateDirectoryW((L"\\\\?\\" + shortened).c_str(), nullptr);
   }
   EXPECT_EQ(Form(deep), L"none");
+  EXPECT_FALSE(StartForm(deep.c_str(), start, MAX_PATH));
+  EXPECT_FALSE(PrepareBatchNames(plain.program.c_str(), plain.folder.c_str(), deep.c_str(), names));
   EXPECT_LT(Form(shortened).size(), static_cast<size_t>(MAX_PATH));
   RemoveTree(blank);
 }
@@ -117,30 +155,79 @@ TEST(BatchFile, AFileThatCannotBeWrittenWholeIsNoBatchFile) {
   wcscpy(names.program, L"C:\\tests\\\u4e2d\\uninstall.exe");
   wcscpy(names.folder, L"C:\\tests\\\u4e2d");
   wcscpy(names.tempFolder, (folder + L"\\").c_str());
+  GetSystemDirectoryW(names.systemFolder, MAX_PATH);
+  names.tempNamed = true;
   wchar_t batch[MAX_PATH];
   EXPECT_FALSE(WriteCleanupBatch(folder.c_str(), names, true, batch, MAX_PATH));
   EXPECT_EQ(GetFileAttributesW(BatchName(folder).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-// A program that is slow to end keeps its file past the first pause; the
-// batch file pauses before every try, so the program and its folder still
-// go once it lets go.
-TEST(BatchFile, PausesBeforeEveryTry) {
-  std::wstring folder = FreshFolder(L"slow to end");
-  std::wstring temp = FreshFolder(L"slow to end temp");
-  std::wstring program = folder + L"\\uninstall.exe";
-  wchar_t source[MAX_PATH * 4] = {};
-  GetEnvironmentVariableW(L"UNINSTALL_EXE", source, MAX_PATH * 4);
-  ASSERT_TRUE(CopyFileW(source, program.c_str(), FALSE));
-  HANDLE held = CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+// A scanner may hold the program after the run. The tries go on for about
+// half a minute, each after a real pause that runs nothing of the product's
+// (the stand-in is no program), and end as soon as the program is gone:
+// held for 12 s, it goes with its folder; held for good, the batch file
+// gives up in its time and deletes itself.
+TEST(BatchFile, TriesForAboutHalfAMinute) {
+  struct Held {
+    const wchar_t* name;
+    DWORD releasedAfterMs;
+    StandIn product;
+    HANDLE hold;
+    std::wstring batch;
+    DWORD started;
+  };
+  std::vector<Held> runs;
+  for (auto release : {std::make_pair(L"held for 12 s", 12000ul),
+                       std::make_pair(L"held for good", static_cast<unsigned long>(INFINITE))})
+    runs.push_back({release.first, release.second, StandIn(release.first), nullptr, L"", 0});
+  for (Held& run : runs) {
+    run.hold = CreateFileW(run.product.program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(run.hold, INVALID_HANDLE_VALUE);
+    std::wstring temp = FreshFolder(std::wstring(run.name) + L" temp");
+    BatchNames names;
+    ASSERT_TRUE(PrepareBatchNames(run.product.program.c_str(), run.product.folder.c_str(),
+                                  temp.c_str(), names));
+    wchar_t batch[MAX_PATH];
+    ASSERT_TRUE(WriteCleanupBatch(temp.c_str(), names, true, batch, MAX_PATH));
+    run.batch = batch;
+    run.started = GetTickCount();
+    ASSERT_TRUE(StartHiddenBatch(batch));
+  }
+  Sleep(runs[0].releasedAfterMs);
+  EXPECT_TRUE(Exists(runs[0].product.program));
+  CloseHandle(runs[0].hold);
+  EXPECT_TRUE(WaitUntilGone(runs[0].product.folder, 30000)) << "program and folder left";
+  EXPECT_TRUE(WaitUntilGone(runs[0].batch, 30000));
+
+  EXPECT_TRUE(WaitUntilGone(runs[1].batch, 180000)) << "the tries never end";
+  // Pauses that returned at once would end the tries in a few seconds.
+  EXPECT_GE(GetTickCount() - runs[1].started, 25000ul);
+  EXPECT_TRUE(Exists(runs[1].product.program));
+  CloseHandle(runs[1].hold);
+}
+
+// Without a form of its temporary folder for a line, the batch file does
+// all but deleting itself: it stays, and the log says so.
+TEST(BatchFile, ABatchFileNoLineCanNameStaysAndIsLogged) {
+  StandIn product(L"unnamed temp product");
+  std::wstring temp = FreshFolder(L"\u4e34\u65f6 temp");
+  std::wstring log = FreshFolder(L"unnamed temp log") + L"\\run.log";
+  SetShortPathLookupForTesting(NoShortNames);
   BatchNames names;
-  ASSERT_TRUE(PrepareBatchNames(program.c_str(), folder.c_str(), (temp + L"\\").c_str(), names));
-  wchar_t batch[MAX_PATH];
-  ASSERT_TRUE(WriteCleanupBatch(temp.c_str(), names, true, batch, MAX_PATH));
-  ASSERT_TRUE(StartHiddenBatch(batch));
-  Sleep(3500);
-  CloseHandle(held);
-  EXPECT_TRUE(WaitUntilGone(folder, 30000)) << "program and folder left";
+  bool prepared = PrepareBatchNames(product.program.c_str(), product.folder.c_str(),
+                                    (temp + L"\\").c_str(), names);
+  SetShortPathLookupForTesting(nullptr);
+  ASSERT_TRUE(prepared);
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  EXPECT_TRUE(StartCleanupBatch(temp.c_str(), names, true));
+  LogEnd(0);
+  EXPECT_TRUE(WaitUntilGone(product.folder, 30000)) << "program and folder left";
+  Sleep(1000);  // the batch file's last lines
+  std::wstring batch = BatchName(temp);
+  EXPECT_TRUE(Exists(batch));
+  std::vector<LogLine> lines = ReadLog(log);
+  for (const char* what : {"batch file written", "batch file started"})
+    EXPECT_TRUE(HasLine(lines, what, Utf8(batch), "done")) << what;
+  EXPECT_TRUE(HasLine(lines, "left", Utf8(batch), "no batch line can name it"));
 }
