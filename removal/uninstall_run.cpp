@@ -110,12 +110,15 @@ void KeepTexts(KeptTexts& texts) {
 
 bool IsTrailingBlank(int c) { return c == '\r' || c == ' ' || c == '\t'; }
 
+enum class ListLine { Empty, Damaged, Name };
+
 // Reads the next line: its bytes up to the line feed, without the carriage
 // returns, blanks and tabs at its end. A line of more than
-// ListLineBytes - 1 bytes, or one holding a NUL, is not usable: it names no
-// file, and no part of it is taken for a name of its own. `consumed` counts
-// the bytes read. False at the end of the file.
-[[nodiscard]] bool ReadListLine(FILE* list, char* line, bool& usable, uint32_t& consumed) {
+// ListLineBytes - 1 bytes, or one holding a NUL, is damaged: it names no
+// file, and no part of it is taken for a name of its own; its NULs are
+// kept as blanks, for the log. `consumed` counts the bytes read. False at
+// the end of the file.
+[[nodiscard]] bool ReadListLine(FILE* list, char* line, ListLine& kind, uint32_t& consumed) {
   int c = getc(list);
   if (c == EOF) return false;
   size_t length = 0;
@@ -133,7 +136,9 @@ bool IsTrailingBlank(int c) { return c == '\r' || c == ' ' || c == '\t'; }
   }
   while (length > 0 && IsTrailingBlank(line[length - 1])) --length;
   line[length] = 0;
-  usable = length > 0 && !tooLong && !nul;
+  for (size_t i = 0; i < length; ++i)
+    if (line[i] == 0) line[i] = ' ';
+  kind = tooLong || nul ? ListLine::Damaged : length > 0 ? ListLine::Name : ListLine::Empty;
   return true;
 }
 
@@ -180,13 +185,14 @@ bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
   return clear;
 }
 
-[[nodiscard]] bool ResolveLine(const char* line, bool usable, RemovalScope& scope, wchar_t* entry,
+[[nodiscard]] bool ResolveLine(const char* line, ListLine kind, RemovalScope& scope, wchar_t* entry,
                                unsigned& depth) {
+  if (kind == ListLine::Empty) return false;
   // A line of at most ListLineBytes - 1 bytes gives no more characters.
   wchar_t wide[ListLineBytes];
   ToWide(line, wide, ListLineBytes);
-  if (!usable) {
-    if (wide[0]) LogEvent(L"refused", wide, L"a damaged line (too long, or a NUL)");
+  if (kind == ListLine::Damaged) {
+    LogEvent(L"refused", wide, L"a damaged line (too long, or a NUL)");
     return false;
   }
   if (!ListEntryName(scope.folder, wide, entry, EntryChars, depth)) {
@@ -291,6 +297,7 @@ bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
     // The run holds its log open: it stays, and is neither scheduled nor
     // reported.
     LogEvent(L"kept", entry, L"the log");
+    result.logKept = true;
   } else if (held && !IsListOrProgram(entry, scope)) {
     DWORD error = ScheduleForRestart(entry, scope);
     if (error == ERROR_SUCCESS) {
@@ -316,11 +323,11 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
   long start = ftell(list);
   uint32_t offset = start > 0 ? static_cast<uint32_t>(start) : 0;
   uint32_t consumed = 0;
-  bool usable = false;
+  ListLine kind = ListLine::Empty;
   unsigned depth = 0;
   result.passes = 1;
-  for (; ReadListLine(list, line, usable, consumed); offset += consumed) {
-    if (!ResolveLine(line, usable, scope, entry, depth)) continue;
+  for (; ReadListLine(list, line, kind, consumed); offset += consumed) {
+    if (!ResolveLine(line, kind, scope, entry, depth)) continue;
     if (RemoveProductEntry(entry, scope, result) == Removal::FolderKept) {
       pending.Add(1);
       pending[pending.Count() - 1] = PendingFolder{offset, depth};
@@ -334,9 +341,9 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
   HeapSort(pending.Data(), pending.Count(), sizeof(PendingFolder), DeeperFirst);
   for (uint32_t i = 0; i < pending.Count(); ++i) {
     if (fseek(list, static_cast<long>(pending[i].offset), SEEK_SET) != 0 ||
-        !ReadListLine(list, line, usable, consumed))
+        !ReadListLine(list, line, kind, consumed))
       continue;
-    if (ResolveLine(line, usable, scope, entry, depth) &&
+    if (ResolveLine(line, kind, scope, entry, depth) &&
         RemoveProductEntry(entry, scope, result) == Removal::FolderKept)
       LogEvent(L"left", entry, L"not empty, or in use");
   }
@@ -415,15 +422,37 @@ void ReportWhatStays(const ListRemoval& removal, bool integrationComplete, const
   if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
 }
 
+// Whether the log lies in `folder` or below it, by whatever names either is
+// reached. Drives' roots are not compared: no batch file removes one.
+bool LogLiesIn(const wchar_t* folder) {
+  wchar_t path[LogPathChars];
+  BoundedCopy(path, LogPath(), LogPathChars);
+  size_t root = wcsncmp(path, L"\\\\?\\", 4) == 0 ? 7 : 3;
+  while (wcslen(path) > root) {
+    RemoveNamePart(path);
+    if (wcslen(path) > root && SameFileObject(path, folder)) return true;
+  }
+  return false;
+}
+
 // Hands the program and its folder to the batch file; true when the folder
-// is left, which the user is then told.
+// is left, which the user is then told. A log in the folder keeps it: that
+// is said in the log and changes nothing else.
 [[nodiscard]] bool HandToBatchFile(const wchar_t* program, const wchar_t* folder,
-                                   const CleanupPlan& plan, const KeptTexts& texts) {
+                                   const CleanupPlan& plan, const ListRemoval& removal,
+                                   const KeptTexts& texts) {
   // An outside installer removes the folder itself.
   if (MsiMode) return false;
+  wchar_t exact[ExactChars];
+  bool logInFolder =
+      plan.reachable && ExactName(folder, exact, ExactChars) && LogPath()[0] && LogLiesIn(exact);
+  if (logInFolder && !removal.logKept) LogEvent(L"kept", LogPath(), L"the log");
   if (plan.reachable && StartCleanupBatch(plan.tempFolder, plan.names, SilentMode)) {
     LogEvent(L"handed to the batch file", program, L"done");
-    LogEvent(L"handed to the batch file", folder, L"done");
+    if (logInFolder)
+      LogEvent(L"kept", folder, L"it holds the log");
+    else
+      LogEvent(L"handed to the batch file", folder, L"done");
     return false;
   }
   LogEvent(L"left", folder,
@@ -520,6 +549,6 @@ void RunUninstall() {
   if (!MsiMode && plan.reachable) RemoveProductFiles(list, program, withSeparator, removal);
   list.Reset();
   ReportWhatStays(removal, integrationComplete, texts);
-  bool folderLeft = HandToBatchFile(program, folder, plan, texts);
+  bool folderLeft = HandToBatchFile(program, folder, plan, removal, texts);
   ExitCode = removal.filesLeft || !integrationComplete || folderLeft ? ExitIncomplete : ExitDone;
 }

@@ -17,6 +17,7 @@ constexpr unsigned LeftNamesChars = 1024;
 
 struct ListRemoval {
   bool restartPending = false;  // a file was really scheduled for restart
+  bool logKept = false;         // the list named the log, which stays
   unsigned passes = 0;
   // Files that Windows would neither let go of nor schedule, and links it
   // would only follow; their names one a line, relative to the folder, the

@@ -7,6 +7,7 @@
 
 #include "support/e2e.h"
 #include "support/gui_driver.h"
+#include "support/log_lines.h"
 #include "support/process_command_line.h"
 #include "support/test_files.h"
 
@@ -83,6 +84,38 @@ TEST(Uninstall, AProgramHeldAfterTheRunStillGoesWithItsFolder) {
   EXPECT_TRUE(Exists(product.exe));
   CloseHandle(held);
   EXPECT_TRUE(WaitUntilGone(product.folder, 30000)) << "installation folder left";
+}
+
+// A log in the installation folder, listed or not, stays and keeps the
+// folder. The log says so and claims no hand-over of the folder, and the
+// run ends as the same run without a log does.
+TEST(Uninstall, ALogInTheFolderKeepsItAndChangesNothingElse) {
+  DWORD withoutLog = 0;
+  for (const char* listed : {"no log", "", "uninstall.log\r\n"}) {
+    Installation product = MakeInstallation(L"Pelodra log kept");
+    LayOutProduct(product);
+    std::wstring log = product.folder + L"\\uninstall.log";
+    std::string list = ReadBytes(product.folder + L"\\Uninstall.lst");
+    WriteBytes(product.folder + L"\\Uninstall.lst", list + listed);
+    bool logged = std::string(listed) != "no log";
+    RunResult run = RunProgram(product.exe, logged ? L"/S \"/log=" + log + L"\"" : L"/S");
+    ASSERT_TRUE(run.finished);
+    if (!logged) {
+      withoutLog = run.exitCode;
+      EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
+      continue;
+    }
+    EXPECT_EQ(run.exitCode, withoutLog) << listed;
+    EXPECT_TRUE(WaitUntilGone(product.exe, 30000)) << listed;
+    EXPECT_EQ(FilesMatching(product.folder + L"\\*"), 3) << "more than ., .. and the log";
+    std::vector<LogLine> lines = ReadLog(log);
+    EXPECT_TRUE(HasLine(lines, "kept", Utf8(log), "the log")) << listed;
+    EXPECT_TRUE(HasLine(lines, "kept", Utf8(product.folder), "it holds the log")) << listed;
+    EXPECT_EQ(CountLines(lines, "kept"), 2u) << listed;
+    EXPECT_EQ(FindLine(lines, "handed to the batch file", Utf8(product.folder)), nullptr);
+    EXPECT_TRUE(HasLine(lines, "handed to the batch file", Utf8(product.exe), "done"));
+    RemoveTree(product.folder);
+  }
 }
 
 // No box waits for a person in a silent run: the exit code tells.
