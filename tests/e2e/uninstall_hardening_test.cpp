@@ -148,8 +148,9 @@ TEST(UninstallFolders, DeepFoldersAreRemovedWhole) {
   }
 }
 
-// A temporary folder that no batch line can name: nothing of the folder
-// is deleted, the user is told to remove it, and the exit code says so.
+// A temporary folder too deep for any name of it to start the batch file
+// by: nothing of the folder is deleted, the user is told to remove it, and
+// the exit code says so.
 TEST(UninstallFolders, AFolderNoBatchFileCanRemoveIsLeftWhole) {
   Installation product = InstallIn(L"C:\\Program Files\\Pelodra left whole");
   std::wstring temp = DeepFolder(FreshFolder(L"deep temp"), 300, 8);
