@@ -60,7 +60,7 @@ TEST(Uninstall, SilentRunRemovesTheProductAndItsFolder) {
   DeleteFileW(L"C:\\Program Files\\neighbour.txt");
 }
 
-// A scanner that holds the program, without delete sharing, for 20 s after
+// A scanner that holds the program, without delete sharing, for 12 s after
 // the run: the batch file's tries outlast it, and the program goes with its
 // folder. The interpreter runs no AutoRun command and keeps delayed
 // expansion off whatever the machine says; Wine reads neither setting, so
@@ -80,7 +80,7 @@ TEST(Uninstall, AProgramHeldAfterTheRunStillGoesWithItsFolder) {
   std::vector<std::wstring> started = ChildCommandLines(uninstall, wcsrchr(interpreter, L'\\') + 1);
   ASSERT_EQ(started.size(), 1u);
   EXPECT_NE(started[0].find(L" /d /v:off /c \"\""), std::wstring::npos) << started[0].c_str();
-  Sleep(20000);
+  Sleep(12000);
   EXPECT_TRUE(Exists(product.exe));
   CloseHandle(held);
   EXPECT_TRUE(WaitUntilGone(product.folder, 30000)) << "installation folder left";
