@@ -109,13 +109,17 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
                                  s, PauseSeconds + 1)) &&
             WriteLine(file, line,
                       FormatText(line, BatchLineChars,
-                                 L"del \"%s\"\r\nrd \"%s\"\r\nif not exist \"%s\" goto done\r\n", p,
-                                 d, p));
-  whole = whole && WriteLine(file, L":done\r\n", 0);
+                                 L"del \"%s\"\r\nif not exist \"%s\" goto done\r\n", p, p));
+  // Only tries that all failed lead to the warning. Once the program and
+  // its folder are gone, a new installation may put a program of the same
+  // name there; the batch file never starts or deletes that one, and the
+  // folder goes last.
   if (!silent)
     whole = whole && WriteLine(file, line,
                                FormatText(line, BatchLineChars,
                                           L"if exist \"%s\" \"%s\" /warning\r\n", p, p));
+  whole = whole &&
+          WriteLine(file, line, FormatText(line, BatchLineChars, L":done\r\nrd \"%s\"\r\n", d));
   if (!names.tempNamed) return whole;
   return whole && WriteLine(file, line, FormatText(line, BatchLineChars, L"del \"%s\"\r\n", b));
 }

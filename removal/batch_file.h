@@ -39,9 +39,9 @@ struct BatchNames {
 constexpr int DeleteTries = 30;
 constexpr int PauseSeconds = 1;
 
-// Writes the batch file: delete the program and its folder (DeleteTries
-// tries, each after a pause, the first to find the program gone the last),
-// warn about a file that is left unless silent, delete the batch file itself
+// Writes the batch file: delete the program (DeleteTries tries, each after
+// a pause, the first to find it gone the last), warn about it when every
+// try failed unless silent, remove its folder, delete the batch file itself
 // when a line can name it. It is made in `tempFolder` under a name no other
 // run holds ("Uninstall_Kel.<process id>.Bat", with a counter before ".Bat"
 // when that is taken); the name the interpreter is started on goes into

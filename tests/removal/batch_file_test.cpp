@@ -40,6 +40,23 @@ struct StandIn {
   std::wstring program;
 };
 
+// Holds the stand-in program as a scanner does, without delete sharing,
+// and starts a silent batch file on it; the batch file's name.
+std::wstring StartOnHeld(const StandIn& product, HANDLE& hold) {
+  hold = CreateFileW(product.program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     0, nullptr);
+  std::wstring temp = product.folder + L" temp";
+  CreateDirectoryW(temp.c_str(), nullptr);
+  BatchNames names;
+  wchar_t batch[MAX_PATH] = {};
+  bool started =
+      hold != INVALID_HANDLE_VALUE &&
+      PrepareBatchNames(product.program.c_str(), product.folder.c_str(), temp.c_str(), names) &&
+      WriteCleanupBatch(temp.c_str(), names, true, batch, MAX_PATH) && StartHiddenBatch(batch);
+  EXPECT_TRUE(started) << product.folder.c_str();
+  return batch;
+}
+
 }  // namespace
 
 TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
@@ -66,10 +83,9 @@ TEST(BatchFile, WritesNamesTheInterpreterReadsBack) {
   std::string expected;
   for (int i = 0; i < DeleteTries; ++i)
     expected += "\"" + SystemFolder() + "\\ping.exe\" -n 2 127.0.0.1 >nul\r\ndel \"" + p +
-                "\\uninstall.exe\"\r\nrd \"" + p + "\"\r\nif not exist \"" + p +
-                "\\uninstall.exe\" goto done\r\n";
-  expected += ":done\r\ndel \"" + p + "\\Uninstall_Kel." + std::to_string(GetCurrentProcessId()) +
-              ".Bat\"\r\n";
+                "\\uninstall.exe\"\r\nif not exist \"" + p + "\\uninstall.exe\" goto done\r\n";
+  expected += ":done\r\nrd \"" + p + "\"\r\ndel \"" + p + "\\Uninstall_Kel." +
+              std::to_string(GetCurrentProcessId()) + ".Bat\"\r\n";
   EXPECT_EQ(ReadBytes(batch), expected);
 }
 
@@ -168,43 +184,22 @@ TEST(BatchFile, AFileThatCannotBeWrittenWholeIsNoBatchFile) {
 // held for 12 s, it goes with its folder; held for good, the batch file
 // gives up in its time and deletes itself.
 TEST(BatchFile, TriesForAboutHalfAMinute) {
-  struct Held {
-    const wchar_t* name;
-    DWORD releasedAfterMs;
-    StandIn product;
-    HANDLE hold;
-    std::wstring batch;
-    DWORD started;
-  };
-  std::vector<Held> runs;
-  for (auto release : {std::make_pair(L"held for 12 s", 12000ul),
-                       std::make_pair(L"held for good", static_cast<unsigned long>(INFINITE))})
-    runs.push_back({release.first, release.second, StandIn(release.first), nullptr, L"", 0});
-  for (Held& run : runs) {
-    run.hold = CreateFileW(run.product.program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(run.hold, INVALID_HANDLE_VALUE);
-    std::wstring temp = FreshFolder(std::wstring(run.name) + L" temp");
-    BatchNames names;
-    ASSERT_TRUE(PrepareBatchNames(run.product.program.c_str(), run.product.folder.c_str(),
-                                  temp.c_str(), names));
-    wchar_t batch[MAX_PATH];
-    ASSERT_TRUE(WriteCleanupBatch(temp.c_str(), names, true, batch, MAX_PATH));
-    run.batch = batch;
-    run.started = GetTickCount();
-    ASSERT_TRUE(StartHiddenBatch(batch));
-  }
-  Sleep(runs[0].releasedAfterMs);
-  EXPECT_TRUE(Exists(runs[0].product.program));
-  CloseHandle(runs[0].hold);
-  EXPECT_TRUE(WaitUntilGone(runs[0].product.folder, 30000)) << "program and folder left";
-  EXPECT_TRUE(WaitUntilGone(runs[0].batch, 30000));
+  StandIn released(L"held for 12 s"), kept(L"held for good");
+  HANDLE releasedHold = nullptr, keptHold = nullptr;
+  std::wstring first = StartOnHeld(released, releasedHold);
+  std::wstring second = StartOnHeld(kept, keptHold);
+  DWORD started = GetTickCount();
+  Sleep(12000);
+  EXPECT_TRUE(Exists(released.program));
+  CloseHandle(releasedHold);
+  EXPECT_TRUE(WaitUntilGone(released.folder, 30000)) << "program and folder left";
+  EXPECT_TRUE(WaitUntilGone(first, 30000));
 
-  EXPECT_TRUE(WaitUntilGone(runs[1].batch, 180000)) << "the tries never end";
+  EXPECT_TRUE(WaitUntilGone(second, 180000)) << "the tries never end";
   // Pauses that returned at once would end the tries in a few seconds.
-  EXPECT_GE(GetTickCount() - runs[1].started, 25000ul);
-  EXPECT_TRUE(Exists(runs[1].product.program));
-  CloseHandle(runs[1].hold);
+  EXPECT_GE(GetTickCount() - started, 25000ul);
+  EXPECT_TRUE(Exists(kept.program));
+  CloseHandle(keptHold);
 }
 
 // Without a form of its temporary folder for a line, the batch file does
