@@ -110,10 +110,10 @@ wchar_t* WithoutLongPrefix(wchar_t* path) {
             WriteLine(file, line,
                       FormatText(line, BatchLineChars,
                                  L"del \"%s\"\r\nif not exist \"%s\" goto done\r\n", p, p));
-  // Only tries that all failed lead to the warning. Once the program and
-  // its folder are gone, a new installation may put a program of the same
-  // name there; the batch file never starts or deletes that one, and the
-  // folder goes last.
+  // Only tries that all failed lead to the warning, and the folder goes
+  // after the last look at the program: once the folder is gone, a new
+  // installation may put a program of the same name there, which the batch
+  // file must neither start nor delete.
   if (!silent)
     whole = whole && WriteLine(file, line,
                                FormatText(line, BatchLineChars,

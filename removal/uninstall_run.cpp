@@ -383,7 +383,8 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
 struct CleanupPlan {
   wchar_t tempFolder[MaxPathChars];
   BatchNames names;
-  // False when no batch line can name the program or its folder.
+  // False when no batch line can name the program or its folder, or no
+  // command line the temporary folder.
   bool reachable;
 };
 
