@@ -33,13 +33,3 @@ struct ListRemoval {
 // deletion at restart, except the program (`programName`) and the list.
 [[nodiscard]] ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder,
                                             const wchar_t* programName);
-
-// The full name of a list line's entry: `folder` (ending in a backslash)
-// and the line, its separators made backslashes, its empty and "." parts
-// dropped, each ".." taking back the part before it. False when the line
-// climbs out of the folder or names the folder itself, holds a character
-// no file name has (a colon, a wildcard, a control character), has a part
-// that ends in a dot or a blank (which Windows would cut), or does not fit
-// `size`. `depth` is the count of its parts.
-[[nodiscard]] bool ListEntryName(const wchar_t* folder, const wchar_t* line, wchar_t* entry,
-                                 size_t size, unsigned& depth);
