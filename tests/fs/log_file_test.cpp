@@ -215,7 +215,9 @@ TEST(LogFile, ALinkIsNoLogAndLeadsNowhere) {
   EXPECT_FALSE(Exists(missing)) << "made through a link";
   WriteBytes(missing, "");
   for (const Case& c : cases) {
-    if (!c.hard) EXPECT_TRUE(RemoveFileLink(logs + L"\\" + c.name));
+    if (!c.hard) {
+      EXPECT_TRUE(RemoveFileLink(logs + L"\\" + c.name));
+    }
   }
 
   std::wstring linkedFolder = root + L"\\linked";

@@ -239,7 +239,9 @@ TEST_F(Shortcuts, TheLogStaysWhereverItLiesAndNothingIsRefused) {
   };
   for (const Case& c : cases) {
     RemoveProductShortcuts();
-    if (c.inGroup) ASSERT_TRUE(ApplyShortcuts(Choose(true, true, true), nullptr, 0, nullptr));
+    if (c.inGroup) {
+      ASSERT_TRUE(ApplyShortcuts(Choose(true, true, true), nullptr, 0, nullptr));
+    }
     ASSERT_TRUE(WriteBytes(c.log, "an earlier run\r\n"));
     ASSERT_TRUE(OpenLogFile(c.log.c_str(), nullptr, 0)) << c.log.c_str();
     EXPECT_TRUE(ApplyShortcuts(Choose(true, true, true), group_, MaxPathChars, nullptr));
