@@ -3,14 +3,17 @@
 #include <windows.h>
 
 #include "base/best_effort.h"
+#include "base/conversion.h"
 #include "base/format.h"
 #include "base/product.h"
 #include "base/program_path.h"
 #include "base/run_state.h"
+#include "fs/file_ops.h"
 #include "fs/path_names.h"
 #include "localization/messages.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
+#include "text/file_list.h"
 
 namespace {
 
@@ -18,13 +21,51 @@ constexpr wchar_t Publisher[] = L"Brenmark";
 // The product name and the version text, with room for long translations.
 constexpr unsigned DisplayNameChars = 2148;
 constexpr unsigned VersionChars = 32;
-// The program's path and the quotation marks around it.
-constexpr unsigned UninstallCommandChars = MaxPathChars + 2;
+// The program's path, the quotation marks around it and the silent switch.
+constexpr unsigned UninstallCommandChars = MaxPathChars + 8;
+// "YYYYMMDD".
+constexpr unsigned DateChars = 12;
 
 // The product's main program beside the running one.
 void GetMainProgramPath(wchar_t* path) {
   GetProgramPath(path, MaxPathChars);
   ReplaceNamePart(path, ProgramFileName, MaxPathChars);
+}
+
+// The size of a file; 0 for a folder or a name that reaches nothing.
+uint64_t FileSize(const wchar_t* path) {
+  wchar_t exact[ListEntryChars + 8];
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!ExactName(path, exact, ListEntryChars + 8) ||
+      !GetFileAttributesExW(exact, GetFileExInfoStandard, &data) ||
+      IsDirectory(data.dwFileAttributes))
+    return 0;
+  return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+}
+
+// What the uninstall would remove: the program, its list and every file
+// the list names, in KB (1,024 bytes) rounded up; what the list names
+// twice counts twice. Beyond 4 TB it stays at the largest number.
+uint32_t EstimateSize(const wchar_t* program) {
+  wchar_t folder[MaxPathChars];
+  BoundedCopy(folder, program, MaxPathChars);
+  *FindNamePart(folder) = 0;
+  wchar_t entry[ListEntryChars];
+  FormatText(entry, ListEntryChars, L"%s%s", folder, FileListName);
+  uint64_t bytes = FileSize(program) + FileSize(entry);
+  wchar_t exact[ListEntryChars + 8];
+  Stream list(ExactName(entry, exact, ListEntryChars + 8) ? OpenStream(exact, L"rb") : nullptr);
+  char line[ListLineBytes];
+  wchar_t wide[ListLineBytes];
+  ListLine kind;
+  uint32_t consumed;
+  unsigned depth;
+  while (list && ReadListLine(list.Get(), line, kind, consumed))
+    if (kind == ListLine::Name && ToWide(line, wide, ListLineBytes) &&
+        ListEntryName(folder, wide, entry, ListEntryChars, depth))
+      bytes += FileSize(entry);
+  uint64_t kilobytes = bytes / 1024 + (bytes % 1024 != 0);
+  return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
 }
 
 // Each value of the uninstall entry is written by itself: a value Windows
@@ -76,6 +117,9 @@ void WriteUninstallEntry() {
   wchar_t command[UninstallCommandChars];
   FormatText(command, UninstallCommandChars, L"\"%s\"", program);
   WriteEntryText(L"UninstallString", command);
+  // Deployment tools run this one where nobody answers a question.
+  FormatText(command, UninstallCommandChars, L"\"%s\" /S", program);
+  WriteEntryText(L"QuietUninstallString", command);
   wchar_t path[MaxPathChars];
   BoundedCopy(path, program, MaxPathChars);
   ReplaceNamePart(path, ProgramFileName, MaxPathChars);
@@ -83,11 +127,17 @@ void WriteUninstallEntry() {
   BoundedCopy(path, program, MaxPathChars);
   *FindNamePart(path) = 0;
   WriteEntryText(L"InstallLocation", path);
+  WriteEntryNumber(L"EstimatedSize", static_cast<int32_t>(EstimateSize(program)));
 
   WriteEntryNumber(L"NoModify", 1);
   WriteEntryNumber(L"NoRepair", 1);
   WriteEntryNumber(L"Language", 0);
   WriteEntryText(L"Publisher", Publisher);
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  wchar_t date[DateChars];
+  FormatText(date, DateChars, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+  WriteEntryText(L"InstallDate", date);
 }
 
 void FormatDisplayName(wchar_t* buffer, size_t capacity) {
