@@ -44,6 +44,7 @@ constexpr ExitMeaning ExitMeanings[] = {
     {ExitCancelled, L"cancelled"},
     {ExitIncomplete, L"incomplete"},
     {ExitListMissing, L"list missing"},
+    {ExitRestartNeeded, L"done, restart needed"},
     {KEL_MEMORY_ERROR, L"out of memory"},
 };
 

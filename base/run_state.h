@@ -21,6 +21,10 @@ constexpr int32_t ExitCancelled = 1;
 constexpr int32_t ExitIncomplete = 2;
 // "Uninstall.lst" cannot be read: nothing was removed.
 constexpr int32_t ExitListMissing = 3;
+// Everything was removed or scheduled for deletion at the next restart, and
+// something was scheduled: done once Windows restarts. Deployment tools
+// know the code as "done, restart needed".
+constexpr int32_t ExitRestartNeeded = 3010;
 // A run that memory fails ends with the error record's code 8.
 
 extern bool SilentMode;

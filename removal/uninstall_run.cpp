@@ -480,5 +480,8 @@ void RunUninstall() {
   list.Reset();
   ReportWhatStays(removal, integrationComplete, texts);
   bool folderLeft = HandToBatchFile(program, folder, plan, removal, texts);
-  ExitCode = removal.filesLeft || !integrationComplete || folderLeft ? ExitIncomplete : ExitDone;
+  if (removal.filesLeft || !integrationComplete || folderLeft)
+    ExitCode = ExitIncomplete;
+  else
+    ExitCode = removal.restartPending ? ExitRestartNeeded : ExitDone;
 }

@@ -10,7 +10,7 @@
 // the user's No, ExitListMissing without a list, ExitIncomplete when
 // Windows kept something (files neither removed nor scheduled, the
 // integration, the folder that no batch line can name or no batch file
-// removes).
+// removes), else ExitRestartNeeded when files wait for the next restart.
 void RunUninstall();
 
 constexpr unsigned LeftNamesChars = 1024;
