@@ -187,9 +187,9 @@ TEST(UninstallRuns, TwoRunsAtOnceRemoveBothProducts) {
   EXPECT_FALSE(Exists(L"C:\\pwned.txt"));
 }
 
-// A file in use: the restart note when Windows took the schedule, else
-// the file's name, and an exit code that tells; the log says which, and
-// why a file stays.
+// A file in use: the restart note and 3010 (done once Windows restarts)
+// when Windows took the schedule, else the file's name and 2; the log says
+// which, and why a file stays.
 TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
   std::wstring log = FreshFolder(L"refusals log") + L"\\uninstall.log";
   for (bool refused : {false, true}) {
@@ -206,7 +206,7 @@ TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
       if (refused) readOnly.emplace(HKEY_LOCAL_MACHINE, SessionManager);
       answered = Uninstall(product.exe, (L"\"/log=" + log + L"\"").c_str());
     }
-    EXPECT_EQ(answered.run.exitCode, refused ? 2u : 0u);
+    EXPECT_EQ(answered.run.exitCode, refused ? 2u : 3010u);
     std::vector<LogLine> lines = ReadLog(log);
     if (refused) {
       // Why, in the system's words after its code.
@@ -218,6 +218,7 @@ TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
       EXPECT_TRUE(HasLine(lines, "scheduled for restart", Utf8(file), "done"));
       EXPECT_TRUE(HasLine(lines, "scheduled for restart", Utf8(product.folder), "done"));
       EXPECT_EQ(CountLines(lines, "left"), 0u);
+      EXPECT_EQ(lines.back().result, "exit code 3010 (done, restart needed)");
     }
     DeleteFileW(log.c_str());
     ASSERT_EQ(answered.shown.size(), 2u) << refused;
