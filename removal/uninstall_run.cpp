@@ -2,11 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <cwchar>
 
 #include "base/best_effort.h"
-#include "base/conversion.h"
 #include "base/format.h"
 #include "base/log.h"
 #include "base/message_box.h"
@@ -15,331 +13,28 @@
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "fs/entry_removal.h"
-#include "fs/file_ops.h"
 #include "fs/log_file.h"
 #include "fs/path_names.h"
 #include "localization/language_module.h"
 #include "localization/messages.h"
 #include "removal/batch_file.h"
+#include "removal/final_report.h"
 #include "removal/integration_removal.h"
+#include "removal/list_removal.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store.h"
 #include "text/file_list.h"
-#include "text/text_lines.h"
 
 namespace {
 
-const wchar_t* const HelpIndexFiles[] = {L"pelodra.gid", L"pelodra.fts"};
 constexpr unsigned EntryChars = ListEntryChars;
 // An entry in its long form.
 constexpr unsigned ExactChars = EntryChars + 8;
-constexpr unsigned ErrorChars = 200;
-constexpr unsigned KeptChars = 256;
-constexpr unsigned ReportChars = KeptChars + MaxPathChars;
-constexpr int RenameTries = 1000;
-constexpr wchar_t Ellipsis[] = L"\x2026";
-constexpr DWORD AttributesDelKeeps =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-// The texts shown after the language module is gone, taken before.
-struct KeptTexts {
-  wchar_t caption[KeptChars];
-  wchar_t restart[KeptChars];
-  wchar_t filesLeft[KeptChars];
-  wchar_t integrationKept[KeptChars];
-  wchar_t folderLeft[KeptChars];
-};
-
-// What the removal of the listed files needs beside the list.
-struct RemovalScope {
-  RemovalScope(const wchar_t* productFolder, const wchar_t* program);
-
-  const wchar_t* folder;  // ending in a backslash
-  size_t folderLength;
-  const wchar_t* programName;
-  // The folder's exact name without its backslash, empty when it has none:
-  // no entry outside it is removed.
-  wchar_t within[ExactChars];
-  // The last folder on an entry's way checked for links, and the answer;
-  // lists name the files of one folder, and the folders of one tree,
-  // together.
-  wchar_t checked[EntryChars];
-  bool checkedClear;
-};
-
-RemovalScope::RemovalScope(const wchar_t* productFolder, const wchar_t* program)
-    : folder(productFolder),
-      folderLength(wcslen(productFolder)),
-      programName(FindNamePart(program)),
-      checkedClear(true) {
-  checked[0] = 0;
-  // Without its backslash, so that a trailing blank of its name is seen
-  // and kept.
-  wchar_t plain[EntryChars];
-  BoundedCopy(plain, folder, EntryChars);
-  size_t n = wcslen(plain);
-  if (n > 1 && plain[n - 1] == L'\\' && plain[n - 2] != L':') plain[n - 1] = 0;
-  if (!ExactName(plain, within, ExactChars)) within[0] = 0;
-}
-
-struct PendingFolder {
-  uint32_t offset;  // of its line in the list
-  uint32_t depth;
-};
 
 bool Confirmed() {
   if (SilentMode) return true;
   return ShowMessageBox(nullptr, LoadMessage(IDS_CONFIRM_UNINSTALL), LoadMessage(IDS_CAPTION),
                         MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
-}
-
-void ReportMissingList() {
-  wchar_t text[ErrorChars];
-  FormatMessageText(text, ErrorChars, LoadMessage(IDS_LIST_MISSING_FORMAT), FileListName);
-  ShowMessageBox(nullptr, text, LoadMessage(IDS_CAPTION), MB_ICONHAND | MB_SETFOREGROUND);
-}
-
-void KeepTexts(KeptTexts& texts) {
-  BoundedCopy(texts.caption, LoadMessage(IDS_CAPTION), KeptChars);
-  BoundedCopy(texts.restart, LoadMessage(IDS_RESTART_NEEDED), KeptChars);
-  BoundedCopy(texts.filesLeft, LoadMessage(IDS_FILES_LEFT_FORMAT), KeptChars);
-  BoundedCopy(texts.integrationKept, LoadMessage(IDS_UNINSTALL_REFUSED), KeptChars);
-  BoundedCopy(texts.folderLeft, LoadMessage(IDS_FOLDER_LEFT_FORMAT), KeptChars);
-}
-
-// Whether `path` is `folder` (of `length` characters) or lies below it.
-bool IsFolderOrBelow(const wchar_t* path, const wchar_t* folder, size_t length) {
-  return wcsncmp(path, folder, length) == 0 && (path[length] == 0 || path[length] == L'\\');
-}
-
-// Whether neither `folder` nor a folder above it, up to the product's, is a
-// junction or symbolic link, which could lead anywhere.
-bool NoLinkDownTo(wchar_t* folder, RemovalScope& scope) {
-  size_t length = wcslen(folder);
-  size_t checked = wcslen(scope.checked);
-  if (length == checked && wcscmp(folder, scope.checked) == 0) return scope.checkedClear;
-  // Above a folder found clear nothing needs a look, below it only the new
-  // parts: a deep tree costs one look a folder, not one for each above it.
-  if (scope.checkedClear && IsFolderOrBelow(scope.checked, folder, length)) return true;
-  size_t from = scope.checkedClear && IsFolderOrBelow(folder, scope.checked, checked)
-                    ? checked + 1
-                    : scope.folderLength;
-  BoundedCopy(scope.checked, folder, EntryChars);
-  scope.checkedClear = true;
-  for (size_t i = from; i <= length && scope.checkedClear; ++i) {
-    if (folder[i] != L'\\' && folder[i] != 0) continue;
-    wchar_t kept = folder[i];
-    folder[i] = 0;
-    wchar_t exact[ExactChars];
-    DWORD attributes =
-        ExactName(folder, exact, ExactChars) ? GetFileAttributesW(exact) : InvalidAttributes;
-    folder[i] = kept;
-    if (attributes != InvalidAttributes && IsReparsePoint(attributes)) scope.checkedClear = false;
-  }
-  return scope.checkedClear;
-}
-
-bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
-  wchar_t* name = FindNamePart(entry);
-  if (name - entry <= static_cast<ptrdiff_t>(scope.folderLength)) return true;
-  name[-1] = 0;
-  bool clear = NoLinkDownTo(entry, scope);
-  name[-1] = L'\\';
-  return clear;
-}
-
-[[nodiscard]] bool ResolveLine(const char* line, ListLine kind, RemovalScope& scope, wchar_t* entry,
-                               unsigned& depth) {
-  if (kind == ListLine::Empty) return false;
-  // A line of at most ListLineBytes - 1 bytes gives no more characters.
-  wchar_t wide[ListLineBytes];
-  ToWide(line, wide, ListLineBytes);
-  if (kind == ListLine::Damaged) {
-    LogEvent(L"refused", wide, L"a damaged line (too long, or a NUL)");
-    return false;
-  }
-  if (!ListEntryName(scope.folder, wide, entry, EntryChars, depth)) {
-    LogEvent(L"refused", wide, L"no name inside the folder");
-    return false;
-  }
-  if (!NoLinkOnTheWay(entry, scope)) {
-    LogEvent(L"refused", entry, L"a link on the way");
-    return false;
-  }
-  return true;
-}
-
-// Adds a name to the files left, as long as the list has room; an ellipsis
-// ends a list that is cut.
-void NoteLeft(ListRemoval& result, const wchar_t* name) {
-  ++result.filesLeft;
-  size_t used = wcslen(result.leftNames);
-  if (used > 0 && result.leftNames[used - 1] != L'\n') return;
-  if (used + wcslen(name) + 3 < LeftNamesChars) {
-    wcscat(result.leftNames, name);
-    wcscat(result.leftNames, L"\n");
-  } else {
-    wcscat(result.leftNames, Ellipsis);
-  }
-}
-
-// The folders that hold a file scheduled for restart, up to the program's
-// folder, go at the same restart, each after what it holds; Windows
-// removes only those that are empty by then. A drive's root is never one
-// of them.
-void ScheduleFoldersForRestart(const wchar_t* file, const RemovalScope& scope) {
-  wchar_t path[EntryChars];
-  BoundedCopy(path, file, EntryChars);
-  bool folderIsRoot = scope.folderLength >= 2 && scope.folder[scope.folderLength - 2] == L':';
-  size_t last = folderIsRoot ? scope.folderLength : scope.folderLength - 1;
-  wchar_t exact[ExactChars];
-  for (wchar_t* cut; (cut = wcsrchr(path, L'\\')) != nullptr;) {
-    *cut = 0;
-    if (static_cast<size_t>(cut - path) < last) break;
-    if (ExactName(path, exact, ExactChars))
-      LogOutcome(
-          L"scheduled for restart", path,
-          MoveFileExW(exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? ERROR_SUCCESS : FailureCode());
-  }
-}
-
-// Moves a file in use out of the way and has it deleted at the next start
-// of Windows. 0 when Windows took the schedule, else why not.
-[[nodiscard]] DWORD ScheduleForRestart(const wchar_t* entry, const RemovalScope& scope) {
-  wchar_t exact[ExactChars], target[EntryChars], exactTarget[ExactChars];
-  if (!ExactName(entry, exact, ExactChars)) return ERROR_FILENAME_EXCED_RANGE;
-  bool renamable = false;
-  for (int i = 0; i < RenameTries; ++i) {
-    // A name that would be cut names another file: it is never used.
-    renamable = FormatText(target, EntryChars, L"%s.%d.tmp", entry, i) >= 0 &&
-                ExactName(target, exactTarget, ExactChars);
-    if (!renamable || GetFileAttributesW(exactTarget) == InvalidAttributes) break;
-  }
-  bool renamed = renamable && MoveFileW(exact, exactTarget);
-  if (!MoveFileExW(renamed ? exactTarget : exact, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
-    return FailureCode();
-  wchar_t result[MaxPathChars];
-  if (renamed) FormatText(result, MaxPathChars, L"done as %s", FindNamePart(target));
-  LogEvent(L"scheduled for restart", entry, renamed ? result : L"done");
-  ScheduleFoldersForRestart(renamed ? target : entry, scope);
-  return ERROR_SUCCESS;
-}
-
-// A file that stays, and why.
-void LogLeft(const wchar_t* entry, Removal removal) {
-  if (removal == Removal::Link)
-    LogEvent(L"left", entry, L"a link that Windows would only follow");
-  else
-    LogOutcome(L"left", entry,
-               removal == Removal::InUse ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
-}
-
-// The program and the list are removed later, by the batch file and after
-// the list is closed.
-bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
-  const wchar_t* relative = entry + scope.folderLength;
-  return CompareNoCase(relative, scope.programName) == 0 ||
-         CompareNoCase(relative, FileListName) == 0;
-}
-
-// Removes one entry of the product, or schedules a file that Windows
-// holds. A folder that stays is the caller's to try again.
-[[nodiscard]] Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope,
-                                         ListRemoval& result) {
-  wchar_t exact[ExactChars];
-  if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
-  Removal removal = RemoveEntry(exact, scope.within);
-  const wchar_t* shown = entry + scope.folderLength;
-  bool held = removal == Removal::InUse || removal == Removal::Refused;
-  if (removal == Removal::Removed) {
-    LogEvent(L"deleted", entry, L"done");
-  } else if (removal == Removal::Link) {
-    NoteLeft(result, shown);
-    LogLeft(entry, removal);
-  } else if (held && IsLogFile(exact)) {
-    // The run holds its log open: it stays, and is neither scheduled nor
-    // reported.
-    LogEvent(L"kept", entry, L"the log");
-    result.logKept = true;
-  } else if (held && !IsListOrProgram(entry, scope)) {
-    DWORD error = ScheduleForRestart(entry, scope);
-    if (error == ERROR_SUCCESS) {
-      result.restartPending = true;
-    } else {
-      NoteLeft(result, shown);
-      LogOutcome(L"left", entry, error);
-    }
-  }
-  return removal;
-}
-
-int DeeperFirst(const void* a, const void* b) {
-  uint32_t x = static_cast<const PendingFolder*>(a)->depth;
-  uint32_t y = static_cast<const PendingFolder*>(b)->depth;
-  return x < y ? 1 : x > y ? -1 : 0;
-}
-
-void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
-  GrowableArray<PendingFolder> pending;
-  char line[ListLineBytes];
-  wchar_t entry[EntryChars];
-  long start = ftell(list);
-  uint32_t offset = start > 0 ? static_cast<uint32_t>(start) : 0;
-  uint32_t consumed = 0;
-  ListLine kind = ListLine::Empty;
-  unsigned depth = 0;
-  result.passes = 1;
-  for (; ReadListLine(list, line, kind, consumed); offset += consumed) {
-    if (!ResolveLine(line, kind, scope, entry, depth)) continue;
-    if (RemoveProductEntry(entry, scope, result) == Removal::FolderKept) {
-      pending.Add(1);
-      pending[pending.Count() - 1] = PendingFolder{offset, depth};
-    }
-  }
-  if (pending.Count() == 0) return;
-  // A folder listed before what it holds is tried again after the first
-  // pass, deepest first, so that each goes after every folder below it:
-  // one more pass however deep the tree.
-  ++result.passes;
-  HeapSort(pending.Data(), pending.Count(), sizeof(PendingFolder), DeeperFirst);
-  for (uint32_t i = 0; i < pending.Count(); ++i) {
-    if (fseek(list, static_cast<long>(pending[i].offset), SEEK_SET) != 0 ||
-        !ReadListLine(list, line, kind, consumed))
-      continue;
-    if (ResolveLine(line, kind, scope, entry, depth) &&
-        RemoveProductEntry(entry, scope, result) == Removal::FolderKept)
-      LogEvent(L"left", entry, L"not empty, or in use");
-  }
-}
-
-// The help index, the listed files and the list itself.
-void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* folder,
-                        ListRemoval& removal) {
-  // A current folder inside the product would keep that folder.
-  wchar_t systemFolder[MaxPathChars];
-  if (GetSystemFolder(systemFolder)) BestEffort(SetCurrentDirectoryW(systemFolder));
-
-  RemovalScope scope(folder, program);
-  wchar_t entry[EntryChars];
-  for (const wchar_t* name : HelpIndexFiles)
-    if (FormatText(entry, EntryChars, L"%s%s", folder, name) >= 0)
-      BestEffort(RemoveProductEntry(entry, scope, removal));
-  RemoveListEntries(list.Get(), scope, removal);
-  list.Reset();
-
-  wchar_t exact[ExactChars];
-  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0 &&
-                         ExactName(entry, exact, ExactChars)
-                     ? RemoveEntry(exact, scope.within)
-                     : Removal::Missing;
-  if (gone == Removal::Removed) LogEvent(L"deleted", entry, L"done");
-  if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link) {
-    NoteLeft(removal, FileListName);
-    LogLeft(entry, gone);
-  }
-  // The batch file's "del" leaves a read-only, hidden or system file.
-  if (ExactName(program, exact, ExactChars))
-    BestEffort(ClearAttributes(exact, scope.within, AttributesDelKeeps));
 }
 
 // Where the batch file goes and the names its lines hold.
@@ -357,33 +52,6 @@ void PlanCleanup(const wchar_t* program, const wchar_t* folder, CleanupPlan& pla
   DWORD n = GetTempPathW(MaxPathChars, plan.tempFolder);
   plan.reachable = MsiMode || (n > 0 && n < MaxPathChars &&
                                PrepareBatchNames(program, folder, plan.tempFolder, plan.names));
-}
-
-// The list of installed files in the program's folder (ending in a
-// backslash), open for reading; empty when it cannot be opened.
-Stream OpenFileList(const wchar_t* folder) {
-  wchar_t listPath[EntryChars], exact[ExactChars];
-  if (FormatText(listPath, EntryChars, L"%s%s", folder, FileListName) < 0 ||
-      !ExactName(listPath, exact, ExactChars))
-    return Stream();
-  return Stream(OpenStream(exact, L"rb"));
-}
-
-void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
-  ShowMessageBox(nullptr, text, texts.caption, icon | MB_SETFOREGROUND);
-}
-
-// What the user is told stays behind. The boxes come before the batch file
-// starts, which waits only a moment for the program to end.
-void ReportWhatStays(const ListRemoval& removal, bool integrationComplete, const KeptTexts& texts) {
-  if (SilentMode) return;
-  if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
-  if (removal.filesLeft) {
-    wchar_t text[ReportChars];
-    FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
-    Show(text, texts, MB_ICONEXCLAMATION);
-  }
-  if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
 }
 
 // Whether the log lies in `folder` or below it, by whatever names either is
@@ -421,22 +89,11 @@ bool LogLiesIn(const wchar_t* folder) {
   }
   LogEvent(L"left", folder,
            plan.reachable ? L"no batch file removes it" : L"no batch line can name it");
-  if (!SilentMode) {
-    wchar_t text[ReportChars];
-    FormatMessageText(text, ReportChars, texts.folderLeft, folder);
-    Show(text, texts, MB_ICONEXCLAMATION);
-  }
+  ReportFolderLeft(folder, texts);
   return true;
 }
 
 }  // namespace
-
-ListRemoval RemoveListedFiles(FILE* list, const wchar_t* folder, const wchar_t* programName) {
-  ListRemoval result;
-  RemovalScope scope(folder, programName);
-  RemoveListEntries(list, scope, result);
-  return result;
-}
 
 void RunUninstall() {
   wchar_t program[MaxPathChars], folder[MaxPathChars];

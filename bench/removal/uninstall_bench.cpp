@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "removal/uninstall_run.h"
+#include "removal/list_removal.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "base/log.h"
 #include "fs/log_file.h"
-#include "removal/uninstall_run.h"
+#include "removal/list_removal.h"
 #include "support/log_lines.h"
 #include "support/test_files.h"
 

@@ -1,4 +1,4 @@
-#include "removal/uninstall_run.h"
+#include "removal/list_removal.h"
 
 #include <windows.h>
 
