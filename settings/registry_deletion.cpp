@@ -1,5 +1,8 @@
 #include "settings/registry_deletion.h"
 
+#include <cwchar>
+
+#include "base/best_effort.h"
 #include "base/conversion.h"
 #include "base/format.h"
 #include "base/run_state.h"
@@ -19,6 +22,8 @@ void LogDeletion(HKEY root, const wchar_t* path, const wchar_t* valueName, LONG 
 // 256 under Wine): a subkey whose name did not fit would end the
 // enumeration of its parent and leave the tree behind.
 constexpr DWORD SubkeyNameChars = MAX_PATH;
+// Value names have at most 16,383 characters.
+constexpr DWORD ValueNameChars = 16384;
 unsigned keysDeletedThisPass = 0;
 
 // RegDeleteKeyW works in the default view only; the call that takes a view
@@ -35,14 +40,18 @@ LONG DeleteKeyInView(HKEY root, const wchar_t* path) {
   return deleteInView(root, path, RegistryViewFlags, 0);
 }
 
-bool HasSubkeys(HKEY root, const wchar_t* path) {
+// How many subkeys and values a key holds; false when it cannot be asked.
+bool CountContent(HKEY root, const wchar_t* path, DWORD& subkeys, DWORD& values) {
   RegKey key;
   if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, key.Put()) != ERROR_SUCCESS)
     return false;
-  DWORD subkeys = 0;
-  return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
-         subkeys != 0;
+  return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                          nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool HasSubkeys(HKEY root, const wchar_t* path) {
+  DWORD subkeys = 0, values = 0;
+  return CountContent(root, path, subkeys, values) && subkeys != 0;
 }
 
 // Windows answers "access denied" both for a key the caller may not delete
@@ -66,7 +75,37 @@ struct SparedKeys {
         return true;
     return false;
   }
+  // True when a spared key lies below `path`, which then stays for it.
+  bool Below(const wchar_t* path) const {
+    wchar_t resolved[ResolvedKeyChars];
+    size_t length = wcslen(path);
+    for (unsigned i = 0; i < count; ++i)
+      if (ResolveKeyPath(root, paths[i], resolved) && wcslen(resolved) > length &&
+          resolved[length] == L'\\' && CompareNoCaseN(resolved, path, length) == 0)
+        return true;
+    return false;
+  }
 };
+
+// Empties a key that stays only because a spared key lies below it: its
+// own values were not spared. Deleting by index 0 until none is left.
+void DeleteValues(HKEY root, const wchar_t* path) {
+  RegKey key;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ | KEY_SET_VALUE | RegistryViewFlags, key.Put()) !=
+      ERROR_SUCCESS)
+    return;
+  wchar_t name[ValueNameChars];
+  for (DWORD index = 0;;) {
+    DWORD length = ValueNameChars;
+    if (RegEnumValueW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      return;
+    LONG result = RegDeleteValueW(key.Get(), name);
+    LogDeletion(root, path, name, result);
+    // One that stays would be met again at the same index.
+    if (NoteRegistryChange(result) != ERROR_SUCCESS) ++index;
+  }
+}
 
 // Enumerating by rising index while deleting skips keys; the caller repeats
 // whole passes to catch them.
@@ -92,7 +131,10 @@ void DeleteTreePass(HKEY root, const wchar_t* path, const SparedKeys& spared) {
     DeleteTreePass(root, child, spared);
   }
   key.Reset();
-  if (DeleteOneKey(root, path) == ERROR_SUCCESS) ++keysDeletedThisPass;
+  if (spared.Below(path))
+    DeleteValues(root, path);
+  else if (DeleteOneKey(root, path) == ERROR_SUCCESS)
+    ++keysDeletedThisPass;
 }
 
 }  // namespace
@@ -144,6 +186,15 @@ void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
   LONG result = RegDeleteValueW(key.Get(), valueName);
   LogDeletion(root, resolved, valueName, result);
   NoteRegistryChange(result);
+}
+
+void DeleteKeyIfEmpty(HKEY root, const wchar_t* keyPath) {
+  if (PlaceOf(root, keyPath) != SettingsPlace::Registry) return;
+  wchar_t resolved[ResolvedKeyChars];
+  if (!ResolveKeyPath(root, keyPath, resolved) || !resolved[0]) return;
+  DWORD subkeys = 0, values = 0;
+  if (CountContent(root, resolved, subkeys, values) && subkeys == 0 && values == 0)
+    BestEffort(DeleteOneKey(root, resolved));
 }
 
 void DeleteUserValue(const wchar_t* keyPath, const wchar_t* valueName) {

@@ -17,12 +17,16 @@
 unsigned DeleteKeyTree(HKEY root, const wchar_t* keyPath);
 // The same, leaving the keys named in `spared` (key paths of the same root,
 // such as "Setup\.7z") with everything below them, and so also the keys
-// above them.
+// above them, emptied of their own values.
 unsigned DeleteKeyTreeSparing(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
                               unsigned sparedCount);
 // Deletes one key that has no subkeys; the registry's result (0 when the
 // call was dealt with in the settings file).
 [[nodiscard]] LONG DeleteKey(HKEY root, const wchar_t* keyPath);
+// Deletes a key of the registry only when it holds neither values nor
+// subkeys. A key of the settings file exists only through its entries, so
+// nothing is deleted there.
+void DeleteKeyIfEmpty(HKEY root, const wchar_t* keyPath);
 // Deletes one value; a missing key or value is no error.
 void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 // DeleteValue under HKEY_CURRENT_USER.

@@ -27,6 +27,11 @@ struct SettingsFile {
   // The file's "Global" flags Integration and SaveSettings, set to 0.
   bool registryForbidden;
   bool savingForbidden;
+  // Reading stopped before the end (a read error, memory running out): the
+  // entries are only part of the file, and saving them would lose the rest.
+  bool readInPart;
+  // SaveIniFile wrote the file since it was read.
+  bool saved;
   wchar_t path[MaxPathChars];
   IniEntry* first;
   IniEntry* last;
@@ -164,11 +169,14 @@ void LocateIniFile() {
 // False when the file cannot be read.
 [[nodiscard]] bool ReadIniFile() {
   LineList lines;
-  if (!LoadTextLines(file.path, lines)) return false;
+  bool whole = false;
+  if (!LoadTextLines(file.path, lines, &whole)) return false;
+  file.readInPart = !whole;
   const wchar_t* line = nullptr;
   while (lines.NextString(&line)) {
     if (!ParseLine(line)) {
       ErrorState.Record(KEL_MEMORY_ERROR);
+      file.readInPart = true;
       break;
     }
   }
@@ -187,6 +195,8 @@ bool ReadGlobalFlag(const wchar_t* name) {
 void LogSettingsPlace() {
   if (!file.active)
     LogEvent(L"settings", L"registry", L"in use");
+  else if (file.readInPart)
+    LogEvent(L"settings", file.path, L"in use, read in part: never written");
   else
     LogEvent(L"settings", file.path,
              file.registryForbidden ? L"in use, no registry access" : L"in use");
@@ -350,7 +360,7 @@ void RemoveIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spar
 }
 
 bool SaveIniFile() {
-  if (!file.active || file.savingForbidden) return false;
+  if (!file.active || file.savingForbidden || file.readInPart) return false;
   DiskFile out;
   if (!out.Create(file.path, CreateShareRead)) {
     LogOutcome(L"settings file written", file.path, FailureCode());
@@ -371,8 +381,11 @@ bool SaveIniFile() {
   bool written = out.Write(text.Data(), text.Count() * sizeof(wchar_t));
   written = out.Close() && written;
   LogOutcome(L"settings file written", file.path, written ? ERROR_SUCCESS : FailureCode());
+  file.saved = file.saved || written;
   return written;
 }
+
+bool IniFileSaved() { return file.active && file.saved; }
 
 void ReleaseIni() {
   while (file.first) {
@@ -383,6 +396,8 @@ void ReleaseIni() {
   file.last = nullptr;
   file.loadAttempted = false;
   file.active = false;
+  file.readInPart = false;
+  file.saved = false;
 }
 
 void ResetSettingsStoreForTesting() {

@@ -34,8 +34,10 @@ struct IniEntry {
 };
 
 // Looks for the settings file and reads it, once until ReleaseIni, and
-// logs where the settings live. Exhausted memory ends the reading but keeps
-// what was read (ErrorState records it): the file is in use all the same.
+// logs where the settings live. A read error or exhausted memory ends the
+// reading but keeps what was read (ErrorState records exhausted memory):
+// the file is in use all the same, but never written, which would lose
+// what was not read.
 void LoadIniFile();
 // True when the settings file was found and read.
 bool IsIniActive();
@@ -72,10 +74,13 @@ void RemoveIniValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName)
 void RemoveIniTree(HKEY root, const wchar_t* keyPath, const wchar_t* const* spared,
                    unsigned sparedCount);
 
-// Rewrites the settings file when one is in use and may be saved (its
-// entries sorted by name; the list keeps its order). True when the file was
-// written completely.
+// Rewrites the settings file when one is in use, was read whole and may be
+// saved (its entries sorted by name; the list keeps its order). True when
+// the file was written completely.
 [[nodiscard]] bool SaveIniFile();
+// True when SaveIniFile has written the settings file in use since it was
+// read: it then holds what the user confirmed in this run.
+bool IniFileSaved();
 // Drops the entries of the settings file; the next call that takes a root
 // looks for the file again.
 void ReleaseIni();

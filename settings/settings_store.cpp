@@ -29,12 +29,14 @@ const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 template <typename Result, typename InFile, typename InRegistry>
 Result Route(HKEY root, const wchar_t* keyPath, Result blocked, InFile inFile,
              InRegistry inRegistry) {
-  LoadIniFile();
-  if (IsIniActive() &&
-      (root == GlobalRoot || root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE) &&
-      keyPath[0] != L'\\')
-    return inFile();
-  return IsIntegrationEnabled() ? inRegistry() : blocked;
+  switch (PlaceOf(root, keyPath)) {
+    case SettingsPlace::File:
+      return inFile();
+    case SettingsPlace::Registry:
+      return inRegistry();
+    default:
+      return blocked;
+  }
 }
 
 REGSAM ReadAccess() { return KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | RegistryViewFlags; }
@@ -137,6 +139,16 @@ bool ResolveKeyPath(HKEY root, const wchar_t* keyPath, wchar_t* resolved) {
   return written >= 0;
 }
 
+SettingsPlace PlaceOf(HKEY root, const wchar_t* keyPath) {
+  keyPath = OrEmpty(keyPath);
+  LoadIniFile();
+  if (IsIniActive() &&
+      (root == GlobalRoot || root == HKEY_CURRENT_USER || root == HKEY_LOCAL_MACHINE) &&
+      keyPath[0] != L'\\')
+    return SettingsPlace::File;
+  return IsIntegrationEnabled() ? SettingsPlace::Registry : SettingsPlace::Nowhere;
+}
+
 bool KeyExists(HKEY root, const wchar_t* keyPath) {
   keyPath = OrEmpty(keyPath);
   return Route(
@@ -144,6 +156,19 @@ bool KeyExists(HKEY root, const wchar_t* keyPath) {
       [&] {
         RegKey key;
         return OpenResolvedKey(root, keyPath, KEY_QUERY_VALUE, key);
+      });
+}
+
+bool ValueExists(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+  keyPath = OrEmpty(keyPath);
+  valueName = OrEmpty(valueName);
+  return Route(
+      root, keyPath, false, [&] { return IniValue(root, keyPath, valueName) != nullptr; },
+      [&] {
+        RegKey key;
+        return OpenResolvedKey(root, keyPath, ReadAccess(), key) &&
+               RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, nullptr) ==
+                   ERROR_SUCCESS;
       });
 }
 

@@ -27,9 +27,18 @@
 // Resolved registry key names: 511 characters and the terminator.
 constexpr unsigned ResolvedKeyChars = 512;
 
+// Where a call with this root and key path goes: the settings file, the
+// registry, or nowhere (the file forbids registry access).
+enum class SettingsPlace { File, Registry, Nowhere };
+SettingsPlace PlaceOf(HKEY root, const wchar_t* keyPath);
+
 // True when the key exists. In the settings file: when any entry lies in
 // the key or below it.
 bool KeyExists(HKEY root, const wchar_t* keyPath);
+
+// True when the value is stored, whatever its type. In the settings file:
+// when it has an entry.
+bool ValueExists(HKEY root, const wchar_t* keyPath, const wchar_t* valueName);
 
 // The stored number, or `defaultValue` when there is none. In the registry
 // only a REG_DWORD or REG_BINARY value of one to four bytes is a number

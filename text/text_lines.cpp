@@ -66,12 +66,14 @@ bool HasUtf8Structure(const uint8_t* bytes, uint32_t n) {
   return true;
 }
 
+uint32_t readErrorAfter = UINT32_MAX;
+
 // The whole file in 4096-byte steps. The array is kept one step longer than
 // what was read, so each step lands in allocated room; a block of the file's
 // size is taken at once, as growing a large block step by step copies it
 // many times. A read error ends the reading like the end of the file; what
-// was read is kept. False when memory ran out.
-[[nodiscard]] bool ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes) {
+// was read is kept, and `broken` tells. False when memory ran out.
+[[nodiscard]] bool ReadWholeFile(DiskFile& file, GrowableArray<uint8_t>& bytes, bool& broken) {
   int64_t length = file.FileLength();
   if (length > 0 && length < int64_t{UINT32_MAX} - ReadStep &&
       !bytes.TryReserve(static_cast<uint32_t>(length) + ReadStep))
@@ -79,7 +81,8 @@ bool HasUtf8Structure(const uint8_t* bytes, uint32_t n) {
   if (!bytes.TrySetSize(ReadStep)) return false;
   uint32_t total = 0;
   for (;;) {
-    int32_t n = file.Read(bytes.Data() + total, ReadStep);
+    int32_t n = total < readErrorAfter ? file.Read(bytes.Data() + total, ReadStep) : -1;
+    broken = n < 0;
     if (n <= 0) break;
     if (!bytes.TryAdd(static_cast<uint32_t>(n))) return false;
     total += static_cast<uint32_t>(n);
@@ -150,14 +153,15 @@ TextEncoding DetectEncoding(const uint8_t* bytes, uint32_t size) {
   return EncodingAnsi;
 }
 
-bool LoadTextLines(const wchar_t* name, LineList& list) {
+bool LoadTextLines(const wchar_t* name, LineList& list, bool* whole) {
   wchar_t fileName[MaxPathChars];
   BoundedCopy(fileName, name, MaxPathChars);
   DiskFile file;
   if (!file.Open(fileName, 0)) return false;
   GrowableArray<uint8_t> bytes;
   GrowableArray<wchar_t> text;
-  bool complete = ReadWholeFile(file, bytes) && Decode(bytes, text);
+  bool broken = false;
+  bool complete = ReadWholeFile(file, bytes, broken) && Decode(bytes, text);
   bytes.Reset();
   // The lines with their terminators never take more than the text; when
   // that room cannot be had, they are added one by one while memory lasts.
@@ -166,8 +170,11 @@ bool LoadTextLines(const wchar_t* name, LineList& list) {
     if (text.Count()) complete = SplitLines(text.Data(), list);
   }
   if (!complete) ErrorState.Record(KEL_MEMORY_ERROR);
+  if (whole) *whole = complete && !broken;
   return true;
 }
+
+void FailReadsAfterForTesting(uint32_t bytes) { readErrorAfter = bytes; }
 
 void HeapSort(void* base, uint32_t count, uint32_t size,
               int (*compare)(const void* a, const void* b)) {

@@ -110,8 +110,13 @@ TextEncoding DetectEncoding(const uint8_t* bytes, uint32_t size);
 // Adds the non-empty lines of the file, trailing blanks and tabs cut, in
 // file order. False (and nothing added) when the file cannot be opened.
 // Exhausted memory does not end the run here: ErrorState records code 8 and
-// the list keeps the lines added before.
-[[nodiscard]] bool LoadTextLines(const wchar_t* name, LineList& list);
+// the list keeps the lines added before. A read error ends the file there.
+// `whole` (optional) tells whether every line of the file was added.
+[[nodiscard]] bool LoadTextLines(const wchar_t* name, LineList& list, bool* whole = nullptr);
+// Reads of text files fail once `bytes` of a file have been read, as on a
+// medium that breaks off; UINT32_MAX, the start value, ends that. For
+// tests: Windows gives no such error at will.
+void FailReadsAfterForTesting(uint32_t bytes);
 
 // In-place, not stable; compare(a, b) > 0 means a belongs after b.
 void HeapSort(void* base, uint32_t count, uint32_t size,

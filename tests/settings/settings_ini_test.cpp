@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "tests/settings/store_fixture.h"
+#include "text/text_lines.h"
 
 namespace {
 
@@ -219,6 +221,65 @@ TEST_F(IniStore, ProductSettingsGoToTheFileAndTheRestToTheRegistry) {
   expected.push_back({L"HKLM\\SettingsTests\\N", L"2", Plain});
   expected.push_back({L"Global\\Other", L"3", Plain});
   EXPECT_EQ(IniEntries(), expected);
+}
+
+// Where each call goes, and whether a value is there, seen from the file,
+// the registry and a file that forbids the registry: the same value name
+// is stored in the registry and, for some, in the file.
+TEST_F(IniStore, ValuesAreFoundWhereTheCallGoes) {
+  const std::wstring absolute = std::wstring(L"\\") + TestProductKey;
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, TestProductKey, L"InRegistry", L""));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, TestProductKey, L"Number", 0));
+  ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, TestClassKey, L"", L"class"));
+  struct Call {
+    HKEY root;
+    std::wstring path;
+    const wchar_t* value;
+  };
+  const Call calls[] = {
+      {HKEY_CURRENT_USER, TestKey, L"InRegistry"},  {HKEY_CURRENT_USER, TestKey, L"Number"},
+      {HKEY_CURRENT_USER, TestKey, L"InFile"},      {HKEY_CURRENT_USER, TestKey, L"Missing"},
+      {HKEY_CURRENT_USER, absolute, L"InRegistry"}, {HKEY_CURRENT_USER, absolute, L"InFile"},
+      {HKEY_CLASSES_ROOT, TestClassKey, L""},       {HKEY_CURRENT_USER, L"Missing", L"InFile"},
+  };
+  struct Store {
+    const char* name;
+    const char* file;  // null: no settings file
+    SettingsPlace relative, elsewhere;
+    bool found[std::size(calls)];
+  };
+  const Store stores[] = {
+      {"registry",
+       nullptr,
+       SettingsPlace::Registry,
+       SettingsPlace::Registry,
+       {true, true, false, false, true, false, true, false}},
+      {"file",
+       "HKCU\\SettingsTests\\InFile=\r\n",
+       SettingsPlace::File,
+       SettingsPlace::Registry,
+       {false, false, true, false, true, false, true, false}},
+      {"file without registry",
+       "Global\\Integration=0\r\nHKCU\\SettingsTests\\InFile=1\r\n",
+       SettingsPlace::File,
+       SettingsPlace::Nowhere,
+       {false, false, true, false, false, false, false, false}},
+  };
+  for (const Store& store : stores) {
+    SCOPED_TRACE(store.name);
+    if (store.file)
+      UseIniFile(store.file);
+    else
+      ResetSettingsStoreForTesting();
+    for (size_t i = 0; i < std::size(calls); ++i) {
+      const Call& call = calls[i];
+      SCOPED_TRACE(i);
+      EXPECT_EQ(ValueExists(call.root, call.path.c_str(), call.value), store.found[i]);
+      bool relative = call.root != HKEY_CLASSES_ROOT && call.path[0] != L'\\';
+      EXPECT_EQ(PlaceOf(call.root, call.path.c_str()), relative ? store.relative : store.elsewhere);
+    }
+    DeleteFileW(IniPath().c_str());
+  }
 }
 
 TEST_F(IniStore, IntegrationOffKeepsTheRegistryUntouchedAndReportsSuccess) {
@@ -445,6 +506,40 @@ TEST_F(IniStore, ExhaustedMemoryWhileReadingKeepsWhatWasRead) {
     }
     std::printf("%u MB left: %u of %u entries kept\n", static_cast<unsigned>(hole >> 20),
                 static_cast<unsigned>(kept), static_cast<unsigned>(lines));
+    // Saving the part would lose the rest of the file.
+    EXPECT_EQ(SetUserInt(L"", L"A", 1), ERROR_SUCCESS);
+    EXPECT_FALSE(SaveIniFile());
+    EXPECT_FALSE(IniFileSaved());
+    EXPECT_EQ(ReadBytes(IniPath()), text);
   }
   ErrorState.Reset();
+}
+
+// A read error ends the file where it happens: the lines before it are the
+// settings of the run, and the file is never written over with them. A file
+// read whole is saved as usual.
+TEST_F(IniStore, AFileReadInPartIsNeverWritten) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "HKCU\\Line" + std::to_string(i) + "=1\r\n";
+  struct Case {
+    uint32_t failAfter;
+    bool whole;
+  };
+  for (const Case& c : {Case{UINT32_MAX, true}, Case{4096, false}, Case{0, false}}) {
+    SCOPED_TRACE(c.failAfter);
+    ASSERT_TRUE(WriteBytes(IniPath(), text));
+    ResetSettingsStoreForTesting();
+    FailReadsAfterForTesting(c.failAfter);
+    EXPECT_EQ(GetUserInt(L"", L"Line0", 0), c.failAfter ? 1 : 0);
+    FailReadsAfterForTesting(UINT32_MAX);
+    EXPECT_TRUE(IsIniActive());
+    EXPECT_EQ(GetUserInt(L"", L"Line999", 0), c.whole ? 1 : 0);
+    EXPECT_EQ(SetUserInt(L"", L"Added", 1), ERROR_SUCCESS);
+    EXPECT_EQ(SaveIniFile(), c.whole);
+    EXPECT_EQ(IniFileSaved(), c.whole);
+    if (!c.whole) {
+      EXPECT_EQ(ReadBytes(IniPath()), text);
+    }
+  }
+  EXPECT_EQ(ErrorState.Code(), KEL_SUCCESS);
 }
