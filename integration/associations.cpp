@@ -33,6 +33,9 @@ constexpr unsigned ClassKeyChars = 80;
 constexpr unsigned OpenCommandChars = 2080;
 // An extension and its former class in the log.
 constexpr unsigned OwnerChars = ClassKeyChars + FormerClassChars + 32;
+// A record's key: the settings key, or the same key named from the
+// registry's root.
+constexpr unsigned RecordKeyChars = ExtensionSettingsKeyChars + 32;
 
 // The volume extensions of the product's own format: ".k00", ".k01", ...
 constexpr wchar_t VolumeExtensionFormat[] = L".k%02u";
@@ -77,6 +80,26 @@ void LogFormerOwner(const wchar_t* what, const wchar_t* extension, bool existed,
   else
     FormatText(where, OwnerChars, L"%s (class %s)", extension, former);
   LogOutcome(what, where, static_cast<DWORD>(result));
+}
+
+bool HoldsRecord(const wchar_t* key) {
+  return ValueExists(HKEY_CURRENT_USER, key, L"Exist") ||
+         ValueExists(HKEY_CURRENT_USER, key, L"Type");
+}
+
+// Where the record of an extension's former owner lies, into `recordKey`:
+// the extension's settings key in the store in use, else that key in the
+// registry. An earlier release recorded there before the installation's
+// settings file came in, and the record is the only way back to the
+// former owner. The settings key when neither holds one.
+void FindFormerOwnerRecord(const wchar_t* settingsKey, wchar_t* recordKey) {
+  BoundedCopy(recordKey, settingsKey, RecordKeyChars);
+  if (HoldsRecord(settingsKey) || PlaceOf(HKEY_CURRENT_USER, settingsKey) != SettingsPlace::File)
+    return;
+  wchar_t inRegistry[RecordKeyChars];
+  if (FormatText(inRegistry, RecordKeyChars, L"%s\\%s", ProductKey, settingsKey) >= 0 &&
+      HoldsRecord(inRegistry))
+    BoundedCopy(recordKey, inRegistry, RecordKeyChars);
 }
 
 void RecordFormerAssociation(const wchar_t* extension, const wchar_t* settingsKey,
@@ -127,10 +150,13 @@ void OfferTemplate(const wchar_t* shellNewKey, bool isOwnFormat) {
 
 // A volume extension is taken only when it is missing or the product's
 // already: another program's (or a key someone keeps without a class) is
-// left as it is, so there is nothing to give back for it.
+// left as it is, so there is nothing to give back for it. What was made is
+// noted in the record of the format's former owner, wherever it lies.
 void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
+  wchar_t record[RecordKeyChars];
+  FindFormerOwnerRecord(settingsKey, record);
   uint32_t made =
-      firstTakeover ? 0 : static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
+      firstTakeover ? 0 : static_cast<uint32_t>(GetUserInt(record, MadeVolumesValue, 0));
   wchar_t volume[ClassKeyChars];
   for (unsigned n = 0; n < TakenVolumeCount; ++n) {
     FormatText(volume, ClassKeyChars, VolumeExtensionFormat, n);
@@ -140,7 +166,7 @@ void TakeVolumes(const wchar_t* settingsKey, bool firstTakeover) {
       continue;
     BestEffort(SetString(HKEY_CLASSES_ROOT, volume, L"", ArchiveClass));
   }
-  BestEffort(SetUserInt(settingsKey, MadeVolumesValue, static_cast<int32_t>(made)));
+  BestEffort(SetUserInt(record, MadeVolumesValue, static_cast<int32_t>(made)));
 }
 
 void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey, const wchar_t* shellNewKey,
@@ -169,8 +195,8 @@ void TakeExtension(const wchar_t* extension, const wchar_t* settingsKey, const w
 // program's stay, and a key that is not there is not made. Those the
 // product made go; others (made by earlier releases, which kept no record)
 // get the format's former class, or go when it had none.
-void GiveBackVolumes(const wchar_t* settingsKey, bool existed, const wchar_t* former) {
-  auto made = static_cast<uint32_t>(GetUserInt(settingsKey, MadeVolumesValue, 0));
+void GiveBackVolumes(const wchar_t* recordKey, bool existed, const wchar_t* former) {
+  auto made = static_cast<uint32_t>(GetUserInt(recordKey, MadeVolumesValue, 0));
   wchar_t volume[ClassKeyChars];
   for (unsigned n = 0; n < ReleasedVolumeCount; ++n) {
     FormatText(volume, ClassKeyChars, VolumeExtensionFormat, n);
@@ -188,15 +214,18 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
   // An extension that another program (or nobody) holds now is not ours to
   // give back.
   if (!IsOwnAssociation(extension)) return;
-  bool existed = GetUserInt(settingsKey, L"Exist", 1) != 0;
+  // Without any record the defaults say: a key that existed, with no class.
+  wchar_t record[RecordKeyChars];
+  FindFormerOwnerRecord(settingsKey, record);
+  bool existed = GetUserInt(record, L"Exist", 1) != 0;
   wchar_t former[FormerClassChars];
-  GetUserString(settingsKey, L"Type", former, L"", FormerClassChars);
+  GetUserString(record, L"Type", former, L"", FormerClassChars);
   if (IsProductClass(former)) former[0] = 0;
   if (existed) {
     LogFormerOwner(L"former owner restored", extension, true, former,
                    SetString(HKEY_CLASSES_ROOT, extension, L"", former));
     wchar_t shellNew[MaxPathChars];
-    GetUserString(settingsKey, L"ShellNew", shellNew, L"", MaxPathChars);
+    GetUserString(record, L"ShellNew", shellNew, L"", MaxPathChars);
     DeleteValue(HKEY_CLASSES_ROOT, shellNewKey, L"FileName");
     if (shellNew[0] == L'*')
       BestEffort(SetString(HKEY_CLASSES_ROOT, shellNewKey, L"NullFile", L""));
@@ -206,7 +235,7 @@ void GiveBackExtension(const wchar_t* extension, const wchar_t* settingsKey,
     BestEffort(DeleteKey(HKEY_CLASSES_ROOT, shellNewKey));
     LogFormerOwner(L"former owner restored", extension, false, former, RemoveClassKey(extension));
   }
-  if (isOwnFormat) GiveBackVolumes(settingsKey, existed, former);
+  if (isOwnFormat) GiveBackVolumes(record, existed, former);
 }
 
 // Open command and, unless one is there already, icon of one class name.
@@ -240,7 +269,7 @@ bool ApplyFileAssociations(const IntegrationOptions& options, RefusedGiveBacks* 
       if (!selected)
         LogEvent(L"former owner kept", e.Current(), L"refused by Windows; the record stays");
       if (refused && !selected && refused->count < TableExtensionCount)
-        FormatExtensionSettingsKey(e.Current(), refused->settingsKeys[refused->count++]);
+        BoundedCopy(refused->extensions[refused->count++], e.Current(), ExtensionChars);
     }
   }
   return complete;

@@ -5,18 +5,19 @@
 
 #include "integration/options.h"
 
-// The settings keys ("Setup\%s") of the former-owner records whose
-// give-back Windows refused: they are the only way a later run with the
-// right can still give those extensions back.
+// The extensions whose give-back Windows refused. The records of their
+// former owners are the only way a later run with the right can still give
+// them back.
 struct RefusedGiveBacks {
   unsigned count;
-  wchar_t settingsKeys[TableExtensionCount][ExtensionSettingsKeyChars];
+  wchar_t extensions[TableExtensionCount][ExtensionChars];
 };
 
 // For every extension of every row: take it when the row is selected, give
 // it back to its former owner when it is not (and it is still the
-// product's). False when Windows refused part of it; `refused` (optional)
-// then names the records of the extensions it could not give back.
+// product's). The record of a former owner is read from the store in use,
+// else from the registry. False when Windows refused part of it; `refused`
+// (optional) then names the extensions it could not give back.
 bool ApplyFileAssociations(const IntegrationOptions& options, RefusedGiveBacks* refused = nullptr);
 
 void AssociateExtension(const wchar_t* extension, bool selected, bool templatesWanted,

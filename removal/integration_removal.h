@@ -2,8 +2,15 @@
 // shell.
 #pragma once
 
+#include <cstddef>
+
+// Room for every extension of the table in RemoveIntegration's list.
+constexpr unsigned RefusedExtensionsChars = 256;
+
 // True when everything was taken back; false when Windows refused part of
 // it. The records of former owners that could not be given back then stay
 // in the product's settings, so that a later run with the right can still
-// give those extensions back.
-bool RemoveIntegration();
+// give those extensions back. `refusedExtensions` (optional, `capacity`
+// characters) receives those extensions, such as ".7z, .iso"; it is empty
+// when every extension went back.
+bool RemoveIntegration(wchar_t* refusedExtensions = nullptr, size_t capacity = 0);

@@ -316,3 +316,44 @@ TEST_F(Associations, FormerOwnersGoToTheSettingsFileAndClassesToTheRegistry) {
   EXPECT_EQ(RegistryString(Classes, L".tgz", L""), L"OtherArchive");
   EXPECT_FALSE(RegistryKeyExists(Classes, L".gz"));
 }
+
+// An installation whose records an earlier release left in the registry
+// before its settings file came in: setups over it keep those records where
+// they are and record nothing of the product's own in the file; the
+// give-back finds each record in the file first, else in the registry.
+TEST_F(Associations, FormerOwnersAreFoundInEitherStore) {
+  struct Case {
+    const char* name;
+    const char* file;       // put beside the program after the first setup
+    int setupsWithTheFile;  // later setups, the file in use
+    const wchar_t* restored;
+  };
+  const Case cases[] = {
+      {"earlier installation", "", 0, L"7zFile"},
+      {"upgraded twice", "", 2, L"7zFile"},
+      {"newer record in the file",
+       "HKCU\\Setup\\.7z\\Exist=1\r\nHKCU\\Setup\\.7z\\Type=\"Newer7z\"\r\n", 1, L"Newer7z"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(ProductFile(L"Pelodra.ini").c_str());
+    ResetSettingsStoreForTesting();
+    DeleteRegistryTree(User, L"Software\\Pelodra");
+    ASSERT_TRUE(SetRegistryString(Classes, L".7z", L"", L"7zFile"));
+    ApplyFileAssociations(Rows({0, 7}));
+    UseIniFile(c.file);
+    for (int i = 0; i < c.setupsWithTheFile; ++i) ApplyFileAssociations(Rows({0, 7}));
+    for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next) {
+      EXPECT_FALSE(IsProductClass(entry->value)) << entry->name;
+      EXPECT_EQ(std::wstring(entry->name).find(L"MadeVolumes"), std::wstring::npos);
+    }
+    EXPECT_EQ(RegistryString(User, Record(L".7z"), L"Type"), L"7zFile");
+    EXPECT_EQ(RegistryDword(User, Record(L".kel"), L"MadeVolumes"), 0x3FFFFFFFu);
+
+    // Nobody had ".kel" and its volumes: what the product made goes.
+    ApplyFileAssociations(NoOptions());
+    EXPECT_EQ(RegistryString(Classes, L".7z", L""), c.restored);
+    EXPECT_FALSE(RegistryKeyExists(Classes, L".kel"));
+    for (int n : {0, 29}) EXPECT_FALSE(RegistryKeyExists(Classes, Volume(n))) << n;
+  }
+}
