@@ -184,6 +184,23 @@ void RegisterDefaultPrograms() {
   }
 }
 
+// Takes back what RegisterDefaultPrograms wrote below the product's key and
+// the key itself when nothing else is left in it: in the 64-bit view it is
+// the key of another program's 64-bit edition, whose settings stay.
+void UnregisterDefaultPrograms() {
+  wchar_t capabilities[ShellKeyChars], associations[ShellKeyChars];
+  FormatText(capabilities, ShellKeyChars, CapabilitiesFormat, ProductKey);
+  FormatText(associations, ShellKeyChars, FileAssociationsFormat, ProductKey);
+  for (const ExtensionRow& row : ExtensionTable) {
+    for (RowExtensions e(row.extensions); e.Next();)
+      DeleteValue(HKEY_LOCAL_MACHINE, associations, e.Current());
+  }
+  DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, associations);
+  DeleteValue(HKEY_LOCAL_MACHINE, capabilities, L"ApplicationDescription");
+  DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, capabilities);
+  DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, ProductKey);
+}
+
 }  // namespace
 
 void ApplyShellExtension(bool removal, const IntegrationOptions& options) {
@@ -202,8 +219,13 @@ void ApplyShellExtension(bool removal, const IntegrationOptions& options) {
   if (removal) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, L"");
     // The product's machine-wide key goes from the registry whether the
-    // settings live there or in the file.
-    InEveryView([] { DeleteKeyTree(HKEY_LOCAL_MACHINE, ProductKey); });
+    // settings live there or in the file. In the 64-bit view this program
+    // wrote only the default-programs registration.
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, ProductKey);
+    if (IsWow64()) {
+      ScopedRegistryView view64(true);
+      UnregisterDefaultPrograms();
+    }
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

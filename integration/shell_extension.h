@@ -6,7 +6,8 @@
 
 // Registers both servers (the 64-bit one under WOW64) when the options'
 // ShellExt is set, removes them otherwise; with `removal` also the
-// default-programs entry and the product's machine-wide settings.
+// default-programs entry and the product's machine-wide settings (in the
+// 64-bit view only what setup wrote there).
 void ApplyShellExtension(bool removal, const IntegrationOptions& options);
 
 void RegisterShellExtension(bool install, const wchar_t* dllName, const wchar_t* clsid,

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "base/program_path.h"
 #include "base/run_state.h"
 #include "integration/associations.h"
@@ -58,7 +63,7 @@ void WriteMachineRegistration() {
     WriteValues({
         {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra", L"x", view},
         {HKEY_LOCAL_MACHINE, ApprovedKey, Server64Clsid, L"x", view},
-        {HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities\\FileAssociations", L"Pelodra", L"x",
+        {HKEY_LOCAL_MACHINE, L"Software\\Pelodra\\Capabilities\\FileAssociations", L".7z", L"x",
          view},
     });
   }
@@ -128,35 +133,106 @@ TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
   RemoveTree(folder);
 }
 
-// Giving an extension back refused: the record of its former owner is all
-// that is left of the user's settings, and a later run with the right
-// gives it back.
-TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
-  PrivateHive user(L"RemoveIntegrationRefused");
-  SavedRegistryKey keep7z(HKEY_CLASSES_ROOT, L".7z");
-  SavedRegistryKey keepCab(HKEY_CLASSES_ROOT, L".cab");
-  WriteValues({{HKEY_CLASSES_ROOT, L".7z", L"", L"Other7z", 0},
-               {HKEY_CLASSES_ROOT, L".cab", L"", L"OtherCab", 0}});
-  IntegrationOptions options{};
-  options.Associate[2] = true;  // .cab
-  options.Associate[7] = true;  // .7z
-  ASSERT_TRUE(ApplyFileAssociations(options));
-  WriteProductKeys();
-  {
-    ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
-    EXPECT_FALSE(RemoveIntegration());
-  }
-  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".cab", L""), L"OtherCab");
-  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
-  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z", L"Type"),
-            L"Other7z");
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.cab"));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip"));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\MenuItems"));
+// The lines of a snapshot of the user's product key that are neither the
+// record of ".7z" nor the keys that hold it.
+std::string BesidesTheRecordOf7z(const std::string& snapshot) {
+  std::istringstream lines(snapshot);
+  std::string besides;
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("HKCU\\Software\\Pelodra\\Setup\\.7z", 0) != 0 &&
+        line != "HKCU\\Software\\Pelodra" && line != "HKCU\\Software\\Pelodra\\Setup")
+      besides += line + "\n";
+  return besides;
+}
 
-  EXPECT_TRUE(RemoveIntegration());
-  EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Other7z");
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+// Giving an extension back refused: the record of its former owner is all
+// that is left of the user's settings, wherever the give-back found it, and
+// the run names the extension; a later run with the right gives it back.
+// An earlier release kept the records in the registry while the settings
+// came to lie in the file.
+TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
+  for (bool recordsBesideTheFile : {false, true}) {
+    SCOPED_TRACE(recordsBesideTheFile ? "settings file" : "registry");
+    PrivateHive user(L"RemoveIntegrationRefused");
+    SavedRegistryKey keep7z(HKEY_CLASSES_ROOT, L".7z");
+    SavedRegistryKey keepCab(HKEY_CLASSES_ROOT, L".cab");
+    WriteValues({{HKEY_CLASSES_ROOT, L".7z", L"", L"Other7z", 0},
+                 {HKEY_CLASSES_ROOT, L".cab", L"", L"OtherCab", 0}});
+    IntegrationOptions options{};
+    options.Associate[2] = true;  // .cab
+    options.Associate[7] = true;  // .7z
+    ASSERT_TRUE(ApplyFileAssociations(options));
+    WriteProductKeys();
+    for (const wchar_t* flag : {L"ShellExt", L"CascadedMenu", L"MenuIcons"})
+      ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", flag, 1));
+    std::wstring folder = FreshFolder(L"removal_refused");
+    if (recordsBesideTheFile) {
+      SetProgramPathForTesting((folder + L"\\uninstall.exe").c_str());
+      ASSERT_TRUE(WriteBytes(folder + L"\\Pelodra.ini", "HKCU\\Setup\\.7z\\Set=1\r\n"));
+      ResetSettingsStoreForTesting();
+    }
+    wchar_t refusedList[RefusedExtensionsChars] = L"?";
+    {
+      ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
+      EXPECT_FALSE(RemoveIntegration(refusedList, RefusedExtensionsChars));
+    }
+    EXPECT_STREQ(refusedList, L".7z");
+    EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".cab", L""), L"OtherCab");
+    EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z", L"Type"),
+              L"Other7z");
+    EXPECT_EQ(BesidesTheRecordOf7z(RegistrySnapshot(HKEY_CURRENT_USER, L"Software\\Pelodra")), "");
+
+    EXPECT_TRUE(RemoveIntegration(refusedList, RefusedExtensionsChars));
+    EXPECT_STREQ(refusedList, L"");
+    EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Other7z");
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+    ResetSettingsStoreForTesting();
+    SetProgramPathForTesting(nullptr);
+    RemoveTree(folder);
+  }
+}
+
+// In the 64-bit view the product's key may be another edition's: only what
+// setup wrote there goes, and the key itself when nothing else is left.
+TEST_F(RemoveIntegrationTest, InThe64BitViewOnlyTheDefaultProgramsEntryGoes) {
+  if (!IsWow64()) GTEST_SKIP() << "one registry view only";
+  const std::wstring key = L"Software\\Pelodra";
+  const std::wstring capabilities = key + L"\\Capabilities";
+  const std::wstring associations = capabilities + L"\\FileAssociations";
+  struct Case {
+    const char* name;
+    std::wstring path;  // what is not the product's, or nothing
+    const wchar_t* value;
+    std::vector<std::wstring> staying;  // the keys that stay for it
+  };
+  const Case cases[] = {
+      {"nothing else", L"", nullptr, {}},
+      {"a value of the key", key, L"Path64", {key}},
+      {"a subkey", key + L"\\Options", L"", {key}},
+      {"another capability", capabilities, L"ApplicationName", {key, capabilities}},
+      {"another extension", associations, L".other", {key, capabilities, associations}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PrivateHive user(L"RemoveIntegration64");
+    WriteMachineRegistration();
+    if (c.value) WriteValues({{HKEY_LOCAL_MACHINE, c.path, c.value, L"other", KEY_WOW64_64KEY}});
+    EXPECT_TRUE(RemoveIntegration());
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, key));
+    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, associations, L".7z", KEY_WOW64_64KEY));
+    EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, capabilities, L"ApplicationDescription",
+                               KEY_WOW64_64KEY));
+    for (const std::wstring& place : {key, capabilities, associations}) {
+      bool stays = std::find(c.staying.begin(), c.staying.end(), place) != c.staying.end();
+      EXPECT_EQ(RegistryKeyExists(HKEY_LOCAL_MACHINE, place, KEY_WOW64_64KEY), stays)
+          << place.c_str();
+    }
+    if (c.value) {
+      EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, c.path, c.value, KEY_WOW64_64KEY), L"other");
+    }
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY);
+  }
 }
 
 TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {
