@@ -70,10 +70,16 @@ void OpenProgramGroup() {
 }
 
 // The copy belongs to a setup that did not happen: the store lets go of it
-// unsaved, and it goes.
+// unsaved, and it goes. Unless the context-items dialog has saved the
+// user's confirmed items into it: they stay, and with them the file that
+// is now this installation's store.
 void TakeBackSettingsCopy() {
   wchar_t copy[MaxPathChars];
   if (!GetSettingsCopyPath(copy)) return;
+  if (IniFileSaved()) {
+    LogEvent(L"settings file kept", copy, L"holds the confirmed context items");
+    return;
+  }
   ReleaseIni();
   LogOutcome(L"settings file deleted", copy, DeleteFileW(copy) ? ERROR_SUCCESS : FailureCode());
 }
@@ -150,6 +156,12 @@ bool CopySettingsFromInstaller() {
     return false;
   wchar_t copy[MaxPathChars];
   if (!GetSettingsCopyPath(copy)) return false;
+  // A setup over an installation finds its settings file there: it stays
+  // the installation's store, and nothing failed.
+  if (PathExists(copy)) {
+    LogEvent(L"settings file kept", copy, L"the installation's own; the installer's not copied");
+    return false;
+  }
   bool copied = CopyFileW(source, copy, TRUE) != FALSE;
   LogOutcome(L"settings file copied", copy, copied ? ERROR_SUCCESS : FailureCode());
   if (!copied) return false;

@@ -235,6 +235,10 @@ struct Variant {
   bool othersOwnExtensions;
   bool lockedFile;          // Kel.txt is open in another program during the uninstall
   bool iniBesideInstaller;  // the installer brings the settings file
+  // Left by the earlier program: a setup in registry mode, then the
+  // settings file put beside the program.
+  bool earlierInstallation = false;
+  int setups = 1;  // then run one after another
 };
 
 // The working folder of a shortcut, as the shell reads it.
@@ -347,11 +351,17 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     WriteBytes(installerFolder + L"\\pelodra.ini", "Global\\Integration=1\r\n");
     installer.push_back({L"sfxname", installerFolder + L"\\pelodra-5.61.exe"});
   }
+  if (v.earlierInstallation) {
+    ASSERT_EQ(RunProgram(product.exe, L"/setup", {{L"sfxcmd", L"/S"}}, 120000).exitCode, 0u);
+    WriteBytes(product.folder + L"\\Pelodra.ini", "Global\\Integration=1\r\n");
+  }
   std::string laidOut = PrefixState();
-  RunResult setup =
-      RunProgram(product.exe, L"/setup \"/log=" + setupLog + L"\"", installer, 120000);
-  ASSERT_TRUE(setup.finished);
-  EXPECT_EQ(setup.exitCode, 0u);
+  for (int i = 0; i < v.setups; ++i) {
+    RunResult setup =
+        RunProgram(product.exe, L"/setup \"/log=" + setupLog + L"\"", installer, 120000);
+    ASSERT_TRUE(setup.finished);
+    EXPECT_EQ(setup.exitCode, 0u);
+  }
   std::string setUp = PrefixState();
   std::vector<LogLine> setupLines = ReadLog(setupLog);
   EXPECT_EQ(UnloggedChanges(SnapshotDifference(laidOut, setUp), setupLines, wow64 != FALSE), "");
@@ -365,9 +375,18 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   }
   // The installation keeps its settings in the file from the start: the
   // records of the former owners are there, none in the registry.
-  if (v.iniBesideInstaller) {
+  if (v.iniBesideInstaller && !v.earlierInstallation) {
     EXPECT_TRUE(Exists(product.folder + L"\\pelodra.ini"));
     EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
+  }
+  // The earlier program's records stay where it left them, and no setup
+  // takes the product's own class for a former owner.
+  if (v.earlierInstallation) {
+    EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z", L"Type"),
+              L"Other7z");
+    std::string ini = ReadBytes(product.folder + L"\\Pelodra.ini");
+    std::wstring text(reinterpret_cast<const wchar_t*>(ini.data()), ini.size() / sizeof(wchar_t));
+    EXPECT_EQ(text.find(L"Type=\"Pelodra"), std::wstring::npos);
   }
   RemoveTree(installerFolder);
 
@@ -421,15 +440,16 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, RoundTrip,
-                         ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
-                                           Variant{"before60", L"xp", false, false, false, false},
-                                           Variant{"ini", nullptr, true, false, false, false},
-                                           Variant{"owners", L"vista", false, true, false, false},
-                                           Variant{"locked", nullptr, false, false, true, false},
-                                           Variant{"installer", nullptr, false, true, false, true}),
-                         [](const ::testing::TestParamInfo<Variant>& param) {
-                           return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Variants, RoundTrip,
+    ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
+                      Variant{"before60", L"xp", false, false, false, false},
+                      Variant{"ini", nullptr, true, false, false, false},
+                      Variant{"owners", L"vista", false, true, false, false},
+                      Variant{"locked", nullptr, false, false, true, false},
+                      Variant{"installer", nullptr, false, true, false, true, false, 2},
+                      Variant{"earlier", nullptr, false, true, false, false, true, 0},
+                      Variant{"upgrade", nullptr, false, true, false, true, true, 1}),
+    [](const ::testing::TestParamInfo<Variant>& param) { return std::string(param.param.name); });
 
 }  // namespace

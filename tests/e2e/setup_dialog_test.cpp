@@ -239,29 +239,44 @@ TEST_F(SetupDialogRun, ContextMenuItemsAreStoredAtOnce) {
 }
 
 // With a settings file beside the program the choices come from it, and
-// the confirmed items are in the file before setup ends.
+// the confirmed items are in the file before setup ends. They stay when the
+// setup dialog is cancelled then, in a copy of the installer's file too:
+// the copy is taken back only while it holds nothing the user confirmed.
 TEST_F(SetupDialogRun, ASettingsFileIsReadAndRewrittenAtOnce) {
   std::wstring ini = product_.folder + L"\\Pelodra.ini";
-  WriteBytes(ini, "HKCU\\Setup\\Links\\Desktop=1\r\n");
-  std::string fileWhileOpen;
-  RunResult run = RunProgram(product_.exe, L"/setup", {}, 90000, [&](DWORD process) {
-    HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
-    ASSERT_NE(dialog, nullptr) << "no setup dialog";
-    EXPECT_TRUE(IsChecked(dialog, IDC_DESKTOP));
-    ClickButton(dialog, IDC_CONTEXT_ITEMS);
-    HWND items = WaitForDialogWith(process, IDC_ALWAYS_ARCHIVE, 30000);
-    ASSERT_NE(items, nullptr) << "no context menu items dialog";
-    ClickButton(items, IDOK);
-    ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
-    fileWhileOpen = ReadBytes(ini);
-    ClickButton(dialog, IDCANCEL);
-  });
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exitCode, 1u);
-  std::wstring text(reinterpret_cast<const wchar_t*>(fileWhileOpen.data()),
-                    fileWhileOpen.size() / sizeof(wchar_t));
-  EXPECT_NE(text.find(L"HKCU\\Setup\\Links\\Desktop=1\r\n"), std::wstring::npos);
-  EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\ExtrTo=1\r\n"), std::wstring::npos);
-  EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.iso\"\r\n"), std::wstring::npos);
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, ProductKey));
+  std::wstring installer = FreshFolder(L"installer");
+  for (bool fromInstaller : {false, true}) {
+    SCOPED_TRACE(fromInstaller ? "copied from the installer" : "beside the program");
+    DeleteFileW(ini.c_str());
+    WriteBytes(fromInstaller ? installer + L"\\pelodra.ini" : ini,
+               "HKCU\\Setup\\Links\\Desktop=1\r\n");
+    Environment environment;
+    if (fromInstaller) environment.push_back({L"sfxname", installer + L"\\pelodra-setup.exe"});
+    std::string fileWhileOpen;
+    RunResult run = RunProgram(product_.exe, L"/setup", environment, 90000, [&](DWORD process) {
+      HWND dialog = WaitForDialogWith(process, IDC_EXPLANATION, 30000);
+      ASSERT_NE(dialog, nullptr) << "no setup dialog";
+      EXPECT_TRUE(IsChecked(dialog, IDC_DESKTOP));
+      ClickButton(dialog, IDC_CONTEXT_ITEMS);
+      HWND items = WaitForDialogWith(process, IDC_ALWAYS_ARCHIVE, 30000);
+      ASSERT_NE(items, nullptr) << "no context menu items dialog";
+      ClickAndWait(items, IDC_ITEM_TEST);
+      ClickButton(items, IDOK);
+      ASSERT_NE(WaitForDialogWhere(process, IsSetupDialogInFront, 30000), nullptr);
+      fileWhileOpen = ReadBytes(ini);
+      ClickButton(dialog, IDCANCEL);
+    });
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1u);
+    for (const std::string& bytes : {fileWhileOpen, ReadBytes(ini)}) {
+      std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()),
+                        bytes.size() / sizeof(wchar_t));
+      EXPECT_NE(text.find(L"HKCU\\Setup\\Links\\Desktop=1\r\n"), std::wstring::npos);
+      EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\ExtrTo=1\r\n"), std::wstring::npos);
+      EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\Test=1\r\n"), std::wstring::npos);
+      EXPECT_NE(text.find(L"HKCU\\Setup\\MenuItems\\AlwaysArc=\"*.iso\"\r\n"), std::wstring::npos);
+    }
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, ProductKey));
+  }
+  RemoveTree(installer);
 }
