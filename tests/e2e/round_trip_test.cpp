@@ -445,11 +445,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
                       Variant{"before60", L"xp", false, false, false, false},
                       Variant{"ini", nullptr, true, false, false, false},
-                      Variant{"owners", L"vista", false, true, false, false},
+                      Variant{"owners", L"vista", false, true, false, false, true, 1},
                       Variant{"locked", nullptr, false, false, true, false},
-                      Variant{"installer", nullptr, false, true, false, true, false, 2},
-                      Variant{"earlier", nullptr, false, true, false, false, true, 0},
-                      Variant{"upgrade", nullptr, false, true, false, true, true, 1}),
+                      Variant{"installer", nullptr, false, true, false, true, false, 2}),
     [](const ::testing::TestParamInfo<Variant>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -25,11 +25,6 @@ void MakeKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
   ASSERT_TRUE(SetRegistryString(root, path, L"v", L"x", view));
 }
 
-bool MakeEmptyKey(const std::wstring& path) {
-  RegistryKey key;
-  return key.Create(HKEY_CURRENT_USER, path, KEY_WRITE) == ERROR_SUCCESS;
-}
-
 // Three levels below `top`, four keys on each, values in every key.
 void MakeTree(const std::wstring& top) {
   for (int a = 0; a < 4; ++a)
@@ -221,48 +216,4 @@ TEST_F(RegistryDeletion, RefusedChangesAreCounted) {
   DeleteValue(HKEY_CURRENT_USER, L"SettingsTests\\Open\\Leaf", L"missing");
   DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Missing");
   EXPECT_EQ(RefusedRegistryChanges(), refused);
-}
-
-// A key goes only when nothing is left in it; what the settings file holds
-// is no key of the registry, and nothing is deleted there.
-TEST_F(RegistryDeletion, AKeyIsDeletedIfEmptyOnly) {
-  struct Case {
-    const char* name;
-    std::wstring value;   // value name written in the key, or none
-    std::wstring subkey;  // subkey made below it, or none
-    bool gone;
-  };
-  const Case cases[] = {
-      {"empty", L"", L"", true},
-      {"a value", L"v", L"", false},
-      {"its default value", L"(default)", L"", false},
-      {"a subkey", L"", L"Sub", false},
-  };
-  const std::wstring key = Product + L"\\Emptied";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_TRUE(MakeEmptyKey(key));
-    if (!c.value.empty()) {
-      ASSERT_TRUE(
-          SetRegistryString(HKEY_CURRENT_USER, key, c.value == L"(default)" ? L"" : c.value, L"x"));
-    }
-    if (!c.subkey.empty()) {
-      ASSERT_TRUE(MakeEmptyKey(key + L"\\" + c.subkey));
-    }
-    unsigned refused = RefusedRegistryChanges();
-    DeleteKeyIfEmpty(HKEY_CURRENT_USER, L"SettingsTests\\Emptied");
-    EXPECT_EQ(RegistryKeyExists(HKEY_CURRENT_USER, key), !c.gone);
-    EXPECT_EQ(RefusedRegistryChanges(), refused);
-    DeleteRegistryTree(HKEY_CURRENT_USER, key);
-  }
-  DeleteKeyIfEmpty(HKEY_CURRENT_USER, L"SettingsTests\\Missing");
-
-  ASSERT_TRUE(MakeEmptyKey(key));
-  UseIniFile("HKCU\\SettingsTests\\Other=1\r\n");
-  DeleteKeyIfEmpty(HKEY_CURRENT_USER, L"SettingsTests\\Emptied");
-  DeleteKeyIfEmpty(HKEY_CURRENT_USER, L"SettingsTests");
-  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, key));
-  EXPECT_EQ(IniEntries().size(), 4u);
-  DeleteKeyIfEmpty(HKEY_CURRENT_USER, (L"\\" + key).c_str());
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, key));
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -223,61 +222,29 @@ TEST_F(IniStore, ProductSettingsGoToTheFileAndTheRestToTheRegistry) {
   EXPECT_EQ(IniEntries(), expected);
 }
 
-// Where each call goes, and whether a value is there, seen from the file,
-// the registry and a file that forbids the registry: the same value name
-// is stored in the registry and, for some, in the file.
+// Whether a value is there, asked where the call goes: the same names are
+// stored in the registry and, for one, in the file.
 TEST_F(IniStore, ValuesAreFoundWhereTheCallGoes) {
   const std::wstring absolute = std::wstring(L"\\") + TestProductKey;
-  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, TestProductKey, L"InRegistry", L""));
-  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, TestProductKey, L"Number", 0));
-  ASSERT_TRUE(SetRegistryString(HKEY_CLASSES_ROOT, TestClassKey, L"", L"class"));
-  struct Call {
-    HKEY root;
-    std::wstring path;
-    const wchar_t* value;
-  };
-  const Call calls[] = {
-      {HKEY_CURRENT_USER, TestKey, L"InRegistry"},  {HKEY_CURRENT_USER, TestKey, L"Number"},
-      {HKEY_CURRENT_USER, TestKey, L"InFile"},      {HKEY_CURRENT_USER, TestKey, L"Missing"},
-      {HKEY_CURRENT_USER, absolute, L"InRegistry"}, {HKEY_CURRENT_USER, absolute, L"InFile"},
-      {HKEY_CLASSES_ROOT, TestClassKey, L""},       {HKEY_CURRENT_USER, L"Missing", L"InFile"},
-  };
+  for (const wchar_t* name : {L"InRegistry", L"InFile"})
+    ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, TestProductKey, name, 0));
   struct Store {
-    const char* name;
     const char* file;  // null: no settings file
-    SettingsPlace relative, elsewhere;
-    bool found[std::size(calls)];
+    bool relativeInRegistry, relativeInFile, absoluteInRegistry;
   };
-  const Store stores[] = {
-      {"registry",
-       nullptr,
-       SettingsPlace::Registry,
-       SettingsPlace::Registry,
-       {true, true, false, false, true, false, true, false}},
-      {"file",
-       "HKCU\\SettingsTests\\InFile=\r\n",
-       SettingsPlace::File,
-       SettingsPlace::Registry,
-       {false, false, true, false, true, false, true, false}},
-      {"file without registry",
-       "Global\\Integration=0\r\nHKCU\\SettingsTests\\InFile=1\r\n",
-       SettingsPlace::File,
-       SettingsPlace::Nowhere,
-       {false, false, true, false, false, false, false, false}},
-  };
-  for (const Store& store : stores) {
-    SCOPED_TRACE(store.name);
+  for (const Store& store : {Store{nullptr, true, true, true},
+                             Store{"HKCU\\SettingsTests\\InFile=\r\n", false, true, true},
+                             Store{"Global\\Integration=0\r\n", false, false, false}}) {
+    SCOPED_TRACE(store.file ? store.file : "registry");
     if (store.file)
       UseIniFile(store.file);
     else
       ResetSettingsStoreForTesting();
-    for (size_t i = 0; i < std::size(calls); ++i) {
-      const Call& call = calls[i];
-      SCOPED_TRACE(i);
-      EXPECT_EQ(ValueExists(call.root, call.path.c_str(), call.value), store.found[i]);
-      bool relative = call.root != HKEY_CLASSES_ROOT && call.path[0] != L'\\';
-      EXPECT_EQ(PlaceOf(call.root, call.path.c_str()), relative ? store.relative : store.elsewhere);
-    }
+    EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, TestKey, L"InRegistry"), store.relativeInRegistry);
+    EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, TestKey, L"InFile"), store.relativeInFile);
+    EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, absolute.c_str(), L"InRegistry"),
+              store.absoluteInRegistry);
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, TestKey, L"Missing"));
     DeleteFileW(IniPath().c_str());
   }
 }
