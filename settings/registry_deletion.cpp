@@ -91,9 +91,13 @@ struct SparedKeys {
 // own values were not spared. Deleting by index 0 until none is left.
 void DeleteValues(HKEY root, const wchar_t* path) {
   RegKey key;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ | KEY_SET_VALUE | RegistryViewFlags, key.Put()) !=
-      ERROR_SUCCESS)
+  LONG opened =
+      RegOpenKeyExW(root, path, 0, KEY_READ | KEY_SET_VALUE | RegistryViewFlags, key.Put());
+  if (opened != ERROR_SUCCESS) {
+    LogDeletion(root, path, L"*", opened);
+    NoteRegistryChange(opened);
     return;
+  }
   wchar_t name[ValueNameChars];
   for (DWORD index = 0;;) {
     DWORD length = ValueNameChars;
