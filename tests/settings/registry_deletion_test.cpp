@@ -178,6 +178,15 @@ TEST_F(RegistryDeletion, SparedKeysStayWithWhatTheyHold) {
     EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, Product + gone)) << gone;
   EXPECT_EQ(RefusedRegistryChanges(), refused);
 
+  // One that may not be emptied keeps its values, and that counts.
+  MakeKey(HKEY_CURRENT_USER, Product + L"\\Setup");
+  {
+    ReadOnlyKey locked(HKEY_CURRENT_USER, Product + L"\\Setup");
+    DeleteKeyTreeSparing(HKEY_CURRENT_USER, TestKey, spared, 2);
+  }
+  EXPECT_EQ(RegistryString(HKEY_CURRENT_USER, Product + L"\\Setup", L"v"), L"x");
+  EXPECT_EQ(RefusedRegistryChanges(), refused + 1);
+
   UseIniFile(
       "HKCU\\SettingsTests\\Setup\\.7z\\Type=\"Other7z\"\r\n"
       "HKCU\\SettingsTests\\Setup\\.7zip\\Type=\"x\"\r\n"
