@@ -26,25 +26,38 @@ constexpr DWORD SubkeyNameChars = MAX_PATH;
 constexpr DWORD ValueNameChars = 16384;
 unsigned keysDeletedThisPass = 0;
 
-// RegDeleteKeyW works in the default view only; the call that takes a view
-// is looked up by name, since 32-bit Windows XP, where the program also
-// runs, lacks it (and has no other view).
-LONG DeleteKeyInView(HKEY root, const wchar_t* path) {
-  if (!RegistryViewFlags) return RegDeleteKeyW(root, path);
-  using DeleteInView = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-  HMODULE advapi = GetModuleHandleW(L"advapi32");
-  auto deleteInView = advapi ? reinterpret_cast<DeleteInView>(reinterpret_cast<void*>(
-                                   GetProcAddress(advapi, "RegDeleteKeyExW")))
-                             : nullptr;
-  if (!deleteInView) return ERROR_CALL_NOT_IMPLEMENTED;
-  return deleteInView(root, path, RegistryViewFlags, 0);
+// Every key is opened as itself: a registry link at the end of a path is
+// the link key, never the key it points to, which may lie anywhere.
+LONG OpenItself(HKEY root, const wchar_t* path, REGSAM access, RegKey& key) {
+  return RegOpenKeyExW(root, path, REG_OPTION_OPEN_LINK, access | RegistryViewFlags, key.Put());
+}
+
+// RegDeleteKeyW and RegDeleteKeyExW open the key by name and so delete the
+// target of a link; the native call deletes the key its handle was opened
+// for. Both native calls exist on every Windows the program runs on.
+LONG DeleteKeyItself(HKEY root, const wchar_t* path) {
+  using NtStatus = LONG;
+  using NtDeleteKey = NtStatus(NTAPI*)(HANDLE);
+  using StatusToError = ULONG(NTAPI*)(NtStatus);
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  auto deleteKey = ntdll ? reinterpret_cast<NtDeleteKey>(
+                               reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")))
+                         : nullptr;
+  auto toError = ntdll ? reinterpret_cast<StatusToError>(reinterpret_cast<void*>(
+                             GetProcAddress(ntdll, "RtlNtStatusToDosError")))
+                       : nullptr;
+  if (!deleteKey || !toError) return ERROR_CALL_NOT_IMPLEMENTED;
+  RegKey key;
+  LONG opened = OpenItself(root, path, DELETE, key);
+  if (opened != ERROR_SUCCESS) return opened;
+  NtStatus status = deleteKey(key.Get());
+  return status >= 0 ? ERROR_SUCCESS : static_cast<LONG>(toError(status));
 }
 
 // How many subkeys and values a key holds; false when it cannot be asked.
 bool CountContent(HKEY root, const wchar_t* path, DWORD& subkeys, DWORD& values) {
   RegKey key;
-  if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE | RegistryViewFlags, key.Put()) != ERROR_SUCCESS)
-    return false;
+  if (OpenItself(root, path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return false;
   return RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                           nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
@@ -57,7 +70,7 @@ bool HasSubkeys(HKEY root, const wchar_t* path) {
 // Windows answers "access denied" both for a key the caller may not delete
 // and for one that still has subkeys; only the first is a refusal.
 LONG DeleteOneKey(HKEY root, const wchar_t* path) {
-  LONG result = DeleteKeyInView(root, path);
+  LONG result = DeleteKeyItself(root, path);
   if (result == ERROR_ACCESS_DENIED && HasSubkeys(root, path)) return result;
   LogDeletion(root, path, nullptr, result);
   return NoteRegistryChange(result);
@@ -91,8 +104,7 @@ struct SparedKeys {
 // own values were not spared. Deleting by index 0 until none is left.
 void DeleteValues(HKEY root, const wchar_t* path) {
   RegKey key;
-  LONG opened =
-      RegOpenKeyExW(root, path, 0, KEY_READ | KEY_SET_VALUE | RegistryViewFlags, key.Put());
+  LONG opened = OpenItself(root, path, KEY_READ | KEY_SET_VALUE, key);
   if (opened != ERROR_SUCCESS) {
     LogDeletion(root, path, L"*", opened);
     NoteRegistryChange(opened);
@@ -116,7 +128,8 @@ void DeleteValues(HKEY root, const wchar_t* path) {
 void DeleteTreePass(HKEY root, const wchar_t* path, const SparedKeys& spared) {
   if (!path[0] || spared.Contains(path)) return;
   RegKey key;
-  LONG opened = RegOpenKeyExW(root, path, 0, KEY_READ | RegistryViewFlags, key.Put());
+  // A link key has no subkeys of its own: it goes as it is.
+  LONG opened = OpenItself(root, path, KEY_READ, key);
   if (opened != ERROR_SUCCESS) {
     LogDeletion(root, path, nullptr, opened);
     NoteRegistryChange(opened);
@@ -181,7 +194,7 @@ void DeleteValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
   if (!ResolveKeyPath(root, keyPath, resolved)) return;
   RegKey key;
   valueName = valueName ? valueName : L"";
-  LONG opened = RegOpenKeyExW(root, resolved, 0, KEY_WRITE | RegistryViewFlags, key.Put());
+  LONG opened = OpenItself(root, resolved, KEY_WRITE, key);
   if (opened != ERROR_SUCCESS) {
     LogDeletion(root, resolved, valueName, opened);
     NoteRegistryChange(opened);

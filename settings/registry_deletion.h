@@ -7,6 +7,9 @@
 // A deletion that Windows refuses is counted by the store
 // (RefusedRegistryChanges); a key that stays only because it still has
 // subkeys is not a refusal.
+//
+// A registry link is a key of its own: deletion takes the link key, its
+// values and the link with it, and never touches the key it points to.
 #pragma once
 
 #include <windows.h>

@@ -226,3 +226,45 @@ TEST_F(RegistryDeletion, RefusedChangesAreCounted) {
   DeleteKeyTree(HKEY_CURRENT_USER, L"SettingsTests\\Missing");
   EXPECT_EQ(RefusedRegistryChanges(), refused);
 }
+
+// A link in the product's tree, or the tree itself a link, goes as a link:
+// the key it points to keeps its subkeys and values, whichever deletion
+// meets it.
+TEST_F(RegistryDeletion, ALinkGoesAndWhatItPointsToStays) {
+  const std::wstring victim = L"Software\\PelodraLinkVictim";
+  MakeKey(HKEY_CURRENT_USER, victim + L"\\Inner");
+  MakeKey(HKEY_CURRENT_USER, victim);
+  const std::string before = RegistrySnapshot(HKEY_CURRENT_USER, victim);
+  struct Case {
+    const wchar_t* link;     // below the test key
+    const wchar_t* deleted;  // the key the deletion is asked for
+    bool inner;              // the link points at the victim's subkey
+    bool linkGoes;           // else it stays, as a link key with a value
+    void (*remove)(const wchar_t* key);
+  };
+  const Case cases[] = {
+      {L"Tree\\Link", L"Tree", false, true,
+       [](const wchar_t* key) { DeleteKeyTree(HKEY_CURRENT_USER, key); }},
+      {L"Linked", L"Linked", false, true,
+       [](const wchar_t* key) { DeleteKeyTree(HKEY_CURRENT_USER, key); }},
+      {L"Leaf", L"Leaf", true, true,
+       [](const wchar_t* key) { EXPECT_EQ(DeleteKey(HKEY_CURRENT_USER, key), ERROR_SUCCESS); }},
+      {L"Leaf", L"Leaf", true, false,
+       [](const wchar_t* key) { DeleteKeyIfEmpty(HKEY_CURRENT_USER, key); }},
+      {L"Leaf", L"Leaf", true, false,
+       [](const wchar_t* key) { DeleteValue(HKEY_CURRENT_USER, key, L"v"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deleted);
+    const std::wstring link = Product + L"\\" + c.link;
+    MakeKey(HKEY_CURRENT_USER, Product + L"\\Tree");
+    ASSERT_TRUE(MakeRegistryLink(HKEY_CURRENT_USER, link, c.inner ? victim + L"\\Inner" : victim));
+    ASSERT_EQ(RegistryString(HKEY_CURRENT_USER, link, L"v"), L"x") << "not a link";
+    c.remove((std::wstring(TestKey) + L"\\" + c.deleted).c_str());
+    EXPECT_EQ(RegistrySnapshot(HKEY_CURRENT_USER, victim), before);
+    EXPECT_NE(RegistryKeyExists(HKEY_CURRENT_USER, link), c.linkGoes);
+    RemoveRegistryLink(HKEY_CURRENT_USER, link);
+    DeleteRegistryTree(HKEY_CURRENT_USER, Product + L"\\Tree");
+  }
+  DeleteRegistryTree(HKEY_CURRENT_USER, victim);
+}

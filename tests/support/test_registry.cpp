@@ -136,6 +136,61 @@ bool DeleteRegistryTree(HKEY root, const std::wstring& path, REGSAM view) {
   return RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
 }
 
+namespace {
+
+using NtStatus = LONG;
+using NtQueryKeyFunction = NtStatus(NTAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+using NtDeleteKeyFunction = NtStatus(NTAPI*)(HANDLE);
+constexpr ULONG KeyNameInformation = 3;
+
+template <typename Function>
+Function NtdllFunction(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// The key's name in the registry's own namespace ("\REGISTRY\USER\..."),
+// which a link must hold.
+std::wstring NativeKeyName(HKEY key) {
+  auto query = NtdllFunction<NtQueryKeyFunction>("NtQueryKey");
+  std::vector<BYTE> buffer(4096);
+  ULONG length = 0;
+  if (!query ||
+      query(key, KeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length) < 0)
+    return std::wstring();
+  ULONG bytes = *reinterpret_cast<ULONG*>(buffer.data());
+  return std::wstring(reinterpret_cast<wchar_t*>(buffer.data() + sizeof(ULONG)),
+                      bytes / sizeof(wchar_t));
+}
+
+}  // namespace
+
+bool MakeRegistryLink(HKEY root, const std::wstring& path, const std::wstring& target) {
+  RegistryKey targetKey;
+  if (targetKey.Open(root, target, KEY_QUERY_VALUE) != ERROR_SUCCESS) return false;
+  std::wstring name = NativeKeyName(targetKey.Get());
+  HKEY link = nullptr;
+  if (name.empty() ||
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                      KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG set = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                            reinterpret_cast<const BYTE*>(name.c_str()),
+                            static_cast<DWORD>(name.size() * sizeof(wchar_t)));
+  RegCloseKey(link);
+  return set == ERROR_SUCCESS;
+}
+
+void RemoveRegistryLink(HKEY root, const std::wstring& path) {
+  HKEY link = nullptr;
+  auto deleteKey = NtdllFunction<NtDeleteKeyFunction>("NtDeleteKey");
+  if (!deleteKey ||
+      RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, DELETE, &link) != ERROR_SUCCESS)
+    return;
+  deleteKey(link);
+  RegCloseKey(link);
+}
+
 void DeleteRegistryKeyIfEmpty(HKEY root, const std::wstring& path, REGSAM view) {
   RegistryKey key;
   if (key.Open(root, path, KEY_READ, view) != ERROR_SUCCESS) return;

@@ -76,6 +76,13 @@ void DeleteRegistryKeyIfEmpty(HKEY root, const std::wstring& path, REGSAM view =
 void DeleteRegistryValue(HKEY root, const std::wstring& path, const std::wstring& name,
                          REGSAM view = 0);
 
+// Makes `path` a registry link to the existing key `target` of the same
+// root; false when the registry refuses. A deletion by name reaches the key
+// a link points to: RemoveRegistryLink takes the link itself.
+[[nodiscard]] bool MakeRegistryLink(HKEY root, const std::wstring& path,
+                                    const std::wstring& target);
+void RemoveRegistryLink(HKEY root, const std::wstring& path);
+
 // A key's values and subkeys as read; defined in the source.
 struct RegistryTree;
 
