@@ -239,6 +239,8 @@ struct Variant {
   // settings file put beside the program.
   bool earlierInstallation = false;
   int setups = 1;  // then run one after another
+  // Uninstalled by the entry's silent command, as deployment tools run it.
+  bool quiet = false;
 };
 
 // The working folder of a shortcut, as the shell reads it.
@@ -266,13 +268,35 @@ std::wstring SpecialFolderPath(int csidl) {
   return path;
 }
 
+const wchar_t UninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
+
+// The local date as the uninstall entry holds it.
+std::wstring Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t date[16];
+  swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return date;
+}
+
 // What setup leaves for the readers that the round trip does not see:
-// Windows running the uninstall entry, 64-bit readers, other users.
-void ExpectWhatOtherReadersNeed(const Installation& product, bool from60) {
-  const std::wstring uninstallKey =
-      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pelodra archiver";
-  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, uninstallKey, L"UninstallString"),
+// Windows and deployment tools running the uninstall entry or listing it,
+// 64-bit readers, other users. The setup ran between the two dates.
+void ExpectWhatOtherReadersNeed(const Installation& product, bool from60,
+                                const std::wstring& dayBefore, const std::wstring& dayAfter) {
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString"),
             L"\"" + product.exe + L"\"");
+  EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, L"QuietUninstallString"),
+            L"\"" + product.exe + L"\" /S");
+  // At least the program, which the list names.
+  WIN32_FILE_ATTRIBUTE_DATA program{};
+  ASSERT_TRUE(GetFileAttributesExW(product.exe.c_str(), GetFileExInfoStandard, &program));
+  EXPECT_GE(RegistryDword(HKEY_LOCAL_MACHINE, UninstallKey, L"EstimatedSize").value_or(0),
+            program.nFileSizeLow / 1024);
+  std::wstring date =
+      RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, L"InstallDate").value_or(L"");
+  EXPECT_TRUE(date == dayBefore || date == dayAfter) << date.c_str();
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
   if (wow64 && from60) {
@@ -356,6 +380,7 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     WriteBytes(product.folder + L"\\Pelodra.ini", "Global\\Integration=1\r\n");
   }
   std::string laidOut = PrefixState();
+  std::wstring dayBefore = Today();
   for (int i = 0; i < v.setups; ++i) {
     RunResult setup =
         RunProgram(product.exe, L"/setup \"/log=" + setupLog + L"\"", installer, 120000);
@@ -369,7 +394,8 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
   EXPECT_EQ(Failures(setupLines), "");
   EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".zip", L""), L"Pelodra.ZIP");
   EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra\\shell\\open\\command"));
-  ExpectWhatOtherReadersNeed(product, !v.version || wcscmp(v.version, L"xp") != 0);
+  ExpectWhatOtherReadersNeed(product, !v.version || wcscmp(v.version, L"xp") != 0, dayBefore,
+                             Today());
   if (v.othersOwnExtensions) {
     EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".k05", L""), L"Otherk05");
   }
@@ -395,13 +421,25 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
                                            OPEN_EXISTING, 0, nullptr)
                              : INVALID_HANDLE_VALUE;
   std::vector<std::wstring> shown;
-  RunResult uninstall = RunProgram(product.exe, L"\"/log=" + uninstallLog + L"\"", {}, 120000,
-                                   [&](DWORD process) { shown = AnswerBoxes(process, IDYES); });
+  const auto answer = [&](DWORD process) { shown = AnswerBoxes(process, IDYES); };
+  const std::wstring logSwitch = L" \"/log=" + uninstallLog + L"\"";
+  // The entry's silent command as it stands, and nobody to answer.
+  RunResult uninstall =
+      v.quiet
+          ? RunCommandLine(RegistryString(HKEY_LOCAL_MACHINE, UninstallKey, L"QuietUninstallString")
+                                   .value_or(L"") +
+                               logSwitch,
+                           {}, 120000, answer)
+          : RunProgram(product.exe, logSwitch.substr(1), {}, 120000, answer);
   ASSERT_TRUE(uninstall.finished);
   // A file left for the restart, and nothing else: done once Windows restarts.
   EXPECT_EQ(uninstall.exitCode, v.lockedFile ? 3010u : 0u);
-  ASSERT_GE(shown.size(), 1u) << "no confirmation";
-  EXPECT_NE(shown[0].find(L"remove Pelodra"), std::wstring::npos);
+  if (v.quiet) {
+    EXPECT_EQ(shown.size(), 0u);
+  } else {
+    ASSERT_GE(shown.size(), 1u) << "no confirmation";
+    EXPECT_NE(shown[0].find(L"remove Pelodra"), std::wstring::npos);
+  }
   if (v.lockedFile) {
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     ASSERT_EQ(shown.size(), 2u) << "the files in use are reported once";
@@ -417,7 +455,7 @@ TEST_P(RoundTrip, LeavesNothingOfTheProduct) {
     CloseHandle(lock);
     ASSERT_TRUE(Restart());
     EXPECT_TRUE(ScheduledForRestart().empty());
-  } else {
+  } else if (!v.quiet) {
     EXPECT_EQ(shown.size(), 1u);
   }
   EXPECT_TRUE(WaitUntilGone(product.folder, 60000)) << "installation folder left";
@@ -444,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
     Variants, RoundTrip,
     ::testing::Values(Variant{"registry", nullptr, false, false, false, false},
                       Variant{"before60", L"xp", false, false, false, false},
-                      Variant{"ini", nullptr, true, false, false, false},
+                      Variant{"ini", nullptr, true, false, false, false, false, 1, true},
                       Variant{"owners", L"vista", false, true, false, false, true, 1},
                       Variant{"locked", nullptr, false, false, true, false},
                       Variant{"installer", nullptr, false, true, false, true, false, 2}),

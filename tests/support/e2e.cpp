@@ -43,9 +43,14 @@ std::wstring BuildEnvironmentBlock(const Environment& changes) {
 
 RunResult RunProgram(const std::wstring& exe, const std::wstring& args, const Environment& env,
                      DWORD timeoutMs, const std::function<void(DWORD)>& whileRunning) {
-  RunResult result;
   std::wstring commandLine = L"\"" + exe + L"\"";
   if (!args.empty()) commandLine += L" " + args;
+  return RunCommandLine(commandLine, env, timeoutMs, whileRunning);
+}
+
+RunResult RunCommandLine(std::wstring commandLine, const Environment& env, DWORD timeoutMs,
+                         const std::function<void(DWORD)>& whileRunning) {
+  RunResult result;
   std::wstring block = BuildEnvironmentBlock(env);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

@@ -35,3 +35,8 @@ using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 RunResult RunProgram(const std::wstring& exe, const std::wstring& args, const Environment& env = {},
                      DWORD timeoutMs = 60000,
                      const std::function<void(DWORD)>& whileRunning = nullptr);
+// The same for a whole command line, as Windows and deployment tools run
+// the commands of an uninstall entry.
+RunResult RunCommandLine(std::wstring commandLine, const Environment& env = {},
+                         DWORD timeoutMs = 60000,
+                         const std::function<void(DWORD)>& whileRunning = nullptr);
