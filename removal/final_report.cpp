@@ -7,12 +7,14 @@
 #include "base/product.h"
 #include "base/run_state.h"
 #include "localization/messages.h"
+#include "removal/integration_removal.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
 constexpr unsigned ErrorChars = 200;
 constexpr unsigned ReportChars = KeptChars + MaxPathChars;
+static_assert(ReportChars > KeptChars + RefusedExtensionsChars, "room for the file types");
 
 void Show(const wchar_t* text, const KeptTexts& texts, UINT icon) {
   ShowMessageBox(nullptr, text, texts.caption, icon | MB_SETFOREGROUND);
@@ -30,11 +32,13 @@ void KeepTexts(KeptTexts& texts) {
   BoundedCopy(texts.caption, LoadMessage(IDS_CAPTION), KeptChars);
   BoundedCopy(texts.restart, LoadMessage(IDS_RESTART_NEEDED), KeptChars);
   BoundedCopy(texts.filesLeft, LoadMessage(IDS_FILES_LEFT_FORMAT), KeptChars);
-  BoundedCopy(texts.integrationKept, LoadMessage(IDS_UNINSTALL_REFUSED), KeptChars);
+  BoundedCopy(texts.extensionsKept, LoadMessage(IDS_UNINSTALL_REFUSED), KeptChars);
+  BoundedCopy(texts.integrationKept, LoadMessage(IDS_UNINSTALL_INCOMPLETE), KeptChars);
   BoundedCopy(texts.folderLeft, LoadMessage(IDS_FOLDER_LEFT_FORMAT), KeptChars);
 }
 
-void ReportWhatStays(const ListRemoval& removal, bool integrationComplete, const KeptTexts& texts) {
+void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,
+                     const wchar_t* refusedExtensions, const KeptTexts& texts) {
   if (SilentMode) return;
   if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
   if (removal.filesLeft) {
@@ -42,7 +46,16 @@ void ReportWhatStays(const ListRemoval& removal, bool integrationComplete, const
     FormatMessageText(text, ReportChars, texts.filesLeft, removal.leftNames);
     Show(text, texts, MB_ICONEXCLAMATION);
   }
-  if (!integrationComplete) Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
+  if (integrationComplete) return;
+  // The file types come first: without their former program the user
+  // meets them every day. Only the user can give them one now.
+  if (refusedExtensions[0]) {
+    wchar_t text[ReportChars];
+    FormatMessageText(text, ReportChars, texts.extensionsKept, refusedExtensions);
+    Show(text, texts, MB_ICONEXCLAMATION);
+  } else {
+    Show(texts.integrationKept, texts, MB_ICONEXCLAMATION);
+  }
 }
 
 void ReportFolderLeft(const wchar_t* folder, const KeptTexts& texts) {

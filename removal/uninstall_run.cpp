@@ -124,7 +124,8 @@ void RunUninstall() {
   CleanupPlan plan{};
   PlanCleanup(program, folder, plan);
 
-  bool integrationComplete = RemoveIntegration();
+  wchar_t refusedExtensions[RefusedExtensionsChars];
+  bool integrationComplete = RemoveIntegration(refusedExtensions, RefusedExtensionsChars);
   // The settings file goes with the product's files: write it now and let
   // go of it, or the end of the run would write it into the emptied folder
   // again and keep the folder from being removed.
@@ -135,7 +136,7 @@ void RunUninstall() {
   ListRemoval removal;
   if (!MsiMode && plan.reachable) RemoveProductFiles(list, program, withSeparator, removal);
   list.Reset();
-  ReportWhatStays(removal, integrationComplete, texts);
+  ReportWhatStays(removal, integrationComplete, refusedExtensions, texts);
   bool folderLeft = HandToBatchFile(program, folder, plan, removal, texts);
   if (removal.filesLeft || !integrationComplete || folderLeft)
     ExitCode = ExitIncomplete;

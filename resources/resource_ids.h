@@ -30,6 +30,7 @@
 #define IDS_SETUP_EXPLAIN_LINE2 5125
 // Its "%s" takes the extensions that could not be given back.
 #define IDS_UNINSTALL_REFUSED 5126
+#define IDS_UNINSTALL_INCOMPLETE 5127
 #define IDS_WOW64_NOTE 5130
 #define IDS_DISPLAY_VERSION_WORD 5140
 #define IDS_DISPLAY_NAME_NOTE 5141

@@ -234,33 +234,48 @@ TEST(UninstallRefusals, TheRestartNoteOnlyForWhatWasScheduled) {
 }
 
 // A file type that Windows does not let the uninstall give back: the run
-// says so, ends incomplete, and the record of the type's former owner stays
-// for a run that may write there.
+// says so, names the type, ends incomplete, and the record of the type's
+// former owner stays for a run that may write there. Any other refusal is
+// told apart: no file type is named.
 TEST(UninstallRefusals, AFileTypeThatCannotBeGivenBackKeepsItsRecord) {
-  DeleteRegistryTree(HKEY_CLASSES_ROOT, L".7z");
-  DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\Pelodra");
-  // Setup writes the templates of new archives beside the program.
-  Installation product =
-      InstallIn(L"C:\\Program Files\\Pelodra refused type", "kelnew.dat\r\nzipnew.dat\r\n");
-  ASSERT_EQ(RunProgram(product.exe, L"/setup /S /noexplorer").exitCode, 0u);
-  ASSERT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
-  std::wstring log = FreshFolder(L"refused type log") + L"\\uninstall.log";
-  Answered answered;
-  {
-    ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
-    answered = Uninstall(product.exe, (L"\"/log=" + log + L"\"").c_str());
+  struct Case {
+    HKEY root;
+    const wchar_t* lockedKey;
+    const wchar_t* told;
+    bool recordKept;
+  };
+  for (const Case& c : {Case{HKEY_CLASSES_ROOT, L".7z", L"former program: .7z. To choose", true},
+                        Case{HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications",
+                             L"all of the registrations", false}}) {
+    SCOPED_TRACE(c.lockedKey);
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L".7z");
+    DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\Pelodra");
+    // Setup writes the templates of new archives beside the program.
+    Installation product =
+        InstallIn(L"C:\\Program Files\\Pelodra refused type", "kelnew.dat\r\nzipnew.dat\r\n");
+    ASSERT_EQ(RunProgram(product.exe, L"/setup /S /noexplorer").exitCode, 0u);
+    ASSERT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Pelodra");
+    std::wstring log = FreshFolder(L"refused type log") + L"\\uninstall.log";
+    Answered answered;
+    {
+      ReadOnlyKey locked(c.root, c.lockedKey);
+      answered = Uninstall(product.exe, (L"\"/log=" + log + L"\"").c_str());
+    }
+    EXPECT_EQ(answered.run.exitCode, 2u);
+    std::vector<LogLine> lines = ReadLog(log);
+    EXPECT_EQ(CountLines(lines, "message"), 2u);
+    EXPECT_EQ(CountLines(lines, "former owner kept"), c.recordKept ? 1u : 0u);
+    if (c.recordKept) {
+      EXPECT_TRUE(
+          HasLine(lines, "former owner kept", ".7z", "refused by Windows; the record stays"));
+    }
+    ASSERT_EQ(answered.shown.size(), 2u);
+    EXPECT_NE(answered.shown[1].find(c.told), std::wstring::npos) << answered.shown[1].c_str();
+    EXPECT_EQ(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z"), c.recordKept);
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip"));
+    EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Pelodra");
+    DeleteRegistryTree(HKEY_CLASSES_ROOT, L".7z");
+    DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\Pelodra");
   }
-  EXPECT_EQ(answered.run.exitCode, 2u);
-  std::vector<LogLine> lines = ReadLog(log);
-  EXPECT_EQ(CountLines(lines, "message"), 2u);
-  EXPECT_TRUE(HasLine(lines, "former owner kept", ".7z", "refused by Windows; the record stays"));
-  EXPECT_EQ(CountLines(lines, "former owner kept"), 1u);
-  ASSERT_EQ(answered.shown.size(), 2u);
-  EXPECT_NE(answered.shown[1].find(L"former program"), std::wstring::npos)
-      << answered.shown[1].c_str();
-  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.7z"));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip"));
-  EXPECT_TRUE(WaitUntilGone(product.folder, 30000));
-  DeleteRegistryTree(HKEY_CLASSES_ROOT, L".7z");
-  DeleteRegistryTree(HKEY_CURRENT_USER, L"Software\\Pelodra");
 }
