@@ -100,8 +100,7 @@ TEST(LogRuns, ALogInTheProgramsFolderStaysAndSoDoesTheFolder) {
   RunResult run = RunProgram(product.exe, L"/S " + LogSwitch(log), {}, 60000);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_TRUE(WaitUntilGone(product.exe, 30000));
-  Sleep(3000);  // the batch file's tries at the folder
+  EXPECT_TRUE(WaitForCleanup(run));
   EXPECT_EQ(FilesMatching(product.folder + L"\\*"), 3) << "more than ., .. and the log";
   EXPECT_TRUE(Exists(log));
   EXPECT_TRUE(ScheduledForRestart().empty());

@@ -107,6 +107,9 @@ TEST(Uninstall, ALogInTheFolderKeepsItAndChangesNothingElse) {
     }
     EXPECT_EQ(run.exitCode, withoutLog) << listed;
     EXPECT_TRUE(WaitUntilGone(product.exe, 30000)) << listed;
+    // Its "rd" of the folder, which fails, makes the folder unreadable for
+    // a moment.
+    EXPECT_TRUE(WaitForCleanup(run)) << listed;
     EXPECT_EQ(FilesMatching(product.folder + L"\\*"), 3) << "more than ., .. and the log";
     std::vector<LogLine> lines = ReadLog(log);
     EXPECT_TRUE(HasLine(lines, "kept", Utf8(log), "the log")) << listed;

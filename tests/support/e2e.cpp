@@ -60,6 +60,7 @@ RunResult RunCommandLine(std::wstring commandLine, const Environment& env, DWORD
                       &block[0], nullptr, &startup, &process))
     return result;
   result.started = true;
+  result.processId = process.dwProcessId;
   if (whileRunning) whileRunning(process.dwProcessId);
   result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
   if (!result.finished) {
@@ -71,4 +72,12 @@ RunResult RunCommandLine(std::wstring commandLine, const Environment& env, DWORD
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return result;
+}
+
+bool WaitForCleanup(const RunResult& run, DWORD timeoutMs) {
+  wchar_t temp[MAX_PATH];
+  DWORD n = GetTempPathW(MAX_PATH, temp);
+  if (n == 0 || n >= MAX_PATH) return false;
+  return WaitUntilGone(
+      temp + std::wstring(L"Uninstall_Kel.") + std::to_wstring(run.processId) + L".Bat", timeoutMs);
 }

@@ -24,7 +24,12 @@ struct RunResult {
   bool finished = false;  // false: still running at the timeout, then ended
   DWORD exitCode = 0;
   DWORD elapsedMs = 0;
+  DWORD processId = 0;
 };
+
+// Waits until the clean-up batch file of the uninstall `run` has deleted
+// itself, its last line: the batch file has then done everything it does.
+bool WaitForCleanup(const RunResult& run, DWORD timeoutMs = 60000);
 
 using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 
