@@ -6,8 +6,8 @@
 #include "base/message_box.h"
 #include "base/product.h"
 #include "base/run_state.h"
+#include "integration/integration_removal.h"
 #include "localization/messages.h"
-#include "removal/integration_removal.h"
 #include "resources/resource_ids.h"
 
 namespace {

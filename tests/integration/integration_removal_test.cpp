@@ -1,4 +1,4 @@
-#include "removal/integration_removal.h"
+#include "integration/integration_removal.h"
 
 #include <windows.h>
 
