@@ -19,6 +19,7 @@
 #include "dialogs/setup_dialog.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
+#include "integration/apply.h"
 #include "localization/language_file.h"
 #include "localization/language_module.h"
 #include "localization/messages.h"
@@ -112,9 +113,9 @@ void FinishSetup() {
     if (!SilentMode) ShowSetupRefused();
     return;
   }
-  if (!MsiMode) {
+  if (!MsiMode && !SilentMode) {
     ShowDoneDialog();
-    if (IsWow64() && !SilentMode && !IsNativeItanium()) ShowWow64Note();
+    if (IsWow64() && !IsNativeItanium()) ShowWow64Note();
   }
   OpenProgramGroup();
 }
@@ -124,10 +125,18 @@ void RunSetup() {
   // saved, the records of former owners and the uninstall all use one
   // store: the one this installation keeps.
   bool copied = CopySettingsFromInstaller();
-  if (ShowSetupDialog() != 0)
-    FinishSetup();
-  else if (copied)
-    TakeBackSettingsCopy();
+  IntegrationOptions choices{};
+  LoadStartingOptions(InitOptionsText, choices);
+  // A silent setup takes the starting choices as confirmed: no window at all.
+  if (!SilentMode && !AskSetupChoices(choices)) {
+    ExitCode = ExitCancelled;
+    if (copied) TakeBackSettingsCopy();
+    return;
+  }
+  // An outside installer keeps its own uninstall entry.
+  EntryOwner owner = MsiMode ? EntryOwner::OutsideInstaller : EntryOwner::Product;
+  if (!ApplySetup(choices, owner, ProgramGroupPath, MaxPathChars)) ExitCode = ExitIncomplete;
+  FinishSetup();
 }
 
 }  // namespace

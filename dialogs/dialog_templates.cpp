@@ -150,12 +150,12 @@ HMODULE DialogTemplateModule(const wchar_t* name) {
   return module;
 }
 
-INT_PTR ShowTemplateDialog(const wchar_t* name, HWND owner, DLGPROC procedure) {
+INT_PTR ShowTemplateDialog(const wchar_t* name, HWND owner, DLGPROC procedure, LPARAM parameter) {
   HMODULE module = DialogTemplateModule(name);
-  INT_PTR result = DialogBoxParamW(module, name, owner, procedure, 0);
+  INT_PTR result = DialogBoxParamW(module, name, owner, procedure, parameter);
   // A template that fails is dropped before the dialog starts: nothing of
   // its run has to be undone.
   if (result == -1 && module != ProgramModule())
-    result = DialogBoxParamW(ProgramModule(), name, owner, procedure, 0);
+    result = DialogBoxParamW(ProgramModule(), name, owner, procedure, parameter);
   return result;
 }

@@ -12,8 +12,10 @@ HMODULE DialogTemplateModule(const wchar_t* name);
 
 // Shows the dialog `name` modally from DialogTemplateModule, or from the
 // program itself when the language module's template cannot be made (a
-// control of a class nobody registered, say). DialogBoxParamW's result.
-INT_PTR ShowTemplateDialog(const wchar_t* name, HWND owner, DLGPROC procedure);
+// control of a class nobody registered, say). `parameter` reaches the
+// procedure with WM_INITDIALOG. DialogBoxParamW's result.
+INT_PTR ShowTemplateDialog(const wchar_t* name, HWND owner, DLGPROC procedure,
+                           LPARAM parameter = 0);
 
 // True when the dialog template at `data` describes itself and every control
 // it counts within its `size` bytes, names no menu and has no picture

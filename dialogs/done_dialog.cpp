@@ -118,7 +118,6 @@ void InitDoneDialog(HWND dialog) {
   wchar_t folder[MaxPathChars];
   GetProgramFolder(folder);
   SetDlgItemTextW(dialog, IDC_DONE_FOLDER, folder);
-  if (SilentMode) SendMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
 }  // namespace

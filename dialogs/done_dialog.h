@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-// Shows the dialog modally, with no owner; it closes at once in silent mode.
+// Shows the dialog modally, with no owner.
 void ShowDoneDialog();
 
 INT_PTR CALLBACK DoneDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

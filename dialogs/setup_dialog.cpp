@@ -2,25 +2,18 @@
 
 #include <richedit.h>
 
-#include "base/conversion.h"
 #include "base/run_state.h"
 #include "dialogs/common.h"
 #include "dialogs/context_items_dialog.h"
 #include "dialogs/dialog_templates.h"
 #include "fs/path_names.h"
-#include "integration/apply.h"
-#include "integration/uninstall_entry.h"
 #include "localization/messages.h"
 #include "resources/resource_ids.h"
-#include "settings/registry_deletion.h"
-#include "settings/settings_store.h"
 
 namespace {
 
 constexpr wchar_t DialogName[] = L"SETUPDLG";
 constexpr unsigned ExplanationChars = 4096;
-constexpr wchar_t MiscKey[] = L"Interface\\Misc";
-constexpr wchar_t RemShownValue[] = L"RemShown";
 
 // The shortcut and shell boxes, in the order of their fields.
 struct FlagControl {
@@ -36,17 +29,6 @@ constexpr FlagControl FlagControls[] = {
     {IDC_MENU_ICONS, &IntegrationOptions::MenuIcons},
 };
 
-// The letters of the option string other than "A", with their fields.
-struct OptionLetter {
-  wchar_t letter;
-  bool IntegrationOptions::*field;
-};
-constexpr OptionLetter OptionLetters[] = {
-    {L'C', &IntegrationOptions::CascadedMenu}, {L'D', &IntegrationOptions::Desktop},
-    {L'I', &IntegrationOptions::MenuIcons},    {L'M', &IntegrationOptions::StartMenu},
-    {L'P', &IntegrationOptions::Programs},     {L'S', &IntegrationOptions::ShellExt},
-};
-
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void SetChecked(HWND dialog, int id, bool checked) {
@@ -58,8 +40,6 @@ void SetChecked(HWND dialog, int id, bool checked) {
 void ReadBox(HWND dialog, int id, bool& option) {
   if (GetDlgItem(dialog, id)) option = IsChecked(dialog, id);
 }
-
-bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 void SetExplanation(HWND dialog) {
   wchar_t text[ExplanationChars];
@@ -73,40 +53,23 @@ void SetExplanation(HWND dialog) {
   SetDlgItemTextW(dialog, IDC_EXPLANATION, text);
 }
 
-// The stored options amended by the command line: what the dialog shows
-// as it starts.
-void LoadStartingOptions(IntegrationOptions& options) {
-  LoadIntegrationOptions(options);
-  ApplySetupOptionString(InitOptionsText, options);
+IntegrationOptions* ChoicesOf(HWND dialog) {
+  return reinterpret_cast<IntegrationOptions*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
-void InitSetupDialog(HWND dialog) {
+void InitSetupDialog(HWND dialog, IntegrationOptions* choices) {
+  SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(choices));
   SetExplanation(dialog);
-  IntegrationOptions options{};
-  LoadStartingOptions(options);
-  ShowOptionControls(dialog, options);
+  if (choices) ShowOptionControls(dialog, *choices);
   SetForegroundWindow(dialog);
   SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ApplicationIcon));
   SendDlgItemMessageW(dialog, IDC_EXPLANATION, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
-  // Silent setups confirm before the dialog is ever shown.
-  if (SilentMode) SendMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
 void ConfirmSetup(HWND dialog) {
   // A language module's template may lack some boxes; their options stay
   // as the dialog started with them.
-  IntegrationOptions options{};
-  LoadStartingOptions(options);
-  ReadOptionControls(dialog, options);
-  unsigned refusedBefore = RefusedRegistryChanges();
-  SaveIntegrationOptions(options);
-  bool complete = ApplyIntegration(options, ProgramGroupPath, MaxPathChars);
-  ClearRemShown();
-  // An outside installer keeps its own uninstall entry.
-  if (!MsiMode) WriteUninstallEntry();
-  // A user without the right to change the machine gets little or nothing
-  // written: the run must not end as if setup were done.
-  if (!complete || RefusedRegistryChanges() != refusedBefore) ExitCode = ExitIncomplete;
+  if (IntegrationOptions* choices = ChoicesOf(dialog)) ReadOptionControls(dialog, *choices);
   EndDialog(dialog, 1);
 }
 
@@ -118,14 +81,15 @@ void RefreshShellControls(HWND dialog) {
 
 }  // namespace
 
-INT_PTR ShowSetupDialog() {
-  INT_PTR result = ShowTemplateDialog(DialogName, nullptr, SetupDialogProc);
-  if (result == -1) {
-    // Nothing was applied, so the run must not end as a confirmed setup.
-    ExitCode = ExitCancelled;
-    return 0;
-  }
-  return result;
+bool AskSetupChoices(IntegrationOptions& choices) {
+  // The dialog works on a copy: a cancelled one leaves the caller's as it was.
+  IntegrationOptions shown = choices;
+  INT_PTR result =
+      ShowTemplateDialog(DialogName, nullptr, SetupDialogProc, reinterpret_cast<LPARAM>(&shown));
+  // A dialog that could not be shown (-1) confirmed nothing.
+  if (result != 1) return false;
+  choices = shown;
+  return true;
 }
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -133,7 +97,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
                                 L"HELPIntegrationSettings"))
     return TRUE;
   if (message == WM_INITDIALOG) {
-    InitSetupDialog(dialog);
+    InitSetupDialog(dialog, reinterpret_cast<IntegrationOptions*>(lParam));
     return TRUE;
   }
   if (message != WM_COMMAND) return FALSE;
@@ -142,7 +106,6 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       ConfirmSetup(dialog);
       break;
     case IDCANCEL:
-      ExitCode = ExitCancelled;
       EndDialog(dialog, 0);
       break;
     case IDC_SHELL_EXT:
@@ -183,27 +146,6 @@ void ToggleAllAssociations(HWND dialog) {
       anyUnchecked = true;
   for (const ExtensionRow& row : ExtensionTable) SetChecked(dialog, row.checkBoxId, anyUnchecked);
 }
-
-void ApplySetupOptionString(const wchar_t* text, IntegrationOptions& options) {
-  if (!text) return;
-  const wchar_t* p = text;
-  // Every step looks at two characters, so a lone letter at the end is
-  // ignored rather than read past the terminator.
-  while (p[0] && p[1]) {
-    wchar_t letter = ToUpperChar(p[0]);
-    if (letter == L'A') {
-      ++p;
-      for (unsigned i = 0; i < AssociateFlagCount && IsDecimalDigit(*p); ++i, ++p)
-        options.Associate[i] = *p == L'1';
-      continue;
-    }
-    for (const OptionLetter& option : OptionLetters)
-      if (option.letter == letter) options.*option.field = p[1] == L'1';
-    p += 2;
-  }
-}
-
-void ClearRemShown() { DeleteUserValue(MiscKey, RemShownValue); }
 
 void EnableDlgItem(HWND dialog, int id, bool enable) {
   EnableWindow(GetDlgItem(dialog, id), enable);

@@ -26,8 +26,8 @@ void DialogTest::TearDown() {
   RemoveTree(folder_);
 }
 
-HWND DialogTest::OpenDialog(const wchar_t* name, DLGPROC procedure) {
-  return CreateDialogParamW(GetModuleHandleW(nullptr), name, nullptr, procedure, 0);
+HWND DialogTest::OpenDialog(const wchar_t* name, DLGPROC procedure, LPARAM parameter) {
+  return CreateDialogParamW(GetModuleHandleW(nullptr), name, nullptr, procedure, parameter);
 }
 
 void DialogTest::LoadSampleLanguageModule(const wchar_t* sample) {

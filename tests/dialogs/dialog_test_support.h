@@ -17,8 +17,9 @@ class DialogTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A modeless dialog from the program's template `name`.
-  HWND OpenDialog(const wchar_t* name, DLGPROC procedure);
+  // A modeless dialog from the program's template `name`; `parameter`
+  // reaches the procedure with WM_INITDIALOG.
+  HWND OpenDialog(const wchar_t* name, DLGPROC procedure, LPARAM parameter = 0);
   // Places the sample language module of `sample` (a folder of the samples,
   // "" for the German one) beside the program, in place of one loaded
   // before, and loads it; released when the test ends.

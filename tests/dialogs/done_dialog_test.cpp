@@ -53,13 +53,6 @@ TEST_F(DoneDialogTest, ShowsTheProgramsFolderUnderABoldHeading) {
   DestroyWindow(dialog);
 }
 
-// Modal and silent: it must come back by itself, or this test never ends.
-TEST_F(DoneDialogTest, InSilentModeItClosesBeforeItIsShown) {
-  SilentMode = true;
-  ShowDoneDialog();
-  SUCCEED();
-}
-
 // A language module may carry only some of the dialogs; the program's own
 // templates stand in for the others.
 TEST_F(DoneDialogTest, DialogsMissingFromTheLanguageModuleComeFromTheProgram) {

@@ -9,6 +9,7 @@
 #include "base/run_state.h"
 #include "dialog_test_support.h"
 #include "dialogs/dialog_templates.h"
+#include "integration/apply.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
 #include "support/test_registry.h"
@@ -28,11 +29,6 @@ IntegrationOptions AllSet() {
   return options;
 }
 
-IntegrationOptions Parsed(const wchar_t* text, IntegrationOptions options = Cleared()) {
-  ApplySetupOptionString(text, options);
-  return options;
-}
-
 std::string AssociateDigits(const IntegrationOptions& options) {
   std::string digits;
   for (bool flag : options.Associate) digits += flag ? '1' : '0';
@@ -41,76 +37,12 @@ std::string AssociateDigits(const IntegrationOptions& options) {
 
 }  // namespace
 
-TEST(ApplySetupOptionString, LettersInEitherCaseSetOrClearTheirFields) {
-  IntegrationOptions options = Parsed(L"D1S0", AllSet());
-  EXPECT_TRUE(options.Desktop);
-  EXPECT_FALSE(options.ShellExt);
-  EXPECT_TRUE(options.StartMenu);
-
-  options = Parsed(L"c1d1i1m1p1s1");
-  EXPECT_TRUE(options.CascadedMenu && options.Desktop && options.MenuIcons);
-  EXPECT_TRUE(options.StartMenu && options.Programs && options.ShellExt);
-  EXPECT_EQ(AssociateDigits(options), "00000000000000000000");
-
-  // Anything but "1" clears, not only "0".
-  options = Parsed(L"DxPaM\u0661", AllSet());
-  EXPECT_FALSE(options.Desktop || options.Programs || options.StartMenu);
-  EXPECT_TRUE(options.CascadedMenu);
-}
-
-TEST(ApplySetupOptionString, ADigitRunSetsTheRowsInOrderAndStopsAtTwenty) {
-  IntegrationOptions options = Parsed(L"A10", AllSet());
-  EXPECT_EQ(AssociateDigits(options), "10111111111111111111");
-
-  // 22 digits: the first 20 are rows and spare elements; the 21st is then
-  // read as a letter and skipped with the character after it, so the D1
-  // behind them still counts.
-  options = Parsed(
-      L"A10111111111111111101"
-      L"11"
-      L"D1");
-  EXPECT_EQ(AssociateDigits(options), "10111111111111111101");
-  EXPECT_TRUE(options.Desktop);
-
-  // Digits outside ASCII end the run and are skipped like any unknown
-  // letter; a letter without digits takes none.
-  options = Parsed(L"A1\u06611D1", Cleared());
-  EXPECT_EQ(AssociateDigits(options), "10000000000000000000");
-  EXPECT_TRUE(options.Desktop);
-  options = Parsed(L"AD1");
-  EXPECT_TRUE(options.Desktop);
-}
-
-TEST(ApplySetupOptionString, UnknownLettersAndLoneEndsAreSkipped) {
-  IntegrationOptions options = Parsed(L"X1D1");
-  EXPECT_TRUE(options.Desktop);
-  options = Parsed(L"D1S", AllSet());
-  EXPECT_TRUE(options.Desktop && options.ShellExt);
-  options = Parsed(L"M1A", AllSet());
-  EXPECT_EQ(AssociateDigits(options), "11111111111111111111");
-
-  IntegrationOptions untouched = AllSet();
-  for (const wchar_t* text : {L"", L"D", L"1", L"  ", L"=1=1=1"}) {
-    options = Parsed(text, AllSet());
-    EXPECT_EQ(AssociateDigits(options), AssociateDigits(untouched)) << text;
-    EXPECT_TRUE(options.Desktop && options.ShellExt && options.Programs) << text;
-  }
-  ApplySetupOptionString(nullptr, options);
-  EXPECT_TRUE(options.Desktop);
-}
-
-// The longest text the command line can give, made of every letter.
-TEST(ApplySetupOptionString, TheLongestCommandLineTextIsReadWithinItsBounds) {
-  std::wstring text = L"A11111111111111111111111111111111111111";
-  ASSERT_EQ(text.size(), InitOptionsChars - 1);
-  IntegrationOptions options = Parsed(text.c_str());
-  EXPECT_EQ(AssociateDigits(options), "11111111111111111111");
-  EXPECT_FALSE(options.Desktop);
-}
-
 class SetupDialogTest : public DialogTest {
  protected:
-  HWND Open() { return OpenDialog(L"SETUPDLG", SetupDialogProc); }
+  HWND Open() {
+    return OpenDialog(L"SETUPDLG", SetupDialogProc, reinterpret_cast<LPARAM>(&choices_));
+  }
+  IntegrationOptions choices_{};
 };
 
 // The boxes are numbered by extension, not by row: rows 4, 14 and 15 sit
@@ -202,7 +134,7 @@ TEST_F(SetupDialogTest, TheShellBoxEnablesTheMenuBoxesAndKeepsTheirState) {
 TEST_F(SetupDialogTest, TheDialogStartsFromTheStoredOptionsAmendedByTheCommandLine) {
   ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup\\.zip", L"Set", 0));
   ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Setup", L"ShellExt", 0));
-  wcscpy(InitOptionsText, L"A0D1");
+  LoadStartingOptions(L"A0D1", choices_);
   HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_FALSE(IsDlgButtonChecked(dialog, IDC_ASSOCIATE_KEL));
@@ -222,14 +154,21 @@ TEST_F(SetupDialogTest, TheDialogStartsFromTheStoredOptionsAmendedByTheCommandLi
   DestroyWindow(dialog);
 }
 
-TEST_F(SetupDialogTest, CancelWritesNothingAndEndsWithOne) {
-  HWND dialog = Open();
-  ASSERT_NE(dialog, nullptr);
-  SendDlgItemMessageW(dialog, IDC_ASSOCIATE_KEL, BM_CLICK, 0, 0);
-  SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_EQ(ExitCode, 1);
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
-  DestroyWindow(dialog);
+// The dialog only asks: neither answer writes anything, and only OK hands
+// the boxes back.
+TEST_F(SetupDialogTest, TheAnswerHandsTheBoxesBackAndWritesNothing) {
+  for (int answer : {IDCANCEL, IDOK}) {
+    choices_ = Cleared();
+    HWND dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    SendDlgItemMessageW(dialog, IDC_ASSOCIATE_KEL, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(dialog, IDC_DESKTOP, BM_CLICK, 0, 0);
+    SendMessageW(dialog, WM_COMMAND, answer, 0);
+    EXPECT_EQ(choices_.Associate[0] && choices_.Desktop, answer == IDOK) << answer;
+    EXPECT_FALSE(choices_.StartMenu || choices_.Associate[1]) << answer;
+    EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra")) << answer;
+    DestroyWindow(dialog);
+  }
 }
 
 TEST_F(SetupDialogTest, EnableHelperActsOnTheControl) {
@@ -241,31 +180,17 @@ TEST_F(SetupDialogTest, EnableHelperActsOnTheControl) {
   DestroyWindow(dialog);
 }
 
-TEST_F(SetupDialogTest, ClearRemShownDeletesOnlyThatValue) {
-  ASSERT_TRUE(
-      SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown", 1));
-  ASSERT_TRUE(
-      SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other", 1));
-  ClearRemShown();
-  EXPECT_FALSE(
-      RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"RemShown"));
-  EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, L"Software\\Pelodra\\Interface\\Misc", L"Other"), 1u);
-  ClearRemShown();
-}
-
 // A dialog that cannot be made (here: its rich-edit class is missing) has
 // applied nothing; the run must not go on as if it had been confirmed.
 TEST_F(SetupDialogTest, ADialogThatCannotBeShownCountsAsCancelled) {
   HMODULE richEdit = GetModuleHandleW(L"riched20.dll");
   ASSERT_NE(richEdit, nullptr);
   ASSERT_TRUE(UnregisterClassW(L"RichEdit20W", richEdit));
-  SilentMode = true;
-  EXPECT_EQ(ShowSetupDialog(), 0);
-  EXPECT_EQ(ExitCode, 1);
+  IntegrationOptions choices = AllSet();
+  EXPECT_FALSE(AskSetupChoices(choices));
+  EXPECT_TRUE(choices.Desktop && choices.ShellExt);
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
-  // Loading the library afresh registers its classes again. Not silent
-  // now: the dialog would confirm itself and change the shared prefix.
-  SilentMode = false;
+  // Loading the library afresh registers its classes again.
   while (FreeLibrary(richEdit) && GetModuleHandleW(L"riched20.dll")) {
   }
   ASSERT_NE(LoadLibraryW(L"riched20.dll"), nullptr);
@@ -288,10 +213,11 @@ TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirVal
   ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Desktop", 1));
   ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey, L"ShellExt", 0));
   ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setupKey, L"CascadedMenu", 1));
-  MsiMode = true;
   LoadSampleLanguageModule(L"hostile");
   ASSERT_EQ(DialogTemplateModule(L"SETUPDLG"), ResourceModule());
-  HWND dialog = CreateDialogParamW(ResourceModule(), L"SETUPDLG", nullptr, SetupDialogProc, 0);
+  LoadStartingOptions(nullptr, choices_);
+  HWND dialog = CreateDialogParamW(ResourceModule(), L"SETUPDLG", nullptr, SetupDialogProc,
+                                   reinterpret_cast<LPARAM>(&choices_));
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(GetWindowTextLengthW(dialog), 0);
   ASSERT_EQ(GetDlgItem(dialog, IDC_CASCADED_MENU), nullptr);
@@ -312,6 +238,8 @@ TEST_F(SetupDialogTest, OptionsWithoutABoxInALanguageModulesTemplateKeepTheirVal
   SendDlgItemMessageW(dialog, IDC_DESKTOP, BM_CLICK, 0, 0);
   SendMessageW(dialog, WM_COMMAND, IDOK, 0);
   DestroyWindow(dialog);
+  wchar_t group[MaxPathChars] = {};
+  EXPECT_TRUE(ApplySetup(choices_, EntryOwner::OutsideInstaller, group, MaxPathChars));
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Desktop"), 0u);
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey + L"\\Links", L"Programs"), 0u);
   EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setupKey, L"ShellExt"), 0u);

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <string>
 
 #include "base/run_state.h"
 #include "support/test_files.h"
@@ -48,6 +49,25 @@ Outcome Observe() {
   outcome.appFolder = RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path");
   outcome.exe32 = RegistryString(HKEY_LOCAL_MACHINE, ProductKey, L"exe32", KEY_WOW64_32KEY);
   return outcome;
+}
+
+IntegrationOptions AllSet() {
+  IntegrationOptions options{};
+  for (bool& flag : options.Associate) flag = true;
+  options.Desktop = options.StartMenu = options.Programs = true;
+  options.ShellExt = options.CascadedMenu = options.MenuIcons = true;
+  return options;
+}
+
+IntegrationOptions Parsed(const wchar_t* text, IntegrationOptions options = {}) {
+  ApplySetupOptionString(text, options);
+  return options;
+}
+
+std::string AssociateDigits(const IntegrationOptions& options) {
+  std::string digits;
+  for (bool flag : options.Associate) digits += flag ? '1' : '0';
+  return digits;
 }
 
 class Apply : public SetupTest {
@@ -116,4 +136,130 @@ TEST_F(Apply, AMissingThemesIconLeavesTheTargetsOwnAndASecondRunChangesNothing) 
   EXPECT_EQ(Observe(), first);
 }
 
+// What the setup dialog's OK wrote, now written without it: the choices
+// saved, the integration applied, the removal note forgotten, and the
+// uninstall entry unless an outside installer keeps its own. A refusal
+// still saves the choices and ends incomplete.
+TEST_F(Apply, ASetupSavesAppliesAndWritesTheEntryItsOwnerWants) {
+  const std::wstring misc = std::wstring(ProductKey) + L"\\Interface\\Misc";
+  const std::wstring setup = std::wstring(ProductKey) + L"\\Setup";
+  struct Case {
+    EntryOwner owner;
+    bool refused;
+  };
+  for (const Case& c : {Case{EntryOwner::Product, false}, Case{EntryOwner::OutsideInstaller, false},
+                        Case{EntryOwner::Product, true}}) {
+    ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, misc, L"RemShown", 1));
+    ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, misc, L"Other", 1));
+    IntegrationOptions choices = EveryShortcut();
+    choices.StartMenu = false;
+    bool complete;
+    {
+      std::optional<ReadOnlyKey> appPaths;
+      if (c.refused) appPaths.emplace(HKEY_LOCAL_MACHINE, AppPathsKey);
+      complete = ApplySetup(choices, c.owner, group_, MaxPathChars);
+    }
+    bool product = c.owner == EntryOwner::Product;
+    EXPECT_EQ(complete, !c.refused);
+    EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setup + L"\\Links", L"Desktop"), 1u);
+    EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, setup + L"\\Links", L"StartMenu"), 0u);
+    EXPECT_FALSE(RegistryDword(HKEY_CURRENT_USER, misc, L"RemShown"));
+    EXPECT_EQ(RegistryDword(HKEY_CURRENT_USER, misc, L"Other"), 1u);
+    EXPECT_EQ(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey), product);
+    EXPECT_EQ(Exists(SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Pelodra.lnk"), !c.refused);
+    EXPECT_EQ(std::wstring(group_),
+              c.refused ? L"untouched" : SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Pelodra");
+    DeleteRegistryTree(HKEY_CURRENT_USER, setup);
+    DeleteRegistryTree(HKEY_CURRENT_USER, misc);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, UninstallKey);
+    wcscpy(group_, L"untouched");
+    RemoveProductShortcuts();
+  }
+  DeleteRegistryKeyIfEmpty(HKEY_CURRENT_USER, std::wstring(ProductKey) + L"\\Interface");
+}
+
+// The stored options amended by the command line are what a setup starts
+// from, with or without a dialog.
+TEST_F(Apply, TheStartingOptionsAreTheStoredOnesAmendedByTheOptionString) {
+  const std::wstring setup = std::wstring(ProductKey) + L"\\Setup";
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setup + L"\\.zip", L"Set", 0));
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, setup, L"ShellExt", 0));
+  IntegrationOptions stored{}, amended = AllSet();
+  LoadStartingOptions(nullptr, stored);
+  LoadStartingOptions(L"A1D0", amended);
+  EXPECT_FALSE(stored.Associate[1]);
+  EXPECT_FALSE(stored.ShellExt || amended.ShellExt);
+  EXPECT_TRUE(amended.Associate[0]);
+  EXPECT_EQ(amended.Desktop, false);
+  EXPECT_EQ(AssociateDigits(amended).substr(1), AssociateDigits(stored).substr(1));
+  DeleteRegistryTree(HKEY_CURRENT_USER, setup);
+}
+
 }  // namespace
+
+TEST(ApplySetupOptionString, LettersInEitherCaseSetOrClearTheirFields) {
+  IntegrationOptions options = Parsed(L"D1S0", AllSet());
+  EXPECT_TRUE(options.Desktop);
+  EXPECT_FALSE(options.ShellExt);
+  EXPECT_TRUE(options.StartMenu);
+
+  options = Parsed(L"c1d1i1m1p1s1");
+  EXPECT_TRUE(options.CascadedMenu && options.Desktop && options.MenuIcons);
+  EXPECT_TRUE(options.StartMenu && options.Programs && options.ShellExt);
+  EXPECT_EQ(AssociateDigits(options), "00000000000000000000");
+
+  // Anything but "1" clears, not only "0".
+  options = Parsed(L"DxPaM\u0661", AllSet());
+  EXPECT_FALSE(options.Desktop || options.Programs || options.StartMenu);
+  EXPECT_TRUE(options.CascadedMenu);
+}
+
+TEST(ApplySetupOptionString, ADigitRunSetsTheRowsInOrderAndStopsAtTwenty) {
+  IntegrationOptions options = Parsed(L"A10", AllSet());
+  EXPECT_EQ(AssociateDigits(options), "10111111111111111111");
+
+  // 22 digits: the first 20 are rows and spare elements; the 21st is then
+  // read as a letter and skipped with the character after it, so the D1
+  // behind them still counts.
+  options = Parsed(
+      L"A10111111111111111101"
+      L"11"
+      L"D1");
+  EXPECT_EQ(AssociateDigits(options), "10111111111111111101");
+  EXPECT_TRUE(options.Desktop);
+
+  // Digits outside ASCII end the run and are skipped like any unknown
+  // letter; a letter without digits takes none.
+  options = Parsed(L"A1\u06611D1", IntegrationOptions{});
+  EXPECT_EQ(AssociateDigits(options), "10000000000000000000");
+  EXPECT_TRUE(options.Desktop);
+  options = Parsed(L"AD1");
+  EXPECT_TRUE(options.Desktop);
+}
+
+TEST(ApplySetupOptionString, UnknownLettersAndLoneEndsAreSkipped) {
+  IntegrationOptions options = Parsed(L"X1D1");
+  EXPECT_TRUE(options.Desktop);
+  options = Parsed(L"D1S", AllSet());
+  EXPECT_TRUE(options.Desktop && options.ShellExt);
+  options = Parsed(L"M1A", AllSet());
+  EXPECT_EQ(AssociateDigits(options), "11111111111111111111");
+
+  IntegrationOptions untouched = AllSet();
+  for (const wchar_t* text : {L"", L"D", L"1", L"  ", L"=1=1=1"}) {
+    options = Parsed(text, AllSet());
+    EXPECT_EQ(AssociateDigits(options), AssociateDigits(untouched)) << text;
+    EXPECT_TRUE(options.Desktop && options.ShellExt && options.Programs) << text;
+  }
+  ApplySetupOptionString(nullptr, options);
+  EXPECT_TRUE(options.Desktop);
+}
+
+// The longest text the command line can give, made of every letter.
+TEST(ApplySetupOptionString, TheLongestCommandLineTextIsReadWithinItsBounds) {
+  std::wstring text = L"A11111111111111111111111111111111111111";
+  ASSERT_EQ(text.size(), InitOptionsChars - 1);
+  IntegrationOptions options = Parsed(text.c_str());
+  EXPECT_EQ(AssociateDigits(options), "11111111111111111111");
+  EXPECT_FALSE(options.Desktop);
+}
