@@ -88,22 +88,22 @@ bool IsLogSwitch(const wchar_t* token) {
          CompareNoCaseN(token + 1, LogKeyword, LogKeywordChars) == 0;
 }
 
-void ActOnSwitch(Switch action, const wchar_t* token, bool& setupRequested) {
+void ActOnSwitch(Switch action, const wchar_t* token, RunRequest& request) {
   switch (action) {
     case Switch::Setup:
-      setupRequested = true;
+      request.setup = true;
       break;
     case Switch::Msi:
-      MsiMode = true;
+      request.msi = true;
       break;
     case Switch::Init:
-      BoundedCopy(InitOptionsText, token + InitTextOffset, InitOptionsChars);
+      BoundedCopy(request.initOptions, token + InitTextOffset, InitOptionsChars);
       break;
     case Switch::Wait:
       Sleep(WaitSwitchMs);
       break;
     case Switch::NoExplorer:
-      NoExplorer = true;
+      request.noExplorer = true;
       break;
     case Switch::Warning:
       ShowLeftoverWarning();
@@ -150,14 +150,13 @@ const wchar_t* NextToken(const wchar_t* text, wchar_t* token, size_t size) {
   return text;
 }
 
-void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequested,
-                      bool& uninstallRequested) {
+void ParseCommandLine(CommandSource source, const wchar_t* text, RunRequest& request) {
   wchar_t token[TokenChars];
   unsigned switches = 0;
   while ((text = NextToken(text, token, TokenChars)) != nullptr) {
     if (token[0] != L'/' && token[0] != L'-') continue;
     if (ToUpperChar(token[1]) == L'S' && !IsAsciiLetter(token[2])) {
-      SilentMode = true;
+      request.silent = true;
       continue;
     }
     if (IsLogSwitch(token)) continue;
@@ -165,12 +164,12 @@ void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequ
     if (source != CommandSource::RealCommandLine) continue;
     for (const Keyword& keyword : Keywords) {
       if (CompareNoCaseN(token + 1, keyword.text, keyword.compared) == 0) {
-        ActOnSwitch(keyword.action, token, setupRequested);
+        ActOnSwitch(keyword.action, token, request);
         break;
       }
     }
   }
-  uninstallRequested = source == CommandSource::RealCommandLine && switches == 0;
+  request.uninstall = source == CommandSource::RealCommandLine && switches == 0;
 }
 
 void ShowLeftoverWarning() {

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "base/run_state.h"
+
 constexpr unsigned TokenChars = 1024;
 
 enum class CommandSource { InstallerText, RealCommandLine };
@@ -13,11 +15,12 @@ enum class CommandSource { InstallerText, RealCommandLine };
 // Returns the position behind the token, or null when only blanks remain.
 const wchar_t* NextToken(const wchar_t* text, wchar_t* token, size_t size);
 
-// Acts on the switches of one command text. From the installer text only
-// the silent switch counts. `uninstallRequested` is set exactly when the
-// real command line held no switch but the silent one.
-void ParseCommandLine(CommandSource source, const wchar_t* text, bool& setupRequested,
-                      bool& uninstallRequested);
+// Reads the switches of one command text into `request`, the installer's
+// before the real command line. From the installer text only the silent
+// switch counts. `request.uninstall` is set exactly when the real command
+// line held no switch but the silent one. "/wait" and "/warning" act where
+// they stand.
+void ParseCommandLine(CommandSource source, const wchar_t* text, RunRequest& request);
 
 // Opens the log that the first "/log=<file>" of the real command line
 // names, if any.

@@ -1,9 +1,9 @@
 #include "app/run_flow.h"
 
 #include <ole2.h>
-#include <shellapi.h>
 
 #include "app/command_line.h"
+#include "app/setup_run.h"
 #include "base/best_effort.h"
 #include "base/conversion.h"
 #include "base/error_state.h"
@@ -14,12 +14,9 @@
 #include "base/program_path.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
-#include "dialogs/done_dialog.h"
 #include "dialogs/help.h"
-#include "dialogs/setup_dialog.h"
 #include "fs/file_ops.h"
 #include "fs/path_names.h"
-#include "integration/apply.h"
 #include "localization/language_file.h"
 #include "localization/language_module.h"
 #include "localization/messages.h"
@@ -32,6 +29,8 @@ namespace {
 constexpr unsigned InstallerTextChars = 1024;
 constexpr unsigned StartResultChars = 4096;
 
+int32_t runExitCode = ExitDone;
+
 // Static teardown at process end, in reverse order of start-up. The log
 // ends last, after what the teardown itself writes.
 struct ProcessTeardown {
@@ -43,7 +42,7 @@ struct ProcessTeardown {
     ReleaseIni();
     ReleaseLanguageFile();
     ReleaseLanguageModule();
-    LogEnd(ExitCode);
+    LogEnd(runExitCode);
   }
 } teardown;
 
@@ -59,34 +58,16 @@ HFONT CreateBoldFont() {
                      DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
 }
 
-void ShowWow64Note() {
-  const wchar_t* text = LoadMessage(IDS_WOW64_NOTE);
-  ShowMessageBox(nullptr, text, LoadMessage(IDS_WOW64_NOTE_CAPTION), MB_ICONINFORMATION);
-}
-
-void OpenProgramGroup() {
-  if (!ProgramGroupPath[0] || SilentMode || MsiMode || NoExplorer) return;
-  if (!PathExists(ProgramGroupPath)) return;
-  BestEffort(ShellExecuteW(nullptr, L"open", ProgramGroupPath, nullptr, L"", SW_SHOWNORMAL));
-}
-
-// The copy belongs to a setup that did not happen: the store lets go of it
-// unsaved, and it goes. Unless the context-items dialog has saved the
-// user's confirmed items into it: they stay, and with them the file that
-// is now this installation's store.
-void TakeBackSettingsCopy() {
-  wchar_t copy[MaxPathChars];
-  if (!GetSettingsCopyPath(copy)) return;
-  if (IniFileSaved()) {
-    LogEvent(L"settings file kept", copy, L"holds the confirmed context items");
-    return;
-  }
-  ReleaseIni();
-  LogOutcome(L"settings file deleted", copy, DeleteFileW(copy) ? ERROR_SUCCESS : FailureCode());
+// Found once: every name the run builds starts from the program's own
+// folder, never from the current one.
+void FindProgram(RunRequest& request) {
+  if (!GetProgramPath(request.program, MaxPathChars)) request.program[0] = 0;
+  BoundedCopy(request.folder, request.program, MaxPathChars);
+  RemoveNamePart(request.folder);
 }
 
 // The first line of a log: what runs, on which Windows, asked for what.
-void LogStart(const wchar_t* commandLine, const wchar_t* installerText) {
+void LogStart(const wchar_t* program, const wchar_t* commandLine, const wchar_t* installerText) {
   if (!IsLogging()) return;
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
@@ -97,46 +78,7 @@ void LogStart(const wchar_t* commandLine, const wchar_t* installerText) {
              PRODUCT_VERSION_MAJOR, PRODUCT_VERSION_MINOR, PRODUCT_VERSION_BUILD,
              version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber,
              IsWow64() ? L"64-bit" : L"32-bit", commandLine, installerText);
-  wchar_t program[MaxPathChars];
-  GetProgramPath(program, MaxPathChars);
   LogEvent(L"start", program, result);
-}
-
-void ShowSetupRefused() {
-  ShowMessageBox(nullptr, LoadMessage(IDS_SETUP_REFUSED), LoadMessage(IDS_CAPTION),
-                 MB_ICONWARNING | MB_SETFOREGROUND);
-}
-
-void FinishSetup() {
-  // Windows refused part of the setup: what is done would mislead.
-  if (ExitCode == ExitIncomplete) {
-    if (!SilentMode) ShowSetupRefused();
-    return;
-  }
-  if (!MsiMode && !SilentMode) {
-    ShowDoneDialog();
-    if (IsWow64() && !IsNativeItanium()) ShowWow64Note();
-  }
-  OpenProgramGroup();
-}
-
-void RunSetup() {
-  // Copied before the store is first used, so that the options shown and
-  // saved, the records of former owners and the uninstall all use one
-  // store: the one this installation keeps.
-  bool copied = CopySettingsFromInstaller();
-  IntegrationOptions choices{};
-  LoadStartingOptions(InitOptionsText, choices);
-  // A silent setup takes the starting choices as confirmed: no window at all.
-  if (!SilentMode && !AskSetupChoices(choices)) {
-    ExitCode = ExitCancelled;
-    if (copied) TakeBackSettingsCopy();
-    return;
-  }
-  // An outside installer keeps its own uninstall entry.
-  EntryOwner owner = MsiMode ? EntryOwner::OutsideInstaller : EntryOwner::Product;
-  if (!ApplySetup(choices, owner, ProgramGroupPath, MaxPathChars)) ExitCode = ExitIncomplete;
-  FinishSetup();
 }
 
 }  // namespace
@@ -147,39 +89,6 @@ void RestrictDllSearch() {
   using SetDefaults = BOOL(WINAPI*)(DWORD);
   if (auto set = Kernel32Function<SetDefaults>("SetDefaultDllDirectories"))
     set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-bool GetSettingsCopyPath(wchar_t* path) {
-  if (!GetProgramPath(path, MaxPathChars)) return false;
-  ReplaceNamePart(path, SettingsFileName, MaxPathChars);
-  // A cut path would name another file.
-  return CompareNoCase(FindNamePart(path), SettingsFileName) == 0;
-}
-
-bool CopySettingsFromInstaller() {
-  wchar_t source[MaxPathChars] = {};
-  DWORD n = GetEnvironmentVariableW(L"sfxname", source, MaxPathChars);
-  if (n == 0 || n >= MaxPathChars) return false;
-  ReplaceNamePart(source, SettingsFileName, MaxPathChars);
-  if (CompareNoCase(FindNamePart(source), SettingsFileName) != 0 || !PathExists(source))
-    return false;
-  wchar_t copy[MaxPathChars];
-  if (!GetSettingsCopyPath(copy)) return false;
-  // A setup over an installation finds its settings file there: it stays
-  // the installation's store, and nothing failed.
-  if (PathExists(copy)) {
-    LogEvent(L"settings file kept", copy, L"the installation's own; the installer's not copied");
-    return false;
-  }
-  bool copied = CopyFileW(source, copy, TRUE) != FALSE;
-  LogOutcome(L"settings file copied", copy, copied ? ERROR_SUCCESS : FailureCode());
-  if (!copied) return false;
-  // A file from a read-only medium keeps its attribute in the copy, and
-  // the store could not save the installation's settings into it.
-  DWORD attributes = GetAttributes(copy);
-  if (attributes != InvalidAttributes && (attributes & FILE_ATTRIBUTE_READONLY))
-    BestEffort(SetAttributes(copy, attributes & ~FILE_ATTRIBUTE_READONLY));
-  return true;
 }
 
 int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
@@ -197,18 +106,19 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   DWORD n = GetEnvironmentVariableW(L"sfxcmd", installerText, InstallerTextChars);
   if (n >= InstallerTextChars) installerText[0] = 0;
   OpenRequestedLog(commandLine);
-  LogStart(commandLine, installerText);
-  bool setupRequested = false;
-  bool uninstallRequested = false;
-  ParseCommandLine(CommandSource::InstallerText, installerText, setupRequested, uninstallRequested);
-  ParseCommandLine(CommandSource::RealCommandLine, commandLine, setupRequested, uninstallRequested);
+  RunRequest request{};
+  FindProgram(request);
+  LogStart(request.program, commandLine, installerText);
+  ParseCommandLine(CommandSource::InstallerText, installerText, request);
+  ParseCommandLine(CommandSource::RealCommandLine, commandLine, request);
 
-  if (setupRequested) RunSetup();
-  if (uninstallRequested) RunUninstall();
+  runExitCode = ExitDone;
+  if (request.setup) runExitCode = RunSetup(request);
+  if (request.uninstall) runExitCode = RunUninstall(request);
 
   richEdit.Reset();
   if (SUCCEEDED(ole)) OleUninitialize();
   ApplicationIcon = nullptr;
   BoldFont = nullptr;
-  return ExitCode;
+  return runExitCode;
 }

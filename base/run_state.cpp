@@ -1,11 +1,5 @@
 #include "base/run_state.h"
 
-bool SilentMode;
-bool MsiMode;
-bool NoExplorer;
-wchar_t InitOptionsText[InitOptionsChars];
-int32_t ExitCode;
-wchar_t ProgramGroupPath[MaxPathChars];
 uint32_t RegistryViewFlags;
 HICON ApplicationIcon;
 HFONT BoldFont;
@@ -59,12 +53,6 @@ bool IsRightToLeft() { return rightToLeft; }
 void SetRightToLeft(bool value) { rightToLeft = value; }
 
 void ResetRunState() {
-  SilentMode = false;
-  MsiMode = false;
-  NoExplorer = false;
-  InitOptionsText[0] = 0;
-  ExitCode = 0;
-  ProgramGroupPath[0] = 0;
   RegistryViewFlags = 0;
   wow64Cache = -1;
   dpiCache = 0;

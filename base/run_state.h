@@ -1,5 +1,5 @@
-// Process-wide run state: the switches of the command line, the exit code,
-// the program group made by setup, the registry view, and the 64-bit probes.
+// The run's request as the command line gives it, the exit codes, and the
+// process-wide state that remains: the registry view and the system probes.
 #pragma once
 
 #include <windows.h>
@@ -27,12 +27,26 @@ constexpr int32_t ExitListMissing = 3;
 constexpr int32_t ExitRestartNeeded = 3010;
 // A run that memory fails ends with the error record's code 8.
 
-extern bool SilentMode;
-extern bool MsiMode;
-extern bool NoExplorer;
-extern wchar_t InitOptionsText[InitOptionsChars];
-extern int32_t ExitCode;
-extern wchar_t ProgramGroupPath[MaxPathChars];
+// What the two command texts ask of the run, and where the program lies:
+// made once at start and handed to the setup or the uninstall.
+struct RunRequest {
+  bool setup;
+  // The real command line held no switch but the silent one.
+  bool uninstall;
+  // No questions, no window: a setup takes its starting choices as
+  // confirmed.
+  bool silent;
+  // Under an outside installer: no done dialog, no uninstall entry; the
+  // uninstall removes the integration only.
+  bool msi;
+  bool noExplorer;
+  // The setup's option string, such as "A1D0".
+  wchar_t initOptions[InitOptionsChars];
+  // The program's full path and its folder (empty when the path has none).
+  wchar_t program[MaxPathChars];
+  wchar_t folder[MaxPathChars];
+};
+
 // 0, or KEY_WOW64_64KEY while a ScopedRegistryView selects the 64-bit
 // view; every registry access ORs it into its access mask.
 extern uint32_t RegistryViewFlags;

@@ -32,7 +32,7 @@ void ListExtensions(const RefusedGiveBacks& refused, wchar_t* list, size_t capac
 
 }  // namespace
 
-bool RemoveIntegration(wchar_t* refusedExtensions, size_t capacity) {
+bool RemoveIntegration(EntryOwner entryOwner, wchar_t* refusedExtensions, size_t capacity) {
   unsigned refusedBefore = RefusedRegistryChanges();
   // "All clear" makes every applier take its removal path.
   const IntegrationOptions none{};
@@ -56,7 +56,7 @@ bool RemoveIntegration(wchar_t* refusedExtensions, size_t capacity) {
   // The user's settings tree goes from the registry also while the
   // settings live in the settings file.
   DeleteKeyTreeSparing(HKEY_CURRENT_USER, ProductKey, kept, refused.count);
-  if (!MsiMode) {
+  if (entryOwner == EntryOwner::Product) {
     BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, UninstallKey));
     BestEffort(DeleteKey(HKEY_LOCAL_MACHINE, AppPathsKey));
     // Setup wrote App Paths a second time in the 64-bit view.

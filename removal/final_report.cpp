@@ -39,7 +39,6 @@ void KeepTexts(KeptTexts& texts) {
 
 void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,
                      const wchar_t* refusedExtensions, const KeptTexts& texts) {
-  if (SilentMode) return;
   if (removal.restartPending) Show(texts.restart, texts, MB_ICONINFORMATION);
   if (removal.filesLeft) {
     wchar_t text[ReportChars];
@@ -59,7 +58,6 @@ void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,
 }
 
 void ReportFolderLeft(const wchar_t* folder, const KeptTexts& texts) {
-  if (SilentMode) return;
   wchar_t text[ReportChars];
   FormatMessageText(text, ReportChars, texts.folderLeft, folder);
   Show(text, texts, MB_ICONEXCLAMATION);

@@ -21,8 +21,8 @@ void KeepTexts(KeptTexts& texts);
 
 void ReportMissingList();
 
-// The boxes for what stays behind, each only when something does; none in
-// a silent run. They come before the batch file starts, which waits only a
+// The boxes for what stays behind, each only when something does; a
+// silent run shows none of them. They come before the batch file starts, which waits only a
 // moment for the program to end. `refusedExtensions` names the file types
 // that could not be given back, empty when there are none.
 void ReportWhatStays(const ListRemoval& removal, bool integrationComplete,

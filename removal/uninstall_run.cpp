@@ -31,8 +31,8 @@ constexpr unsigned EntryChars = ListEntryChars;
 // An entry in its long form.
 constexpr unsigned ExactChars = EntryChars + 8;
 
-bool Confirmed() {
-  if (SilentMode) return true;
+bool Confirmed(const RunRequest& request) {
+  if (request.silent) return true;
   return ShowMessageBox(nullptr, LoadMessage(IDS_CONFIRM_UNINSTALL), LoadMessage(IDS_CAPTION),
                         MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
 }
@@ -48,10 +48,11 @@ struct CleanupPlan {
 
 // Settled before anything is removed: a folder that no batch line can name
 // is left whole, not half.
-void PlanCleanup(const wchar_t* program, const wchar_t* folder, CleanupPlan& plan) {
+void PlanCleanup(const RunRequest& request, CleanupPlan& plan) {
   DWORD n = GetTempPathW(MaxPathChars, plan.tempFolder);
-  plan.reachable = MsiMode || (n > 0 && n < MaxPathChars &&
-                               PrepareBatchNames(program, folder, plan.tempFolder, plan.names));
+  plan.reachable = request.msi || (n > 0 && n < MaxPathChars &&
+                                   PrepareBatchNames(request.program, request.folder,
+                                                     plan.tempFolder, plan.names));
 }
 
 // Whether the log lies in `folder` or below it, by whatever names either is
@@ -70,16 +71,17 @@ bool LogLiesIn(const wchar_t* folder) {
 // Hands the program and its folder to the batch file; true when the folder
 // is left, which the user is then told. A log in the folder keeps it: that
 // is said in the log and changes nothing else.
-[[nodiscard]] bool HandToBatchFile(const wchar_t* program, const wchar_t* folder,
-                                   const CleanupPlan& plan, const ListRemoval& removal,
-                                   const KeptTexts& texts) {
+[[nodiscard]] bool HandToBatchFile(const RunRequest& request, const CleanupPlan& plan,
+                                   const ListRemoval& removal, const KeptTexts& texts) {
   // An outside installer removes the folder itself.
-  if (MsiMode) return false;
+  if (request.msi) return false;
+  const wchar_t* program = request.program;
+  const wchar_t* folder = request.folder;
   wchar_t exact[ExactChars];
   bool logInFolder =
       plan.reachable && ExactName(folder, exact, ExactChars) && LogPath()[0] && LogLiesIn(exact);
   if (logInFolder && !removal.logKept) LogEvent(L"kept", LogPath(), L"the log");
-  if (plan.reachable && StartCleanupBatch(plan.tempFolder, plan.names, SilentMode)) {
+  if (plan.reachable && StartCleanupBatch(plan.tempFolder, plan.names, request.silent)) {
     LogEvent(L"handed to the batch file", program, L"done");
     if (logInFolder)
       LogEvent(L"kept", folder, L"it holds the log");
@@ -89,43 +91,34 @@ bool LogLiesIn(const wchar_t* folder) {
   }
   LogEvent(L"left", folder,
            plan.reachable ? L"no batch file removes it" : L"no batch line can name it");
-  ReportFolderLeft(folder, texts);
+  if (!request.silent) ReportFolderLeft(folder, texts);
   return true;
 }
 
 }  // namespace
 
-void RunUninstall() {
-  wchar_t program[MaxPathChars], folder[MaxPathChars];
-  GetProgramPath(program, MaxPathChars);
-  BoundedCopy(folder, program, MaxPathChars);
-  RemoveNamePart(folder);
-  if (!folder[0]) {
-    ExitCode = ExitIncomplete;
-    return;
-  }
-  if (!Confirmed()) {
-    ExitCode = ExitCancelled;
-    return;
-  }
+int32_t RunUninstall(const RunRequest& request) {
+  if (!request.folder[0]) return ExitIncomplete;
+  if (!Confirmed(request)) return ExitCancelled;
   // Every name is built from the program's own folder, never from the
   // current one.
   wchar_t withSeparator[MaxPathChars];
-  BoundedCopy(withSeparator, folder, MaxPathChars);
+  BoundedCopy(withSeparator, request.folder, MaxPathChars);
   AddTrailingSeparator(withSeparator, MaxPathChars);
   Stream list = OpenFileList(withSeparator);
   if (!list) {
-    ExitCode = ExitListMissing;
-    if (!SilentMode) ReportMissingList();
-    return;
+    if (!request.silent) ReportMissingList();
+    return ExitListMissing;
   }
   KeptTexts texts;
   KeepTexts(texts);
   CleanupPlan plan{};
-  PlanCleanup(program, folder, plan);
+  PlanCleanup(request, plan);
 
+  // An outside installer keeps its own uninstall entry.
+  EntryOwner owner = request.msi ? EntryOwner::OutsideInstaller : EntryOwner::Product;
   wchar_t refusedExtensions[RefusedExtensionsChars];
-  bool integrationComplete = RemoveIntegration(refusedExtensions, RefusedExtensionsChars);
+  bool integrationComplete = RemoveIntegration(owner, refusedExtensions, RefusedExtensionsChars);
   // The settings file goes with the product's files: write it now and let
   // go of it, or the end of the run would write it into the emptied folder
   // again and keep the folder from being removed.
@@ -134,12 +127,11 @@ void RunUninstall() {
   ReleaseLanguageModule();
 
   ListRemoval removal;
-  if (!MsiMode && plan.reachable) RemoveProductFiles(list, program, withSeparator, removal);
+  if (!request.msi && plan.reachable)
+    RemoveProductFiles(list, request.program, withSeparator, removal);
   list.Reset();
-  ReportWhatStays(removal, integrationComplete, refusedExtensions, texts);
-  bool folderLeft = HandToBatchFile(program, folder, plan, removal, texts);
-  if (removal.filesLeft || !integrationComplete || folderLeft)
-    ExitCode = ExitIncomplete;
-  else
-    ExitCode = removal.restartPending ? ExitRestartNeeded : ExitDone;
+  if (!request.silent) ReportWhatStays(removal, integrationComplete, refusedExtensions, texts);
+  bool folderLeft = HandToBatchFile(request, plan, removal, texts);
+  if (removal.filesLeft || !integrationComplete || folderLeft) return ExitIncomplete;
+  return removal.restartPending ? ExitRestartNeeded : ExitDone;
 }

@@ -3,9 +3,14 @@
 // program itself after it has ended.
 #pragma once
 
-// Takes the product off the computer and sets ExitCode: ExitCancelled for
-// the user's No, ExitListMissing without a list, ExitIncomplete when
-// Windows kept something (files neither removed nor scheduled, the
-// integration, the folder that no batch line can name or no batch file
-// removes), else ExitRestartNeeded when files wait for the next restart.
-void RunUninstall();
+#include <cstdint>
+
+#include "base/run_state.h"
+
+// Takes the product at the request's program and folder off the computer;
+// returns the exit code: ExitCancelled for the user's No, ExitListMissing
+// without a list, ExitIncomplete when Windows kept something (files
+// neither removed nor scheduled, the integration, the folder that no batch
+// line can name or no batch file removes), else ExitRestartNeeded when
+// files wait for the next restart, else ExitDone.
+[[nodiscard]] int32_t RunUninstall(const RunRequest& request);

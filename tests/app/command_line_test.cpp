@@ -17,17 +17,11 @@
 
 namespace {
 
-struct Parsed {
-  bool setup = false;
-  bool uninstall = false;
-};
-
-Parsed Parse(const wchar_t* installerText, const wchar_t* commandLine) {
-  ResetRunState();
-  Parsed p;
-  ParseCommandLine(CommandSource::InstallerText, installerText, p.setup, p.uninstall);
-  ParseCommandLine(CommandSource::RealCommandLine, commandLine, p.setup, p.uninstall);
-  return p;
+RunRequest Parse(const wchar_t* installerText, const wchar_t* commandLine) {
+  RunRequest request{};
+  ParseCommandLine(CommandSource::InstallerText, installerText, request);
+  ParseCommandLine(CommandSource::RealCommandLine, commandLine, request);
+  return request;
 }
 
 std::vector<std::wstring> Tokens(const wchar_t* text, size_t size = TokenChars) {
@@ -68,37 +62,54 @@ TEST(NextToken, CutsLongTokensAndSkipsTheirRest) {
   EXPECT_STREQ(rest, L" me");
 }
 
-TEST(ParseCommandLine, DecidesBetweenTheJobs) {
+// Both command texts go into one request: the installer's text counts
+// only for the silent switch, switches compare over their leading
+// characters, and "/init" takes the rest of its token, cut to its room.
+TEST(ParseCommandLine, FillsTheRequestFromBothSources) {
+  const std::wstring longInit = L"x /init" + std::wstring(100, L'1');
+  const std::wstring cutInit(InitOptionsChars - 1, L'1');
   struct Case {
     const wchar_t* installer;
-    const wchar_t* line;
-    bool setup, uninstall, silent;
+    std::wstring line;
+    bool setup, uninstall, silent, msi, noExplorer;
+    std::wstring init;
   };
   const Case cases[] = {
-      {L"", L"uninstall.exe", false, true, false},
-      {L"", L"", false, true, false},
-      {L"", L"uninstall.exe /S", false, true, true},
-      {L"", L"uninstall.exe -s1", false, true, true},
-      {L"", L"uninstall.exe /setup", true, false, false},
-      {L"", L"uninstall.exe -SETUP", true, false, false},
-      {L"", L"uninstall.exe /setupnow /S", true, false, true},
-      {L"/S", L"uninstall.exe /setup", true, false, true},
-      {L"/setup", L"uninstall.exe", false, true, false},
-      {L"/setup", L"uninstall.exe /x", false, false, false},
-      {L"", L"uninstall.exe -", false, false, false},
-      {L"", L"uninstall.exe /sx", false, false, false},
-      {L"", L"uninstall.exe /x", false, false, false},
+      {L"", L"uninstall.exe", false, true, false, false, false, L""},
+      {L"", L"", false, true, false, false, false, L""},
+      {L"", L"uninstall.exe /S", false, true, true, false, false, L""},
+      {L"", L"uninstall.exe -s1", false, true, true, false, false, L""},
+      {L"", L"uninstall.exe /setup", true, false, false, false, false, L""},
+      {L"", L"uninstall.exe -SETUP", true, false, false, false, false, L""},
+      {L"", L"uninstall.exe /setupnow /S", true, false, true, false, false, L""},
+      {L"/S", L"uninstall.exe /setup", true, false, true, false, false, L""},
+      {L"/setup", L"uninstall.exe", false, true, false, false, false, L""},
+      {L"/setup", L"uninstall.exe /x", false, false, false, false, false, L""},
+      {L"", L"uninstall.exe -", false, false, false, false, false, L""},
+      {L"", L"uninstall.exe /sx", false, false, false, false, false, L""},
+      {L"", L"uninstall.exe /x", false, false, false, false, false, L""},
+      {L"", L"x /msixyz /noexp /initA1D0", false, false, false, true, true, L"A1D0"},
+      {L"/msi /noexplorer /initA1 /s", L"x", false, true, true, false, false, L""},
+      {L"", L"x /setup \"/init A1\" -MSI", true, false, false, true, false, L" A1"},
+      {L"", longInit, false, false, false, false, false, cutInit},
+      {L"", L"x /init", false, false, false, false, false, L""},
   };
   for (const Case& c : cases) {
-    Parsed p = Parse(c.installer, c.line);
-    EXPECT_EQ(p.setup, c.setup) << c.installer << " | " << c.line;
-    EXPECT_EQ(p.uninstall, c.uninstall) << c.installer << " | " << c.line;
-    EXPECT_EQ(SilentMode, c.silent) << c.installer << " | " << c.line;
+    RunRequest r = Parse(c.installer, c.line.c_str());
+    std::string where =
+        testing::PrintToString(c.installer) + " | " + testing::PrintToString(c.line.substr(0, 40));
+    EXPECT_EQ(r.setup, c.setup) << where;
+    EXPECT_EQ(r.uninstall, c.uninstall) << where;
+    EXPECT_EQ(r.silent, c.silent) << where;
+    EXPECT_EQ(r.msi, c.msi) << where;
+    EXPECT_EQ(r.noExplorer, c.noExplorer) << where;
+    EXPECT_EQ(std::wstring(r.initOptions), c.init) << where;
   }
 
-  bool setup = false, uninstall = true;
-  ParseCommandLine(CommandSource::InstallerText, L"", setup, uninstall);
-  EXPECT_FALSE(uninstall);
+  RunRequest installerOnly{};
+  installerOnly.uninstall = true;
+  ParseCommandLine(CommandSource::InstallerText, L"", installerOnly);
+  EXPECT_FALSE(installerOnly.uninstall);
 }
 
 // The log switch only says where to log: with it a run does the job it
@@ -119,9 +130,9 @@ TEST(ParseCommandLine, TheLogSwitchChangesNoJob) {
       {L"", L"uninstall.exe /log", false, false},
   };
   for (const Case& c : cases) {
-    Parsed p = Parse(c.installer, c.line);
-    EXPECT_EQ(p.setup, c.setup) << c.line;
-    EXPECT_EQ(p.uninstall, c.uninstall) << c.line;
+    RunRequest r = Parse(c.installer, c.line);
+    EXPECT_EQ(r.setup, c.setup) << c.line;
+    EXPECT_EQ(r.uninstall, c.uninstall) << c.line;
   }
 }
 
@@ -220,35 +231,13 @@ TEST(OpenRequestedLog, NoFileOfTheProductIsALog) {
   RemoveTree(root);
 }
 
-TEST(ParseCommandLine, SetsTheRunFlags) {
-  Parse(L"", L"x /msixyz /noexp /initA1D0");
-  EXPECT_TRUE(MsiMode);
-  EXPECT_TRUE(NoExplorer);
-  EXPECT_STREQ(InitOptionsText, L"A1D0");
-
-  Parse(L"/msi /noexplorer /initA1", L"x");
-  EXPECT_FALSE(MsiMode);
-  EXPECT_FALSE(NoExplorer);
-  EXPECT_STREQ(InitOptionsText, L"");
-
-  Parse(L"", L"x \"/init A1\"");
-  EXPECT_STREQ(InitOptionsText, L" A1");
-
-  std::wstring longInit = L"x /init" + std::wstring(100, L'1');
-  Parse(L"", longInit.c_str());
-  EXPECT_EQ(std::wstring(InitOptionsText), std::wstring(InitOptionsChars - 1, L'1'));
-
-  Parse(L"", L"x /init");
-  EXPECT_STREQ(InitOptionsText, L"");
-}
-
 TEST(ParseCommandLine, WaitPausesTwoSeconds) {
   DWORD start = GetTickCount();
-  Parsed p = Parse(L"", L"x /WAIT");
+  RunRequest r = Parse(L"", L"x /WAIT");
   DWORD elapsed = GetTickCount() - start;
   EXPECT_GE(elapsed, 1900u);
   EXPECT_LT(elapsed, 10000u);
-  EXPECT_FALSE(p.uninstall);
+  EXPECT_FALSE(r.uninstall);
 }
 
 // Generated command lines of every shape: nothing is written outside the
@@ -278,7 +267,7 @@ TEST(ParseCommandLine, SurvivesGeneratedInput) {
     for (size_t i = Guard + size; i < Guard + TokenChars + Guard; ++i)
       ASSERT_EQ(buffer[i], L'\xABCD') << "round " << round << " index " << i;
 
-    Parse(line.c_str(), line.c_str());
-    ASSERT_LT(wcslen(InitOptionsText), InitOptionsChars);
+    RunRequest request = Parse(line.c_str(), line.c_str());
+    ASSERT_LT(wcsnlen(request.initOptions, InitOptionsChars), InitOptionsChars);
   }
 }

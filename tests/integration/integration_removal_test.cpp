@@ -97,7 +97,7 @@ TEST_F(RemoveIntegrationTest, LeavesNoProductKeyBehindInEitherView) {
   PrivateHive user(L"RemoveIntegration");
   WriteProductKeys();
   WriteMachineRegistration();
-  EXPECT_TRUE(RemoveIntegration());
+  EXPECT_TRUE(RemoveIntegration(EntryOwner::Product));
   for (const wchar_t* key : {L"Pelodra", L"Pelodra.ZIP", L"Pelodra.REV", L".rev"})
     EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, key)) << key;
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
@@ -122,7 +122,7 @@ TEST_F(RemoveIntegrationTest, WithASettingsFileTheRegistryKeysGoToo) {
   ASSERT_TRUE(WriteBytes(folder + L"\\Pelodra.ini",
                          "HKCU\\Setup\\.zip\\Type=\"OtherZip\"\r\nHKLM\\exe32=\"x\"\r\n"));
   ResetSettingsStoreForTesting();
-  EXPECT_TRUE(RemoveIntegration());
+  EXPECT_TRUE(RemoveIntegration(EntryOwner::Product));
   for (const IniEntry* entry = FirstIniEntry(); entry; entry = entry->next)
     EXPECT_EQ(std::wstring(entry->name).compare(0, 7, L"Global\\"), 0) << entry->name;
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
@@ -174,7 +174,7 @@ TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
     wchar_t refusedList[RefusedExtensionsChars] = L"?";
     {
       ReadOnlyKey locked(HKEY_CLASSES_ROOT, L".7z");
-      EXPECT_FALSE(RemoveIntegration(refusedList, RefusedExtensionsChars));
+      EXPECT_FALSE(RemoveIntegration(EntryOwner::Product, refusedList, RefusedExtensionsChars));
     }
     EXPECT_STREQ(refusedList, L".7z");
     EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".cab", L""), L"OtherCab");
@@ -183,7 +183,7 @@ TEST_F(RemoveIntegrationTest, ARefusedGiveBackKeepsTheRecordOfTheFormerOwner) {
               L"Other7z");
     EXPECT_EQ(BesidesTheRecordOf7z(RegistrySnapshot(HKEY_CURRENT_USER, L"Software\\Pelodra")), "");
 
-    EXPECT_TRUE(RemoveIntegration(refusedList, RefusedExtensionsChars));
+    EXPECT_TRUE(RemoveIntegration(EntryOwner::Product, refusedList, RefusedExtensionsChars));
     EXPECT_STREQ(refusedList, L"");
     EXPECT_EQ(RegistryString(HKEY_CLASSES_ROOT, L".7z", L""), L"Other7z");
     EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
@@ -218,7 +218,7 @@ TEST_F(RemoveIntegrationTest, InThe64BitViewOnlyTheDefaultProgramsEntryGoes) {
     PrivateHive user(L"RemoveIntegration64");
     WriteMachineRegistration();
     if (c.value) WriteValues({{HKEY_LOCAL_MACHINE, c.path, c.value, L"other", KEY_WOW64_64KEY}});
-    EXPECT_TRUE(RemoveIntegration());
+    EXPECT_TRUE(RemoveIntegration(EntryOwner::Product));
     EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, key));
     EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, associations, L".7z", KEY_WOW64_64KEY));
     EXPECT_FALSE(RegistryValue(HKEY_LOCAL_MACHINE, capabilities, L"ApplicationDescription",
@@ -235,11 +235,10 @@ TEST_F(RemoveIntegrationTest, InThe64BitViewOnlyTheDefaultProgramsEntryGoes) {
   }
 }
 
-TEST_F(RemoveIntegrationTest, MsiModeKeepsTheUninstallEntryAndAppPaths) {
+TEST_F(RemoveIntegrationTest, AnOutsideInstallersEntryAndAppPathsStay) {
   PrivateHive user(L"RemoveIntegrationMsi");
   WriteProductKeys();
-  MsiMode = true;
-  RemoveIntegration();
+  RemoveIntegration(EntryOwner::OutsideInstaller);
   EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, L"Pelodra"));
   EXPECT_FALSE(RegistryKeyExists(HKEY_CURRENT_USER, L"Software\\Pelodra"));
   EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
@@ -250,7 +249,7 @@ TEST_F(RemoveIntegrationTest, AnUninstallEntryWithASubkeyStays) {
   PrivateHive user(L"RemoveIntegrationSubkey");
   WriteProductKeys();
   WriteValues({{HKEY_LOCAL_MACHINE, std::wstring(UninstallKey) + L"\\Added", L"", L"x", 0}});
-  RemoveIntegration();
+  RemoveIntegration(EntryOwner::Product);
   EXPECT_TRUE(RegistryKeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
   EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey));
 }
