@@ -29,33 +29,15 @@ namespace {
 constexpr unsigned InstallerTextChars = 1024;
 constexpr unsigned StartResultChars = 4096;
 
-int32_t runExitCode = ExitDone;
-
-// Static teardown at process end, in reverse order of start-up. The log
-// ends last, after what the teardown itself writes.
-struct ProcessTeardown {
-  ProcessTeardown() { KeepLogPastTeardown(); }
-  ~ProcessTeardown() {
-    ErrorState.ProcessEnding();
-    CloseHelp();
-    BestEffort(SaveIniFile());
-    ReleaseIni();
-    ReleaseLanguageFile();
-    ReleaseLanguageModule();
-    LogEnd(runExitCode);
-  }
-} teardown;
-
-HICON LoadApplicationIcon() {
-  HICON icon = LoadIconW(ResourceModule(), L"KELICON");
-  if (!icon && ResourceModule() != ProgramModule()) icon = LoadIconW(ProgramModule(), L"KELICON");
-  return icon;
-}
-
-HFONT CreateBoldFont() {
-  return CreateFontW(ScaleForDpi(-12), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+// The teardown without the log's end: a fatal error has written its own
+// last line before it runs this.
+void TearDownRun() {
+  ErrorState.ProcessEnding();
+  CloseHelp();
+  BestEffort(SaveIniFile());
+  ReleaseIni();
+  ReleaseLanguageFile();
+  ReleaseLanguageModule();
 }
 
 // Found once: every name the run builds starts from the program's own
@@ -83,6 +65,11 @@ void LogStart(const wchar_t* program, const wchar_t* commandLine, const wchar_t*
 
 }  // namespace
 
+void EndRun(int32_t exitCode) {
+  TearDownRun();
+  LogEnd(exitCode);
+}
+
 void RestrictDllSearch() {
   using SetDirectory = BOOL(WINAPI*)(LPCWSTR);
   if (auto set = Kernel32Function<SetDirectory>("SetDllDirectoryW")) set(L"");
@@ -92,15 +79,12 @@ void RestrictDllSearch() {
 }
 
 int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
+  ErrorState.SetTeardown(TearDownRun);
   RestrictDllSearch();
   LoadLanguageModule(instance);
   LoadLanguageFile(L"uninstall.lng");
   HRESULT ole = OleInitialize(nullptr);
   LoadedModule richEdit = LoadSystemLibrary(L"riched20.dll");
-  // An icon from LoadIconW is shared: it is never destroyed.
-  ApplicationIcon = LoadApplicationIcon();
-  GdiObject font(CreateBoldFont());
-  BoldFont = static_cast<HFONT>(font.Get());
 
   wchar_t installerText[InstallerTextChars] = {};
   DWORD n = GetEnvironmentVariableW(L"sfxcmd", installerText, InstallerTextChars);
@@ -112,13 +96,12 @@ int RunProgram(HINSTANCE instance, const wchar_t* commandLine) {
   ParseCommandLine(CommandSource::InstallerText, installerText, request);
   ParseCommandLine(CommandSource::RealCommandLine, commandLine, request);
 
-  runExitCode = ExitDone;
-  if (request.setup) runExitCode = RunSetup(request);
-  if (request.uninstall) runExitCode = RunUninstall(request);
+  int32_t exitCode = ExitDone;
+  if (request.setup) exitCode = RunSetup(request);
+  if (request.uninstall) exitCode = RunUninstall(request);
 
   richEdit.Reset();
   if (SUCCEEDED(ole)) OleUninitialize();
-  ApplicationIcon = nullptr;
-  BoldFont = nullptr;
-  return runExitCode;
+  EndRun(exitCode);
+  return exitCode;
 }

@@ -32,10 +32,11 @@ void ErrorRecord::Record(KEL_EXIT code) {
 void ErrorRecord::Raise(KEL_EXIT code) {
   Record(code);
   LogEnd(code);
-  // exit() may not be entered twice: a teardown that runs out of memory in
-  // turn ends the process where it stands.
+  // A teardown that runs out of memory in turn ends the process where it
+  // stands.
   if (ending_) ExitProcess(static_cast<UINT>(code));
   ending_ = true;
+  if (teardown_) teardown_();
   std::exit(code);
 }
 
@@ -46,4 +47,6 @@ void ErrorRecord::Reset() {
   count_ = 0;
   quietErrors = false;
   quietMessages = false;
+  ending_ = false;
+  teardown_ = nullptr;
 }

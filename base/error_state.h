@@ -21,13 +21,17 @@ class ErrorRecord {
   // Codes 1 and 255 only replace 0; code 2 replaces 0 or 1; code 3 replaces
   // anything but 11; any other code replaces the record.
   void Record(KEL_EXIT code);
-  // Records the code and ends the process with it. The process-end teardown
-  // (help, settings file, language) runs as at any other end; a fatal error
-  // met during that teardown ends the process at once.
+  // Records the code, ends the log with it and ends the process with it,
+  // after the run's teardown (see SetTeardown); a fatal error met during
+  // that teardown ends the process at once.
   [[noreturn]] void Raise(KEL_EXIT code);
   [[noreturn]] void OutOfMemory();
-  // The process-end teardown has begun: from now on a fatal error ends the
-  // process at once.
+  // The teardown of the run that is under way (help, settings file,
+  // language), which a fatal error runs as the run's own end would; null
+  // for none.
+  void SetTeardown(void (*teardown)()) { teardown_ = teardown; }
+  // The teardown has begun: from now on a fatal error ends the process at
+  // once.
   void ProcessEnding() { ending_ = true; }
   void Reset();
 
@@ -43,6 +47,7 @@ class ErrorRecord {
   KEL_EXIT code_ = KEL_SUCCESS;
   uint32_t count_ = 0;
   bool ending_ = false;
+  void (*teardown_)() = nullptr;
 };
 
 extern ErrorRecord ErrorState;

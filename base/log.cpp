@@ -24,8 +24,8 @@ struct LogState {
   wchar_t path[LogPathChars];
 };
 
-// Made on first use, so that an object that calls KeepLogPastTeardown when
-// it is made is torn down before it.
+// Made on first use, whatever logs first; the run lets go of the file with
+// LogEnd, so nothing is left for the end of the process to close.
 LogState& State() {
   static LogState state;
   return state;
@@ -145,5 +145,3 @@ void LogEnd(int32_t exitCode) {
   }
   State().file.Reset();
 }
-
-void KeepLogPastTeardown() { State(); }

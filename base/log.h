@@ -39,8 +39,5 @@ void LogOutcome(const wchar_t* what, const wchar_t* where, DWORD error);
 DWORD FailureCode();
 
 // The last line, with the exit code, and the end of the log. Later events
-// are not written.
+// are not written. The run calls it last, after what its teardown writes.
 void LogEnd(int32_t exitCode);
-// Makes sure the log outlives an object whose destructor logs: called from
-// that object's constructor.
-void KeepLogPastTeardown();

@@ -1,8 +1,6 @@
 #include "base/run_state.h"
 
 uint32_t RegistryViewFlags;
-HICON ApplicationIcon;
-HFONT BoldFont;
 
 namespace {
 int wow64Cache = -1;

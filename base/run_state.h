@@ -51,10 +51,6 @@ struct RunRequest {
 // view; every registry access ORs it into its access mask.
 extern uint32_t RegistryViewFlags;
 
-// The icon "KELICON" and the bold dialog font, while the run holds them.
-extern HICON ApplicationIcon;
-extern HFONT BoldFont;
-
 // True for a 32-bit process on 64-bit Windows. A failed probe is not cached.
 bool IsWow64();
 bool IsNativeItanium();

@@ -2,6 +2,7 @@
 
 #include "dialogs/help.h"
 #include "localization/dialog_localization.h"
+#include "localization/language_module.h"
 
 bool HandleCommonDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM,
                                const wchar_t* dialogName, const wchar_t* helpTopic) {
@@ -22,4 +23,10 @@ bool HandleCommonDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM,
     default:
       return false;
   }
+}
+
+HICON ProductIcon() {
+  HICON icon = LoadIconW(ResourceModule(), L"KELICON");
+  if (!icon && ResourceModule() != ProgramModule()) icon = LoadIconW(ProgramModule(), L"KELICON");
+  return icon;
 }

@@ -9,3 +9,8 @@
 [[nodiscard]] bool HandleCommonDialogMessage(HWND dialog, UINT message, WPARAM wParam,
                                              LPARAM lParam, const wchar_t* dialogName,
                                              const wchar_t* helpTopic);
+
+// The product's icon "KELICON" for a dialog's title: the language module's,
+// else the program's own; null when neither has one. Shared by the system,
+// so never destroyed.
+HICON ProductIcon();

@@ -7,6 +7,7 @@
 #include "base/best_effort.h"
 #include "base/program_path.h"
 #include "base/run_state.h"
+#include "base/win_handles.h"
 #include "dialogs/common.h"
 #include "dialogs/dialog_templates.h"
 #include "dialogs/help.h"
@@ -112,9 +113,16 @@ void OpenDocument() {
   if (ResolveDoneDocument(LoadMessage(IDS_DONE_DOCUMENT), document, MaxPathChars)) Open(document);
 }
 
-void InitDoneDialog(HWND dialog) {
-  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ApplicationIcon));
-  SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont), 0);
+HFONT CreateHeadingFont() {
+  return CreateFontW(ScaleForDpi(-12), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+}
+
+void InitDoneDialog(HWND dialog, HFONT headingFont) {
+  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProductIcon()));
+  SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont),
+                      0);
   wchar_t folder[MaxPathChars];
   GetProgramFolder(folder);
   SetDlgItemTextW(dialog, IDC_DONE_FOLDER, folder);
@@ -141,12 +149,17 @@ bool ResolveDoneDocument(const wchar_t* document, wchar_t* target, size_t capaci
   return true;
 }
 
-void ShowDoneDialog() { ShowTemplateDialog(DialogName, nullptr, DoneDialogProc); }
+void ShowDoneDialog() {
+  // The font lives as long as the dialog that draws with it.
+  GdiObject headingFont(CreateHeadingFont());
+  ShowTemplateDialog(DialogName, nullptr, DoneDialogProc,
+                     reinterpret_cast<LPARAM>(headingFont.Get()));
+}
 
 INT_PTR CALLBACK DoneDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (HandleCommonDialogMessage(dialog, message, wParam, lParam, DialogName, nullptr)) return TRUE;
   if (message == WM_INITDIALOG) {
-    InitDoneDialog(dialog);
+    InitDoneDialog(dialog, reinterpret_cast<HFONT>(lParam));
     return TRUE;
   }
   if (message != WM_COMMAND) return FALSE;

@@ -8,6 +8,8 @@
 // Shows the dialog modally, with no owner.
 void ShowDoneDialog();
 
+// Takes the heading's font as the creation parameter (an HFONT, which
+// outlives the dialog).
 INT_PTR CALLBACK DoneDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // What the "how to order" button opens for the text `document` of its

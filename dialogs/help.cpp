@@ -25,10 +25,6 @@ struct HelpState {
   HtmlHelpFunction htmlHelp = nullptr;
   wchar_t path[MaxPathChars] = {};
   bool shortPathTried = false;
-
-  // The help windows close before their library goes, whichever comes
-  // first at process end: this or the program's own teardown.
-  ~HelpState() { CloseHelp(); }
 };
 
 HelpState help;

@@ -8,7 +8,8 @@
 // when `topic` is null. Returns the help window, or null when no help could
 // be shown. The help window belongs to the desktop, not to the caller.
 HWND ShowHelp(const wchar_t* topic);
-// Closes every help window and releases the help library.
+// Closes every help window and releases the help library; the run's
+// teardown calls it before the language module goes.
 void CloseHelp();
 
 // The help file in use, empty before the first ShowHelp; for tests.

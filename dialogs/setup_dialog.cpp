@@ -62,7 +62,7 @@ void InitSetupDialog(HWND dialog, IntegrationOptions* choices) {
   SetExplanation(dialog);
   if (choices) ShowOptionControls(dialog, *choices);
   SetForegroundWindow(dialog);
-  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ApplicationIcon));
+  SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(ProductIcon()));
   SendDlgItemMessageW(dialog, IDC_EXPLANATION, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
 }
 

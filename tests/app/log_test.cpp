@@ -111,20 +111,53 @@ TEST(Log, RunsAppendToTheSameFile) {
   EXPECT_EQ(lines[4].result, "exit code 1 (cancelled)");
 }
 
-// A run that memory fails ends where it stands, and its log says so.
-TEST(Log, AFatalEndIsTheLastLine) {
-  std::wstring log = FreshFolder(L"log fatal end") + L"\\run.log";
+namespace {
+
+std::wstring teardownMarker;
+
+void TearDownWithMarker() { WriteBytes(teardownMarker, "torn down"); }
+
+void TearDownOutOfMemory() {
+  TearDownWithMarker();
+  ErrorState.Raise(KEL_CREATE_ERROR);
+}
+
+struct FatalEnd {
+  void (*teardown)();
+  int exitCode;
+};
+
+// One death test each: the child process runs its test up to its own.
+class FatalEndTest : public testing::TestWithParam<FatalEnd> {};
+
+}  // namespace
+
+// A run that memory fails ends where it stands, and its log says so in its
+// last line, written before the run's teardown runs. A fatal error in that
+// teardown ends the process at once.
+TEST_P(FatalEndTest, TheEndIsTheLastLineOfTheLog) {
+  const FatalEnd& c = GetParam();
+  std::wstring folder = FreshFolder(L"log fatal end");
+  std::wstring log = folder + L"\\run.log";
+  teardownMarker = folder + L"\\torn down";
   EXPECT_EXIT(
       {
+        ErrorState.SetTeardown(c.teardown);
         BestEffort(OpenLogFile(log.c_str(), nullptr, 0));
         ErrorState.OutOfMemory();
       },
-      testing::ExitedWithCode(KEL_MEMORY_ERROR), "");
+      testing::ExitedWithCode(c.exitCode), "");
+  EXPECT_EQ(Exists(teardownMarker), c.teardown != nullptr);
   std::vector<LogLine> lines = ReadLog(log);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back().what, "end");
   EXPECT_EQ(lines.back().result, "exit code 8 (out of memory)");
 }
+
+INSTANTIATE_TEST_SUITE_P(Log, FatalEndTest,
+                         testing::Values(FatalEnd{nullptr, KEL_MEMORY_ERROR},
+                                         FatalEnd{TearDownWithMarker, KEL_MEMORY_ERROR},
+                                         FatalEnd{TearDownOutOfMemory, KEL_CREATE_ERROR}));
 
 TEST(Log, WritingKeepsTheLastErrorOfTheRun) {
   std::wstring log = FreshFolder(L"log last error") + L"\\run.log";

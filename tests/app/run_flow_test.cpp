@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/setup_run.h"
+#include "base/error_state.h"
+#include "base/log.h"
 #include "base/program_path.h"
 #include "base/run_state.h"
+#include "fs/log_file.h"
 #include "settings/settings_file.h"
 #include "support/current_folder.h"
+#include "support/log_lines.h"
 #include "support/private_hive.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
@@ -112,4 +116,29 @@ TEST(RestrictDllSearch, TakesTheCurrentFolderOutOfTheSearch) {
   EXPECT_EQ(GetDllDirectoryW(MAX_PATH, folder), 0u);
   EXPECT_STREQ(folder, L"");
   SetDllDirectoryW(nullptr);
+}
+
+// The run ends what it started itself, in order: the settings file is
+// written and let go, and only then does the log get its last line.
+TEST(EndRun, TheLogEndsAfterWhatTheTeardownWrites) {
+  std::wstring folder = FreshFolder(L"end run");
+  SetProgramPathForTesting((folder + L"\\uninstall.exe").c_str());
+  ASSERT_TRUE(WriteBytes(folder + L"\\Pelodra.ini", "HKCU\\Setup\\Links\\Desktop=1\r\n"));
+  ResetSettingsStoreForTesting();
+  LoadIniFile();
+  ASSERT_TRUE(IsIniActive());
+  std::wstring log = folder + L"\\end.log";
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  EndRun(ExitIncomplete);
+  EXPECT_FALSE(IsIniActive());
+  EXPECT_FALSE(IsLogging());
+  std::vector<LogLine> lines = ReadLog(log);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].what, "settings file written");
+  EXPECT_EQ(lines[1].what, "end");
+  EXPECT_EQ(lines[1].result, "exit code 2 (incomplete)");
+  ErrorState.Reset();
+  SetProgramPathForTesting(nullptr);
+  ResetSettingsStoreForTesting();
+  RemoveTree(folder);
 }

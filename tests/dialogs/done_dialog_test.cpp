@@ -6,7 +6,9 @@
 
 #include "base/program_path.h"
 #include "base/run_state.h"
+#include "base/win_handles.h"
 #include "dialog_test_support.h"
+#include "dialogs/common.h"
 #include "dialogs/dialog_templates.h"
 #include "language_samples.h"
 #include "localization/language_module.h"
@@ -20,9 +22,6 @@ class DoneDialogTest : public DialogTest {
  protected:
   void TearDown() override {
     ReleaseLanguageModule();
-    DeleteObject(BoldFont);
-    BoldFont = nullptr;
-    ApplicationIcon = nullptr;
     DialogTest::TearDown();
   }
 };
@@ -36,18 +35,16 @@ TEST_F(DoneDialogTest, ShowsTheProgramsFolderUnderABoldHeading) {
   CreateDirectoryW(folder.c_str(), nullptr);
   SetProgramPathForTesting((folder + L"\\uninstall.exe").c_str());
   ScopedCurrentFolder current(folder_);
-  BoldFont = CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
-                         L"MS Shell Dlg");
-  ApplicationIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  GdiObject font(CreateFontW(-12, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
+                             L"MS Shell Dlg"));
 
-  HWND dialog = OpenDialog(L"DONEDLG", DoneDialogProc);
+  HWND dialog = OpenDialog(L"DONEDLG", DoneDialogProc, reinterpret_cast<LPARAM>(font.Get()));
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(TextOf(dialog, IDC_DONE_FOLDER), folder);
   EXPECT_EQ(
       reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_DONE_HEADING, WM_GETFONT, 0, 0)),
-      BoldFont);
-  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)),
-            ApplicationIcon);
+      font.Get());
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0)), ProductIcon());
   // A folder name is shown as it is, not read for access keys.
   EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_DONE_FOLDER), GWL_STYLE) & SS_NOPREFIX);
   DestroyWindow(dialog);
