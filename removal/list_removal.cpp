@@ -11,10 +11,10 @@
 #include "base/log.h"
 #include "base/product.h"
 #include "base/win_handles.h"
-#include "fs/entry_removal.h"
 #include "fs/file_ops.h"
 #include "fs/log_file.h"
 #include "fs/path_names.h"
+#include "fs/product_tree.h"
 #include "removal/restart_scheduling.h"
 #include "text/file_list.h"
 #include "text/text_lines.h"
@@ -36,76 +36,21 @@ struct RemovalScope {
   const wchar_t* folder;  // ending in a backslash
   size_t folderLength;
   const wchar_t* programName;
-  // The folder's exact name without its backslash, empty when it has none:
-  // no entry outside it is removed.
-  wchar_t within[ExactChars];
-  // The last folder on an entry's way checked for links, and the answer;
-  // lists name the files of one folder, and the folders of one tree,
-  // together.
-  wchar_t checked[EntryChars];
-  bool checkedClear;
+  // Every entry is removed through it, or left.
+  ProductTree tree;
 };
 
 RemovalScope::RemovalScope(const wchar_t* productFolder, const wchar_t* program)
     : folder(productFolder),
       folderLength(wcslen(productFolder)),
-      programName(FindNamePart(program)),
-      checkedClear(true) {
-  checked[0] = 0;
-  // Without its backslash, so that a trailing blank of its name is seen
-  // and kept.
-  wchar_t plain[EntryChars];
-  BoundedCopy(plain, folder, EntryChars);
-  size_t n = wcslen(plain);
-  if (n > 1 && plain[n - 1] == L'\\' && plain[n - 2] != L':') plain[n - 1] = 0;
-  if (!ExactName(plain, within, ExactChars)) within[0] = 0;
+      programName(FindNamePart(program)) {
+  if (!tree.Open(folder)) LogEvent(L"refused", folder, L"the folder cannot be opened as itself");
 }
 
 struct PendingFolder {
   uint32_t offset;  // of its line in the list
   uint32_t depth;
 };
-
-// Whether `path` is `folder` (of `length` characters) or lies below it.
-bool IsFolderOrBelow(const wchar_t* path, const wchar_t* folder, size_t length) {
-  return wcsncmp(path, folder, length) == 0 && (path[length] == 0 || path[length] == L'\\');
-}
-
-// Whether neither `folder` nor a folder above it, up to the product's, is a
-// junction or symbolic link, which could lead anywhere.
-bool NoLinkDownTo(wchar_t* folder, RemovalScope& scope) {
-  size_t length = wcslen(folder);
-  size_t checked = wcslen(scope.checked);
-  if (length == checked && wcscmp(folder, scope.checked) == 0) return scope.checkedClear;
-  // Above a folder found clear nothing needs a look, below it only the new
-  // parts: a deep tree costs one look a folder, not one for each above it.
-  if (scope.checkedClear && IsFolderOrBelow(scope.checked, folder, length)) return true;
-  size_t from = scope.checkedClear && IsFolderOrBelow(folder, scope.checked, checked)
-                    ? checked + 1
-                    : scope.folderLength;
-  BoundedCopy(scope.checked, folder, EntryChars);
-  scope.checkedClear = true;
-  for (size_t i = from; i <= length && scope.checkedClear; ++i) {
-    if (folder[i] != L'\\' && folder[i] != 0) continue;
-    wchar_t kept = folder[i];
-    folder[i] = 0;
-    wchar_t exact[ExactChars];
-    DWORD attributes =
-        ExactName(folder, exact, ExactChars) ? GetFileAttributesW(exact) : InvalidAttributes;
-    folder[i] = kept;
-    if (attributes != InvalidAttributes && IsReparsePoint(attributes)) scope.checkedClear = false;
-  }
-  return scope.checkedClear;
-}
-
-bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
-  wchar_t* name = FindNamePart(entry);
-  if (name - entry <= static_cast<ptrdiff_t>(scope.folderLength)) return true;
-  name[-1] = 0;
-  bool clear = NoLinkDownTo(entry, scope);
-  name[-1] = L'\\';
-  return clear;
-}
 
 [[nodiscard]] bool ResolveLine(const char* line, ListLine kind, RemovalScope& scope, wchar_t* entry,
                                unsigned& depth) {
@@ -119,10 +64,6 @@ bool NoLinkOnTheWay(wchar_t* entry, RemovalScope& scope) {
   }
   if (!ListEntryName(scope.folder, wide, entry, EntryChars, depth)) {
     LogEvent(L"refused", wide, L"no name inside the folder");
-    return false;
-  }
-  if (!NoLinkOnTheWay(entry, scope)) {
-    LogEvent(L"refused", entry, L"a link on the way");
     return false;
   }
   return true;
@@ -146,6 +87,8 @@ void NoteLeft(ListRemoval& result, const wchar_t* name) {
 void LogLeft(const wchar_t* entry, Removal removal) {
   if (removal == Removal::Link)
     LogEvent(L"left", entry, L"a link that Windows would only follow");
+  else if (removal == Removal::Unchecked)
+    LogEvent(L"left", entry, L"it cannot be told from a link");
   else
     LogOutcome(L"left", entry,
                removal == Removal::InUse ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
@@ -159,27 +102,35 @@ bool IsListOrProgram(const wchar_t* entry, const RemovalScope& scope) {
          CompareNoCase(relative, FileListName) == 0;
 }
 
+// Whether the file the tree holds is the run's log.
+bool HoldsTheLog(const ProductTree& tree) {
+  wchar_t name[FinalNameChars];
+  return tree.HeldFinalName(0, name, FinalNameChars) && IsLogFile(name);
+}
+
 // Removes one entry of the product, or schedules a file that Windows
 // holds. A folder that stays is the caller's to try again.
-[[nodiscard]] Removal RemoveProductEntry(const wchar_t* entry, const RemovalScope& scope,
+[[nodiscard]] Removal RemoveProductEntry(const wchar_t* entry, RemovalScope& scope,
                                          ListRemoval& result) {
-  wchar_t exact[ExactChars];
-  if (!ExactName(entry, exact, ExactChars)) return Removal::Missing;
-  Removal removal = RemoveEntry(exact, scope.within);
+  Removal removal = scope.tree.Remove(entry + scope.folderLength);
   const wchar_t* shown = entry + scope.folderLength;
   bool held = removal == Removal::InUse || removal == Removal::Refused;
   if (removal == Removal::Removed) {
     LogEvent(L"deleted", entry, L"done");
-  } else if (removal == Removal::Link) {
+  } else if (removal == Removal::LinkOnTheWay) {
+    LogEvent(L"refused", entry, L"a link on the way");
+  } else if (removal == Removal::Link || removal == Removal::Unchecked) {
     NoteLeft(result, shown);
     LogLeft(entry, removal);
-  } else if (held && IsLogFile(exact)) {
+  } else if (held && HoldsTheLog(scope.tree)) {
     // The run holds its log open: it stays, and is neither scheduled nor
     // reported.
     LogEvent(L"kept", entry, L"the log");
     result.logKept = true;
   } else if (held && !IsListOrProgram(entry, scope)) {
-    DWORD error = ScheduleForRestart(entry, scope.folder);
+    DWORD error = scope.tree.HeldDepth()
+                      ? ScheduleForRestart(scope.tree, entry)
+                      : (removal == Removal::InUse ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
     if (error == ERROR_SUCCESS) {
       result.restartPending = true;
     } else {
@@ -208,9 +159,14 @@ void RemoveListEntries(FILE* list, RemovalScope& scope, ListRemoval& result) {
   result.passes = 1;
   for (; ReadListLine(list, line, kind, consumed); offset += consumed) {
     if (!ResolveLine(line, kind, scope, entry, depth)) continue;
-    if (RemoveProductEntry(entry, scope, result) == Removal::FolderKept) {
+    Removal removal = RemoveProductEntry(entry, scope, result);
+    if (removal == Removal::FolderKept) {
       pending.Add(1);
       pending[pending.Count() - 1] = PendingFolder{offset, depth};
+    } else if (removal == Removal::Missing) {
+      // Said, so that every line the run leaves has a line in the log: a
+      // folder on the way may be missing only for a moment.
+      LogEvent(L"not found", entry, L"nothing to remove");
     }
   }
   if (pending.Count() == 0) return;
@@ -245,19 +201,16 @@ void RemoveProductFiles(Stream& list, const wchar_t* program, const wchar_t* fol
   RemoveListEntries(list.Get(), scope, removal);
   list.Reset();
 
-  wchar_t exact[ExactChars];
-  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0 &&
-                         ExactName(entry, exact, ExactChars)
-                     ? RemoveEntry(exact, scope.within)
+  Removal gone = FormatText(entry, EntryChars, L"%s%s", folder, FileListName) >= 0
+                     ? scope.tree.Remove(FileListName)
                      : Removal::Missing;
   if (gone == Removal::Removed) LogEvent(L"deleted", entry, L"done");
-  if (gone == Removal::InUse || gone == Removal::Refused || gone == Removal::Link) {
+  if (gone != Removal::Removed && gone != Removal::Missing && gone != Removal::FolderKept) {
     NoteLeft(removal, FileListName);
     LogLeft(entry, gone);
   }
   // The batch file's "del" leaves a read-only, hidden or system file.
-  if (ExactName(program, exact, ExactChars))
-    BestEffort(ClearAttributes(exact, scope.within, AttributesDelKeeps));
+  BestEffort(scope.tree.ClearAttributes(scope.programName, AttributesDelKeeps));
 }
 
 Stream OpenFileList(const wchar_t* folder) {

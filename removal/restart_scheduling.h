@@ -1,10 +1,14 @@
 // Files that Windows holds go at the next restart: each is moved out of the
-// way and scheduled for deletion, with the folders that hold it.
+// way and scheduled for deletion, with the folders that hold it, by the
+// names of what was opened and checked.
 #pragma once
 
 #include <windows.h>
 
-// Schedules `entry`, a file inside the product's `folder` (ending in a
-// backslash), and the folders between them, for deletion at the next start
-// of Windows. 0 when Windows took the schedule, else why not.
-[[nodiscard]] DWORD ScheduleForRestart(const wchar_t* entry, const wchar_t* folder);
+#include "fs/product_tree.h"
+
+// Schedules the file `tree` holds after refusing to remove `entry` (its
+// full name, for the log), and the folders between it and the product's
+// folder, for deletion at the next start of Windows. 0 when Windows took the
+// schedule, else why not.
+[[nodiscard]] DWORD ScheduleForRestart(ProductTree& tree, const wchar_t* entry);

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "base/best_effort.h"
+#include "base/log.h"
+#include "fs/log_file.h"
 #include "support/host_side.h"
+#include "support/log_lines.h"
 #include "support/restart_list.h"
 #include "support/test_files.h"
 
@@ -215,4 +221,108 @@ TEST(RemoveListedFiles, LeavesLinksAndTheirTargets) {
   EXPECT_FALSE(removal.restartPending);
   RemoveHostLink(product + L"\\data.dat");
   RemoveHostLink(product + L"\\Formats");
+}
+
+namespace {
+
+// Wine's own export: the host name of a Windows path.
+std::wstring HostPath(const std::wstring& path) {
+  using ToHost = char*(CDECL*)(LPCWSTR);
+  auto toHost = reinterpret_cast<ToHost>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* host = toHost ? toHost(path.c_str()) : nullptr;
+  if (!host) return L"";
+  std::wstring wide(host, host + strlen(host));
+  HeapFree(GetProcessHeap(), 0, host);
+  return wide;
+}
+
+// A host loop that swaps `folder` for a link to `victim` and back until
+// it is stopped, and says when it has ended with the folder in place.
+class SwappingLoop {
+ public:
+  SwappingLoop(const std::wstring& folder, const std::wstring& victim)
+      : stop_(folder + L".stop"), ended_(folder + L".ended") {
+    std::wstring f = HostPath(folder), v = HostPath(victim);
+    std::wstring script = L"while [ ! -e '" + HostPath(stop_) + L"' ]; do mv '" + f + L"' '" + f +
+                          L".real' && ln -s '" + v + L"' '" + f + L"' && rm '" + f + L"' && mv '" +
+                          f + L".real' '" + f + L"'; done; touch '" + HostPath(ended_) + L"'";
+    std::wstring command = L"Z:\\bin\\sh -c \"" + script + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    started_ = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process);
+    if (!started_) return;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  // Whether the loop has swapped at least once.
+  bool Running(const std::wstring& folder) {
+    for (int i = 0; started_ && i < 400; ++i, Sleep(25))
+      if (Exists(folder + L".real")) return true;
+    return false;
+  }
+  bool Stop() {
+    WriteBytes(stop_, "");
+    bool ended = started_ && WaitUntilExists(ended_);
+    DeleteFileW(stop_.c_str());
+    DeleteFileW(ended_.c_str());
+    return ended;
+  }
+
+ private:
+  static bool WaitUntilExists(const std::wstring& path) {
+    for (int i = 0; i < 800; ++i, Sleep(25))
+      if (Exists(path)) return true;
+    return false;
+  }
+  std::wstring stop_, ended_;
+  bool started_;
+};
+
+}  // namespace
+
+// A host loop swaps a folder of the product for a link to another folder
+// while the list is removed: nothing of that folder is touched, and every
+// listed entry is gone afterwards or named in the log by a line that does
+// not say it was deleted.
+TEST(RemoveListedFiles, AFolderSwappedForALinkLeavesItsTargetAndSaysWhatStays) {
+  std::wstring product = FreshFolder(L"swapped product");
+  std::wstring victim = FreshFolder(L"swap victim");
+  std::wstring sub = product + L"\\sub";
+  CreateDirectoryW(sub.c_str(), nullptr);
+  std::string lines;
+  std::vector<std::wstring> names;
+  for (int i = 0; i < 60; ++i) {
+    std::wstring name = L"f" + std::to_wstring(i) + L".txt";
+    WriteBytes(sub + L"\\" + name, "product");
+    WriteBytes(victim + L"\\" + name, "victim");
+    names.push_back(L"sub\\" + name);
+    lines += "sub\\f" + std::to_string(i) + ".txt\r\n";
+  }
+  names.push_back(L"sub");
+  lines += "sub\r\n";
+  std::wstring log = FreshFolder(L"swap log") + L"\\run.log";
+  ASSERT_TRUE(OpenLogFile(log.c_str(), nullptr, 0));
+  ListFile list(product + L".lst", lines);
+  SwappingLoop loop(sub, victim);
+  ASSERT_TRUE(loop.Running(sub));
+  BestEffort(RemoveListedFiles(list.stream, WithSeparator(product).c_str(), L"x.exe"));
+  ASSERT_TRUE(loop.Stop());
+  LogEnd(0);
+  ClearScheduledForRestart();
+
+  for (int i = 0; i < 60; ++i)
+    EXPECT_EQ(ReadBytes(victim + L"\\f" + std::to_wstring(i) + L".txt"), "victim") << i;
+  std::vector<LogLine> logged = ReadLog(log);
+  for (const std::wstring& name : names) {
+    std::wstring full = product + L"\\" + name;
+    if (!Exists(full)) continue;
+    std::string said;
+    for (const LogLine& line : logged)
+      if (line.where == Utf8(full)) said += line.what + "; ";
+    EXPECT_TRUE(!said.empty() && said != "deleted; ")
+        << Utf8(full) << " stays, and the log says: " << said;
+  }
 }
