@@ -243,10 +243,15 @@ class SwappingLoop {
  public:
   SwappingLoop(const std::wstring& folder, const std::wstring& victim)
       : stop_(folder + L".stop"), ended_(folder + L".ended") {
-    std::wstring f = HostPath(folder), v = HostPath(victim);
-    std::wstring script = L"while [ ! -e '" + HostPath(stop_) + L"' ]; do mv '" + f + L"' '" + f +
-                          L".real' && ln -s '" + v + L"' '" + f + L"' && rm '" + f + L"' && mv '" +
-                          f + L".real' '" + f + L"'; done; touch '" + HostPath(ended_) + L"'";
+    std::wstring f = L"'" + HostPath(folder) + L"'", v = L"'" + HostPath(victim) + L"'";
+    std::wstring real = L"'" + HostPath(folder) + L".real'";
+    // Each step whatever the one before did, a pause in each state, and the
+    // folder back in its place at the end.
+    std::wstring script = L"while [ ! -e '" + HostPath(stop_) + L"' ]; do mv -T " + f + L" " +
+                          real + L"; ln -s " + v + L" " + f + L"; sleep 0.01; rm -f " + f +
+                          L"; mv -T " + real + L" " + f + L"; sleep 0.01; done; [ -e " + real +
+                          L" ] && mv -T " + real + L" " + f + L"; touch '" + HostPath(ended_) +
+                          L"'";
     std::wstring command = L"Z:\\bin\\sh -c \"" + script + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -263,9 +268,12 @@ class SwappingLoop {
       if (Exists(folder + L".real")) return true;
     return false;
   }
+  ~SwappingLoop() { BestEffort(Stop()); }
   bool Stop() {
+    if (!started_) return false;
+    started_ = false;
     WriteBytes(stop_, "");
-    bool ended = started_ && WaitUntilExists(ended_);
+    bool ended = WaitUntilExists(ended_);
     DeleteFileW(stop_.c_str());
     DeleteFileW(ended_.c_str());
     return ended;
@@ -292,9 +300,10 @@ TEST(RemoveListedFiles, AFolderSwappedForALinkLeavesItsTargetAndSaysWhatStays) {
   std::wstring victim = FreshFolder(L"swap victim");
   std::wstring sub = product + L"\\sub";
   CreateDirectoryW(sub.c_str(), nullptr);
+  const int Files = 400;
   std::string lines;
   std::vector<std::wstring> names;
-  for (int i = 0; i < 60; ++i) {
+  for (int i = 0; i < Files; ++i) {
     std::wstring name = L"f" + std::to_wstring(i) + L".txt";
     WriteBytes(sub + L"\\" + name, "product");
     WriteBytes(victim + L"\\" + name, "victim");
@@ -313,7 +322,7 @@ TEST(RemoveListedFiles, AFolderSwappedForALinkLeavesItsTargetAndSaysWhatStays) {
   LogEnd(0);
   ClearScheduledForRestart();
 
-  for (int i = 0; i < 60; ++i)
+  for (int i = 0; i < Files; ++i)
     EXPECT_EQ(ReadBytes(victim + L"\\f" + std::to_wstring(i) + L".txt"), "victim") << i;
   std::vector<LogLine> logged = ReadLog(log);
   for (const std::wstring& name : names) {
