@@ -91,6 +91,7 @@ Removal ProductTree::Remove(const wchar_t* relative) {
   Removal removal = Delete(entry.Get());
   if (removal == Removal::Refused) {
     held_ = static_cast<FileHandle&&>(entry);
+    heldMayMove_ = true;
     return removal;
   }
   entry.Reset();
@@ -175,11 +176,14 @@ Removal ProductTree::Hold(const wchar_t* part, size_t length, LONG status) {
   // The restart would delete a link by its name.
   if (attributes == InvalidAttributes || IsReparsePoint(attributes)) return Removal::Link;
   held_ = static_cast<FileHandle&&>(entry);
+  heldMayMove_ = false;
   return status == StatusSharingViolation ? Removal::InUse : Removal::Refused;
 }
 
 Rename ProductTree::RenameHeld(const wchar_t* name) {
-  if (!held_) return Rename::Refused;
+  // Wine would rename through a handle opened only to read it; Windows
+  // would not.
+  if (!held_ || !heldMayMove_) return Rename::Refused;
   NtStatus status = RenameWithin(held_.Get(), Parent(), name);
   if (status >= 0) return Rename::Done;
   return status == StatusObjectNameCollision ? Rename::NameTaken : Rename::Refused;

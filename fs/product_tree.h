@@ -81,5 +81,6 @@ class ProductTree {
   wchar_t keptPath_[FinalNameChars] = {};   // relative parts of the kept folders
   wchar_t finalName_[FinalNameChars] = {};  // the root's and the kept folders' final names
   FileHandle held_;
+  bool heldMayMove_ = false;    // opened with the right to rename it
   bool checkEachEntry_ = true;  // the platform follows links whatever is asked
 };
