@@ -39,6 +39,20 @@ Removal Delete(HANDLE entry) {
   return IsDirectory(attributes) ? Removal::FolderKept : Removal::Refused;
 }
 
+// Wine gives a folder's own final name without the blanks and dots its
+// name ends in (its entries' names keep them): put back what the name it
+// was opened by has after the same text.
+void RestoreTrailingBlanks(wchar_t* finalName, const wchar_t* opened) {
+  const wchar_t* plain = wcsncmp(opened, L"\\\\?\\", 4) == 0 ? opened + 4 : opened;
+  const wchar_t* reached = wcsncmp(finalName, L"\\\\?\\", 4) == 0 ? finalName + 4 : finalName;
+  size_t length = wcslen(reached);
+  if (!length || CompareNoCaseN(plain, reached, length) != 0) return;
+  const wchar_t* rest = plain + length;
+  const wchar_t* end = rest;
+  while (*end == L' ' || *end == L'.') ++end;
+  if (end != rest && !*end) BoundedAppend(finalName, rest, FinalNameChars);
+}
+
 }  // namespace
 
 ProductTree::~ProductTree() { CloseFrom(0); }
@@ -69,6 +83,7 @@ bool ProductTree::Open(const wchar_t* folder) {
     finalName_[0] = 0;
     if (checkEachEntry_) root_.Reset();
   }
+  RestoreTrailingBlanks(finalName_, exact);
   finalEnd_[0] = wcslen(finalName_);
   return root_.Valid();
 }
@@ -191,6 +206,9 @@ Rename ProductTree::RenameHeld(const wchar_t* name) {
 
 bool ProductTree::HeldFinalName(unsigned level, wchar_t* name, size_t n) const {
   if (level > HeldDepth()) return false;
+  // The product's folder by the name it was checked by.
+  if (level == depth_ + 1 && finalEnd_[0])
+    return FormatText(name, n, L"%.*s", static_cast<int>(finalEnd_[0]), finalName_) >= 0;
   HANDLE handle = level == 0            ? held_.Get()
                   : level == depth_ + 1 ? root_.Get()
                                         : kept_[depth_ - level].Get();

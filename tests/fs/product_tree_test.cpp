@@ -284,3 +284,30 @@ TEST(ProductTree, AFolderThatCannotBeOpenedLeavesEverything) {
   EXPECT_FALSE(tree.ClearAttributes(L"a.txt", FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(tree.HeldDepth(), 0u);
 }
+
+// A folder whose name ends in a blank, beside its twin without: Wine names
+// such a folder itself without its blank, its entries with it. Its entries
+// go and its held file is named with the blank, the twin's stay.
+TEST(ProductTree, AFolderNameEndingInABlankIsItsOwn) {
+  std::wstring twin = FreshFolder(L"Tr2");
+  std::wstring blank = L"\\\\?\\" + twin + L" ";
+  RemoveTree(blank);
+  ASSERT_TRUE(CreateDirectoryW(blank.c_str(), nullptr));
+  for (const std::wstring& folder : {twin, blank}) {
+    WriteBytes(folder + L"\\a.txt", "x");
+    WriteBytes(folder + L"\\held.txt", "x");
+  }
+  HANDLE held = CreateFileW((blank + L"\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ProductTree tree;
+  ASSERT_TRUE(tree.Open((twin + L" \\").c_str()));
+  EXPECT_EQ(tree.Remove(L"a.txt"), Removal::Removed);
+  EXPECT_EQ(tree.Remove(L"held.txt"), Removal::InUse);
+  wchar_t name[FinalNameChars];
+  ASSERT_TRUE(tree.HeldFinalName(tree.HeldDepth(), name, FinalNameChars));
+  EXPECT_EQ(name, blank);
+  CloseHandle(held);
+  EXPECT_FALSE(Exists(blank + L"\\a.txt"));
+  EXPECT_TRUE(Exists(twin + L"\\a.txt"));
+  RemoveTree(blank);
+}
