@@ -133,16 +133,22 @@ bool NativeFinalName(HANDLE handle, wchar_t* name, size_t n) {
   if (!Calls().queryObject || Calls().queryObject(handle, ObjectNameInformationClass, &answer,
                                                   sizeof answer - 2, &returned) < 0)
     return false;
+  // An object without a name (a file deleted, or its folder swapped away,
+  // under Wine) answers with no buffer at all; any answer must lie within
+  // the room it was given, terminator included.
   wchar_t* nt = answer.header.buffer;
-  nt[answer.header.length / sizeof(wchar_t)] = 0;
+  size_t length = answer.header.length / sizeof(wchar_t);
+  if (!nt || length == 0 || nt < answer.text || nt + length >= answer.text + FinalNameChars)
+    return false;
+  nt[length] = 0;
   if (StartsWith(nt, L"\\??\\")) return FormatText(name, n, L"\\\\?\\%s", nt + 4) >= 0;
   DWORD drives = GetLogicalDrives();
   for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
     wchar_t drive[3] = {letter, L':', 0}, device[MAX_PATH];
     if (!(drives & (1u << (letter - L'A'))) || !QueryDosDeviceW(drive, device, MAX_PATH)) continue;
-    size_t length = wcslen(device);
-    if (wcsncmp(nt, device, length) == 0 && nt[length] == L'\\')
-      return FormatText(name, n, L"\\\\?\\%s%s", drive, nt + length) >= 0;
+    size_t deviceLength = wcslen(device);
+    if (wcsncmp(nt, device, deviceLength) == 0 && nt[deviceLength] == L'\\')
+      return FormatText(name, n, L"\\\\?\\%s%s", drive, nt + deviceLength) >= 0;
   }
   return false;
 }
