@@ -12,20 +12,13 @@
 #include "integration/apply.h"
 #include "localization/language_module.h"
 #include "resources/resource_ids.h"
+#include "support/all_choices.h"
 #include "support/test_registry.h"
 
 namespace {
 
 IntegrationOptions Cleared() {
   IntegrationOptions options{};
-  return options;
-}
-
-IntegrationOptions AllSet() {
-  IntegrationOptions options{};
-  for (bool& flag : options.Associate) flag = true;
-  options.Desktop = options.StartMenu = options.Programs = true;
-  options.ShellExt = options.CascadedMenu = options.MenuIcons = true;
   return options;
 }
 

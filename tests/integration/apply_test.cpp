@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/run_state.h"
+#include "support/all_choices.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "tests/integration/setup_fixture.h"
@@ -49,14 +50,6 @@ Outcome Observe() {
   outcome.appFolder = RegistryString(HKEY_LOCAL_MACHINE, AppPathsKey, L"Path");
   outcome.exe32 = RegistryString(HKEY_LOCAL_MACHINE, ProductKey, L"exe32", KEY_WOW64_32KEY);
   return outcome;
-}
-
-IntegrationOptions AllSet() {
-  IntegrationOptions options{};
-  for (bool& flag : options.Associate) flag = true;
-  options.Desktop = options.StartMenu = options.Programs = true;
-  options.ShellExt = options.CascadedMenu = options.MenuIcons = true;
-  return options;
 }
 
 IntegrationOptions Parsed(const wchar_t* text, IntegrationOptions options = {}) {
